@@ -1,0 +1,302 @@
+#include "CApplication.h"
+
+#include "AutoStartModule.h"
+#include "CRegistry.h"
+#include "ErrorModule.h"
+#include "Guard.h"
+#include "MainModule.h"
+#include "Strings.h"
+#include "Version.h"
+#include "frmMain.h"
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"CApplication";
+
+namespace section {
+constexpr wchar_t Root[] = L"";
+constexpr wchar_t Options[] = L"Options";
+constexpr wchar_t Confirmation[] = L"Options\\Confirmation";
+constexpr wchar_t Mouse[] = L"Options\\Mouse";
+constexpr wchar_t Menus[] = L"Options\\Menus";
+constexpr wchar_t Switcher[] = L"Switcher";
+}  // namespace section
+
+// Where an option is stored and what it is when nothing is stored.
+template <class T>
+struct Option {
+    const wchar_t* section;
+    const wchar_t* name;
+    T defaultValue;
+};
+
+constexpr Option<int32_t> TimeOutOption{section::Options, L"TimeOut", 500};
+constexpr Option<int32_t> IconCacheOption{section::Options, L"Icon Cache Refresh Interval", 100};
+constexpr Option<bool> EnabledOption{section::Root, L"Enabled", true};
+constexpr Option<int32_t> HideIconOption{section::Options, L"Hide Icon", HideIconNever};
+constexpr Option<int32_t> AutoStartOption{section::Options, L"AutoStart", AutoStartNever};
+constexpr Option<int32_t> IntervalOption{section::Options, L"Windows Refresh Interval", 20};
+constexpr Option<bool> WizardStyleOption{section::Options, L"Wizard Style", true};
+constexpr Option<bool> RuleOptionList[] = {
+    {section::Options, L"Search Top Level Windows Only", true},
+    {section::Options, L"Search Unwatched Windows Only", false},
+    {section::Options, L"Search Visible Windows Only", true},
+};
+constexpr Option<bool> ConfirmationList[] = {
+    {section::Confirmation, L"Delete", true},
+    {section::Confirmation, L"Exit", true},
+    {section::Confirmation, L"Save on Exit", true},
+};
+constexpr Option<int32_t> MouseMainList[] = {
+    {section::Mouse, L"Main Left Single Click", 0},
+    {section::Mouse, L"Main Left Double Click", 1},
+    {section::Mouse, L"Main Right Single Click", 2},
+    {section::Mouse, L"Main Right Double Click", 0},
+};
+constexpr Option<int32_t> MouseWindowList[] = {
+    {section::Mouse, L"Window Left Single Click", 1},
+    {section::Mouse, L"Window Left Double Click", 0},
+    {section::Mouse, L"Window Right Single Click", 2},
+    {section::Mouse, L"Window Right Double Click", 0},
+};
+constexpr Option<bool> SwitcherEnabledOption{section::Switcher, L"Enabled", true};
+constexpr Option<int32_t> HotkeyOption{section::Switcher, L"Hotkey", VK_TAB};
+constexpr Option<int32_t> HotkeyModifierOption{section::Switcher, L"Hotkey Modifier", 2};
+constexpr Option<bool> SwitcherOptionList[] = {
+    {section::Switcher, L"Alt+Tab Mode", true},
+    {section::Switcher, L"Show Cancel", true},
+};
+constexpr Option<int32_t> WindowTitleLengthOption{section::Menus, L"Window Title Length", 0};
+constexpr Option<bool> BannerOption{section::Menus, L"Banner", true};
+constexpr Option<int32_t> HighlightOption{section::Menus, L"Highlight", 1};
+constexpr Option<bool> OwnerDrawOption{section::Menus, L"Owner Draw", true};
+constexpr Option<bool> MenuOptionList[] = {
+    {section::Menus, L"Window Titles", true},
+    {section::Menus, L"Ignored Windows", false},
+    {section::Menus, L"Pelkin! sub-menu", true},
+    {section::Menus, L"Windows sub-menu", true},
+};
+
+const std::wstring ConversionSource = std::wstring(ClassName) + L".Initialize";
+
+int32_t Load(const CRegistry& store, const Option<int32_t>& option) {
+    return SettingToInt32(store.GetSetting(option.section, option.name, option.defaultValue), ConversionSource);
+}
+bool Load(const CRegistry& store, const Option<bool>& option) {
+    return SettingToBool(store.GetSetting(option.section, option.name, option.defaultValue), ConversionSource);
+}
+template <class T, size_t N>
+void LoadAll(const CRegistry& store, const Option<T> (&options)[N], std::array<T, N>& values) {
+    for (size_t i = 0; i < N; ++i) values[i] = Load(store, options[i]);
+}
+
+// Options are always stored as text: decimal numbers, "True"/"False".
+template <class T>
+void Save(CRegistry& store, const Option<T>& option, T value) {
+    store.SaveSetting(option.section, option.name, value, REG_SZ);
+}
+template <class T, size_t N>
+void SaveAll(CRegistry& store, const Option<T> (&options)[N], const std::array<T, N>& values) {
+    for (size_t i = 0; i < N; ++i) Save(store, options[i], values[i]);
+}
+
+template <class T, size_t N>
+std::array<T, N> Defaults(const Option<T> (&options)[N]) {
+    std::array<T, N> values{};
+    for (size_t i = 0; i < N; ++i) values[i] = options[i].defaultValue;
+    return values;
+}
+
+const wchar_t* AutoStartName(int32_t mode) {
+    switch (mode) {
+        case AutoStartCurrentUser: return L"Run for the current user";
+        case AutoStartAllUsers: return L"Run for this computer";
+        default: return L"Never run";
+    }
+}
+
+// What the registry says is in effect: the machine-wide value wins.
+int32_t AutoStartInEffect() {
+    if (AutoStartModule::IsPresent(HKEY_LOCAL_MACHINE)) return AutoStartAllUsers;
+    if (AutoStartModule::IsPresent(HKEY_CURRENT_USER)) return AutoStartCurrentUser;
+    return AutoStartNever;
+}
+
+}  // namespace
+
+// Every option starts at its default, so that options a failed load never
+// reached hold sensible values rather than zeros.
+CApplication::CApplication()
+    : storedEnabled_(EnabledOption.defaultValue),
+      storedSwitcher_(SwitcherEnabledOption.defaultValue),
+      hideIcon_(HideIconOption.defaultValue),
+      autoStart_(AutoStartOption.defaultValue),
+      interval_(IntervalOption.defaultValue),
+      wizardStyle_(WizardStyleOption.defaultValue),
+      ruleOptions_(Defaults(RuleOptionList)),
+      confirmations_(Defaults(ConfirmationList)),
+      mouseMain_(Defaults(MouseMainList)),
+      mouseWindow_(Defaults(MouseWindowList)),
+      switcherHotkey_(HotkeyOption.defaultValue),
+      switcherHotkeyModifiers_(HotkeyModifierOption.defaultValue),
+      switcherOptions_(Defaults(SwitcherOptionList)),
+      windowTitleLength_(WindowTitleLengthOption.defaultValue),
+      menuBanner_(BannerOption.defaultValue),
+      menuHighlight_(HighlightOption.defaultValue),
+      menuOwnerDraw_(OwnerDrawOption.defaultValue),
+      menuOptions_(Defaults(MenuOptionList)) {}
+
+CApplication::~CApplication() {
+    platform::Guard(ClassName, L"Class_Terminate", [&] { Dispose(); });
+}
+
+size_t CApplication::Checked(int index, size_t size, const wchar_t* property) {
+    if (index < 0 || static_cast<size_t>(index) >= size)
+        platform::Raise(platform::errors::SubscriptOutOfRange, std::wstring(ClassName) + L"." + property);
+    return static_cast<size_t>(index);
+}
+
+bool CApplication::Initialize(frmMain& owner) {
+    return platform::Guard(ClassName, L"Initialize", [&] {
+        owner_ = &owner;
+        TakeIcons(owner);
+        windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
+        LoadOptions(CRegistry());
+        const bool rulesLoaded = RuleCount() > 0;
+        SetEnabled(rulesLoaded && storedEnabled_);
+        SetSwitcher(storedSwitcher_);
+        return rulesLoaded;
+    });
+}
+
+void CApplication::TakeIcons(const frmMain& owner) {
+    iconEnabled_ = owner.ImageIcon(L"PKSmall");
+    iconDisabled_ = owner.ImageIcon(L"PKSmallDisabled");
+    iconDefault_ = owner.ImageIcon(L"Default");
+}
+
+void CApplication::LoadOptions(const CRegistry& store) {
+    MessageTimeout = Load(store, TimeOutOption);
+    IconCacheRefreshInterval = Load(store, IconCacheOption);
+    storedEnabled_ = Load(store, EnabledOption);
+    hideIcon_ = Load(store, HideIconOption);
+    autoStart_ = Load(store, AutoStartOption);
+    SetInterval(Load(store, IntervalOption));
+    confirmations_[ConfirmDelete] = Load(store, ConfirmationList[ConfirmDelete]);
+    confirmations_[ConfirmExit] = Load(store, ConfirmationList[ConfirmExit]);
+    confirmations_[ConfirmSaveOnExit] = Load(store, ConfirmationList[ConfirmSaveOnExit]);
+    wizardStyle_ = Load(store, WizardStyleOption);
+    LoadAll(store, MouseMainList, mouseMain_);
+    LoadAll(store, MouseWindowList, mouseWindow_);
+    LoadAll(store, RuleOptionList, ruleOptions_);
+    storedSwitcher_ = Load(store, SwitcherEnabledOption);
+    switcherHotkey_ = Load(store, HotkeyOption);
+    switcherHotkeyModifiers_ = Load(store, HotkeyModifierOption);
+    LoadAll(store, SwitcherOptionList, switcherOptions_);
+    windowTitleLength_ = std::max(0, Load(store, WindowTitleLengthOption));
+    SetMenuBanner(Load(store, BannerOption));
+    SetMenuHighlight(Load(store, HighlightOption));
+    SetMenuOwnerDraw(Load(store, OwnerDrawOption));
+    LoadAll(store, MenuOptionList, menuOptions_);
+}
+
+void CApplication::SaveOptions() {
+    platform::Guard(ClassName, L"SaveOptions", [&] {
+        CRegistry store;
+        Save(store, HideIconOption, hideIcon_);
+        // Rewrite the autostart value first, so that what is stored is what took effect.
+        SetAutoStart(autoStart_);
+        Save(store, AutoStartOption, autoStart_);
+        Save(store, IntervalOption, interval_);
+        SaveAll(store, ConfirmationList, confirmations_);
+        Save(store, WizardStyleOption, wizardStyle_);
+        SaveAll(store, MouseMainList, mouseMain_);
+        SaveAll(store, MouseWindowList, mouseWindow_);
+        SaveAll(store, RuleOptionList, ruleOptions_);
+        Save(store, SwitcherEnabledOption, switcher_);
+        Save(store, HotkeyOption, switcherHotkey_);
+        Save(store, HotkeyModifierOption, switcherHotkeyModifiers_);
+        SaveAll(store, SwitcherOptionList, switcherOptions_);
+        Save(store, WindowTitleLengthOption, windowTitleLength_);
+        Save(store, OwnerDrawOption, menuOwnerDraw_);
+        Save(store, HighlightOption, menuHighlight_);
+        Save(store, BannerOption, menuBanner_);
+        SaveAll(store, MenuOptionList, menuOptions_);
+    });
+}
+
+void CApplication::Dispose() {
+    if (disposed_) return;
+    disposed_ = true;
+    auto step = [](auto&& body) { platform::Guard(ClassName, L"Dispose", body); };
+    step([&] { SetSwitcher(false); });
+    step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
+    step([&] {
+        if (TheApp.get() == this) TheApp.reset();
+    });
+}
+
+std::wstring CApplication::Version() const { return VersionText(); }
+
+// The rule list is not part of the program yet: no rule can be loaded.
+int CApplication::RuleCount() const noexcept { return 0; }
+
+void CApplication::SetEnabled(bool value) {
+    if (value && RuleCount() == 0) {
+        value = false;
+        ShowMessage(L"At least one rule must be added for correct operation.", MB_ICONEXCLAMATION);
+    }
+    enabled_ = value;
+    events_.Raise(&IApplicationEvents::EnableChange, value);
+}
+
+void CApplication::SetEditMode(bool value) { editMode_ = value; }
+
+void CApplication::SetHideIcon(int32_t value) { hideIcon_ = value; }
+
+void CApplication::SetAutoStart(int32_t value) {
+    autoStart_ = value;
+    if (value < AutoStartNever || value > AutoStartAllUsers) return;
+    LSTATUS error = ERROR_SUCCESS;
+    const bool userDone = value == AutoStartCurrentUser ? AutoStartModule::Write(HKEY_CURRENT_USER, error)
+                                                        : AutoStartModule::Remove(HKEY_CURRENT_USER, error);
+    const bool machineDone = value == AutoStartAllUsers ? AutoStartModule::Write(HKEY_LOCAL_MACHINE, error)
+                                                        : AutoStartModule::Remove(HKEY_LOCAL_MACHINE, error);
+    if (userDone && machineDone) return;
+    // Never claim a start-up mode that is not in effect.
+    autoStart_ = AutoStartInEffect();
+    ShowMessage(std::wstring(AppInfo::Title) + L" could not be set to \"" + AutoStartName(value) + L"\": " +
+                    platform::SystemMessage(static_cast<DWORD>(error)) + L"\r\n\r\nIt stays at \"" +
+                    AutoStartName(autoStart_) + L"\".",
+                MB_ICONEXCLAMATION);
+}
+
+void CApplication::SetInterval(int32_t value) {
+    if (value < MinInterval || value > MaxInterval)
+        platform::Raise(platform::errors::InvalidPropertyValue, std::wstring(ClassName) + L".Interval");
+    interval_ = value;
+    events_.Raise(&IApplicationEvents::IntervalChange, value);
+}
+
+void CApplication::SetSwitcher(bool value) {
+    if (value == switcher_) return;
+    switcher_ = value;
+}
+
+void CApplication::SetSwitcherHotkey(int32_t value) { switcherHotkey_ = value; }
+
+void CApplication::SetSwitcherHotkeyModifiers(int32_t value) { switcherHotkeyModifiers_ = value; }
+
+void CApplication::SetWindowTitleLength(int32_t value) noexcept {
+    if (value >= 0) windowTitleLength_ = value;
+}
+
+void CApplication::SetMenuHighlight(int32_t value) {
+    menuHighlight_ = value;
+    events_.Raise(&IApplicationEvents::MenuOptionsChange, menuOwnerDraw_, value);
+}
+
+void CApplication::SetMenuOwnerDraw(bool value) {
+    menuOwnerDraw_ = value;
+    events_.Raise(&IApplicationEvents::MenuOptionsChange, value, menuHighlight_);
+}

@@ -1,0 +1,152 @@
+#pragma once
+// The one application object: the option model, start-up and teardown.
+#include <windows.h>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "Handles.h"
+#include "Observers.h"
+
+class frmMain;
+class CRegistry;
+
+// Receivers of the application's events (rules editor, tray manager, About box).
+class IApplicationEvents {
+public:
+    virtual void EnableChange(bool /*enabled*/) {}
+    virtual void IntervalChange(int32_t /*interval*/) {}
+    virtual void MenuOptionsChange(bool /*ownerDraw*/, int32_t /*highlightStyle*/) {}
+    virtual void WindowAdd() {}
+    virtual void WindowChange() {}
+    virtual void WindowRemove() {}
+
+protected:
+    ~IApplicationEvents() = default;
+};
+
+// Indexes of the array options.
+enum RuleOption { SearchTopLevelWindowsOnly = 0, SearchUnwatchedWindowsOnly = 1, SearchVisibleWindowsOnly = 2 };
+enum Confirmation { ConfirmDelete = 0, ConfirmExit = 1, ConfirmSaveOnExit = 2 };
+enum MouseOption { LeftSingleClick = 0, LeftDoubleClick = 1, RightSingleClick = 2, RightDoubleClick = 3 };
+enum SwitcherOption { SwitcherAltTabMode = 0, SwitcherShowCancel = 1 };
+enum MenuOption { MenuWindowTitles = 0, MenuIgnoredWindows = 1, MenuProgramSubMenu = 2, MenuWindowsSubMenu = 3 };
+
+// Values of AutoStart and HideIcon.
+enum AutoStartMode { AutoStartNever = 0, AutoStartCurrentUser = 1, AutoStartAllUsers = 2 };
+enum HideIconMode { HideIconNever = 0, HideIconWhileTrayed = 1, HideIconAlways = 2 };
+
+// Valid range of Interval, in tenths of a second.
+inline constexpr int32_t MinInterval = 1;
+inline constexpr int32_t MaxInterval = 654;
+
+class CApplication {
+public:
+    CApplication();
+    ~CApplication();
+    CApplication(const CApplication&) = delete;
+    CApplication& operator=(const CApplication&) = delete;
+
+    // Start-up in the documented order; true when at least one rule was loaded.
+    bool Initialize(frmMain& owner);
+    // Orderly teardown; safe to call more than once.
+    void Dispose();
+    // Writes every stored option (the options dialog's Apply and OK).
+    void SaveOptions();
+
+    frmMain* Owner() const noexcept { return owner_; }
+    std::wstring Version() const;
+    platform::Observers<IApplicationEvents>& Events() noexcept { return events_; }
+
+    // Icons read from the main window's image list at start-up.
+    HICON EnabledIcon() const noexcept { return iconEnabled_.get(); }
+    HICON DisabledIcon() const noexcept { return iconDisabled_.get(); }
+    HICON DefaultWindowIcon() const noexcept { return iconDefault_.get(); }
+    // First image-list index of the window-icon cache.
+    int WindowIconBase() const noexcept { return windowIconBase_; }
+
+    // Number of rules in the rule list.
+    int RuleCount() const noexcept;
+
+    // Options.
+    bool Enabled() const noexcept { return enabled_; }
+    void SetEnabled(bool value);
+    bool EditMode() const noexcept { return editMode_; }
+    void SetEditMode(bool value);
+    int32_t HideIcon() const noexcept { return hideIcon_; }
+    void SetHideIcon(int32_t value);
+    int32_t AutoStart() const noexcept { return autoStart_; }
+    void SetAutoStart(int32_t value);
+    int32_t Interval() const noexcept { return interval_; }
+    void SetInterval(int32_t value);
+    bool WizardStyle() const noexcept { return wizardStyle_; }
+    void SetWizardStyle(bool value) noexcept { wizardStyle_ = value; }
+
+    bool RuleOptions(int index) const { return ruleOptions_[Checked(index, ruleOptions_.size(), L"RuleOptions")]; }
+    void SetRuleOptions(int index, bool value) { ruleOptions_[Checked(index, ruleOptions_.size(), L"RuleOptions")] = value; }
+    bool Confirmations(int index) const { return confirmations_[Checked(index, confirmations_.size(), L"Confirmations")]; }
+    void SetConfirmations(int index, bool value) { confirmations_[Checked(index, confirmations_.size(), L"Confirmations")] = value; }
+    int32_t MouseOptionsMain(int index) const { return mouseMain_[Checked(index, mouseMain_.size(), L"MouseOptionsMain")]; }
+    void SetMouseOptionsMain(int index, int32_t value) { mouseMain_[Checked(index, mouseMain_.size(), L"MouseOptionsMain")] = value; }
+    int32_t MouseOptionsWindow(int index) const { return mouseWindow_[Checked(index, mouseWindow_.size(), L"MouseOptionsWindow")]; }
+    void SetMouseOptionsWindow(int index, int32_t value) { mouseWindow_[Checked(index, mouseWindow_.size(), L"MouseOptionsWindow")] = value; }
+    bool SwitcherOptions(int index) const { return switcherOptions_[Checked(index, switcherOptions_.size(), L"SwitcherOptions")]; }
+    void SetSwitcherOptions(int index, bool value) { switcherOptions_[Checked(index, switcherOptions_.size(), L"SwitcherOptions")] = value; }
+    bool MenuOptions(int index) const { return menuOptions_[Checked(index, menuOptions_.size(), L"MenuOptions")]; }
+    void SetMenuOptions(int index, bool value) { menuOptions_[Checked(index, menuOptions_.size(), L"MenuOptions")] = value; }
+
+    bool Switcher() const noexcept { return switcher_; }
+    void SetSwitcher(bool value);
+    int32_t SwitcherHotkey() const noexcept { return switcherHotkey_; }
+    void SetSwitcherHotkey(int32_t value);
+    int32_t SwitcherHotkeyModifiers() const noexcept { return switcherHotkeyModifiers_; }
+    void SetSwitcherHotkeyModifiers(int32_t value);
+
+    int32_t WindowTitleLength() const noexcept { return windowTitleLength_; }
+    void SetWindowTitleLength(int32_t value) noexcept;
+    bool MenuBanner() const noexcept { return menuBanner_; }
+    void SetMenuBanner(bool value) noexcept { menuBanner_ = value; }
+    int32_t MenuHighlight() const noexcept { return menuHighlight_; }
+    void SetMenuHighlight(int32_t value);
+    bool MenuOwnerDraw() const noexcept { return menuOwnerDraw_; }
+    void SetMenuOwnerDraw(bool value);
+
+private:
+    static size_t Checked(int index, size_t size, const wchar_t* property);
+    void LoadOptions(const CRegistry& store);
+    void TakeIcons(const frmMain& owner);
+
+    frmMain* owner_ = nullptr;
+    platform::Observers<IApplicationEvents> events_;
+    platform::UniqueHIcon iconEnabled_;
+    platform::UniqueHIcon iconDisabled_;
+    platform::UniqueHIcon iconDefault_;
+    int windowIconBase_ = 0;
+    bool disposed_ = false;
+
+    // Stored flags applied only after the rules are loaded.
+    bool storedEnabled_;
+    bool storedSwitcher_;
+
+    // Flags that say what is in effect; off until start-up turns them on.
+    bool enabled_ = false;
+    bool switcher_ = false;
+    bool editMode_ = false;
+
+    int32_t hideIcon_;
+    int32_t autoStart_;
+    int32_t interval_;
+    bool wizardStyle_;
+    std::array<bool, 3> ruleOptions_;
+    std::array<bool, 3> confirmations_;
+    std::array<int32_t, 4> mouseMain_;
+    std::array<int32_t, 4> mouseWindow_;
+    int32_t switcherHotkey_;
+    int32_t switcherHotkeyModifiers_;
+    std::array<bool, 2> switcherOptions_;
+    int32_t windowTitleLength_;
+    bool menuBanner_;
+    int32_t menuHighlight_;
+    bool menuOwnerDraw_;
+    std::array<bool, 4> menuOptions_;
+};

@@ -1,0 +1,236 @@
+#include "CRegistry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Error.h"
+#include "Handles.h"
+#include "Strings.h"
+#include "Version.h"
+
+using platform::UniqueHKey;
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"CRegistry";
+
+[[noreturn]] void TypeMismatch(std::wstring_view operation) {
+    platform::Raise(platform::errors::TypeMismatch, std::wstring(ClassName) + L"." + std::wstring(operation));
+}
+
+bool IsTextType(DWORD type) { return type == REG_NONE || type == REG_SZ || type == REG_EXPAND_SZ; }
+bool IsNumberType(DWORD type) { return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN; }
+
+// Text data as stored, up to (not including) the terminating zero.
+std::wstring TextFromBytes(const BYTE* data, DWORD size) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
+    if (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+// The four bytes as stored; type 5 is deliberately not swapped.
+int32_t NumberFromBytes(const BYTE* data, DWORD size) {
+    uint32_t raw = 0;
+    std::memcpy(&raw, data, std::min<DWORD>(size, sizeof raw));
+    return static_cast<int32_t>(raw);
+}
+
+std::wstring DataAsText(DWORD type, const BYTE* data, DWORD size, std::wstring_view operation) {
+    if (IsTextType(type)) return TextFromBytes(data, size);
+    if (IsNumberType(type)) return std::to_wstring(NumberFromBytes(data, size));
+    TypeMismatch(operation);
+}
+
+}  // namespace
+
+std::wstring SettingToText(const SettingValue& value) {
+    if (auto* text = std::get_if<std::wstring>(&value)) return *text;
+    if (auto* number = std::get_if<int32_t>(&value)) return std::to_wstring(*number);
+    return std::get<bool>(value) ? L"True" : L"False";
+}
+
+int32_t SettingToInt32(const SettingValue& value, std::wstring_view source) {
+    if (auto* number = std::get_if<int32_t>(&value)) return *number;
+    if (auto* flag = std::get_if<bool>(&value)) return *flag ? -1 : 0;
+    const auto& text = std::get<std::wstring>(value);
+    if (auto parsed = platform::ParseInt32(text)) return *parsed;
+    if (platform::EqualsNoCase(text, L"True")) return -1;
+    if (platform::EqualsNoCase(text, L"False")) return 0;
+    platform::Raise(platform::errors::TypeMismatch, source);
+}
+
+bool SettingToBool(const SettingValue& value, std::wstring_view source) { return SettingToInt32(value, source) != 0; }
+
+CRegistry::CRegistry() : CRegistry(HKEY_CURRENT_USER, BaseKey(AppInfo::CompanyName, AppInfo::ProductName)) {}
+
+CRegistry::CRegistry(HKEY hive, std::wstring subkey) : hive_(hive) { SetSubkey(subkey); }
+
+std::wstring CRegistry::BaseKey(std::wstring_view company, std::wstring_view product) {
+    const bool companyQualifies = !company.empty() && platform::ToLower(company) != L"none";
+    const std::wstring softwareKey = L"Software\\";
+    if (companyQualifies && !product.empty()) return softwareKey + std::wstring(company) + L"\\" + std::wstring(product);
+    if (companyQualifies) return softwareKey + std::wstring(company);
+    if (!product.empty()) return softwareKey + std::wstring(product);
+    return softwareKey;
+}
+
+void CRegistry::SetSubkey(std::wstring_view subkey) {
+    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    while (!subkey.empty() && isBlank(subkey.front())) subkey.remove_prefix(1);
+    while (!subkey.empty() && isBlank(subkey.back())) subkey.remove_suffix(1);
+    subkey_ = subkey;
+}
+
+std::wstring CRegistry::SectionPath(std::wstring_view section) const {
+    std::wstring path;
+    if (section.empty())
+        path = subkey_;
+    else if (subkey_.empty())
+        path = section;
+    else if (subkey_.back() == L'\\')
+        path = subkey_ + std::wstring(section);
+    else
+        path = subkey_ + L"\\" + std::wstring(section);
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    if (!path.empty() && path.front() == L'\\') path.erase(0, 1);
+    return path;
+}
+
+bool CRegistry::Fail(LSTATUS status) const noexcept {
+    lastError_ = status;
+    return false;
+}
+
+SettingValue CRegistry::GetSetting(std::wstring_view section, std::wstring_view key,
+                                   const SettingValue& defaultValue) const {
+    UniqueHKey hkey;
+    if (::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) != ERROR_SUCCESS)
+        return defaultValue;
+    const std::wstring name(key);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return defaultValue;
+    if (!IsTextType(type) && !IsNumberType(type)) TypeMismatch(L"GetSetting");
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    if (::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+        return defaultValue;
+    if (IsNumberType(type)) return NumberFromBytes(data.data(), size);
+    return TextFromBytes(data.data(), size);
+}
+
+bool CRegistry::SaveSetting(std::wstring_view section, std::wstring_view key, const SettingValue& value,
+                            DWORD valueType) {
+    if (!IsTextType(valueType) && !IsNumberType(valueType)) TypeMismatch(L"SaveSetting");
+    std::wstring text;
+    int32_t number = 0;
+    if (IsTextType(valueType))
+        text = SettingToText(value);
+    else
+        number = SettingToInt32(value, std::wstring(ClassName) + L".SaveSetting");
+
+    UniqueHKey hkey;
+    LSTATUS status = ::RegCreateKeyExW(hive_, SectionPath(section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_ALL_ACCESS, nullptr, hkey.put(), nullptr);
+    if (status != ERROR_SUCCESS) return Fail(status);
+    const std::wstring name(key);
+    if (IsTextType(valueType)) {
+        // The byte count covers the characters only; no terminating zero is stored.
+        status = ::RegSetValueExW(hkey.get(), name.c_str(), 0, valueType, reinterpret_cast<const BYTE*>(text.data()),
+                                  static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+    } else {
+        status = ::RegSetValueExW(hkey.get(), name.c_str(), 0, valueType, reinterpret_cast<const BYTE*>(&number),
+                                  sizeof number);
+    }
+    return status == ERROR_SUCCESS || Fail(status);
+}
+
+bool CRegistry::DeleteSetting(std::wstring_view section, std::wstring_view key) {
+    LSTATUS status;
+    if (!key.empty()) {
+        UniqueHKey hkey;
+        status = ::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_ALL_ACCESS, hkey.put());
+        if (status == ERROR_SUCCESS) status = ::RegDeleteValueW(hkey.get(), std::wstring(key).c_str());
+        return status == ERROR_SUCCESS || Fail(status);
+    }
+    // Deleting a whole section: open the key above it and delete it by name.
+    // This also covers the empty section, which is the base key itself.
+    const std::wstring path = SectionPath(section);
+    if (path.empty()) return Fail(ERROR_INVALID_PARAMETER);
+    const size_t split = path.find_last_of(L'\\');
+    const std::wstring parentPath = split == std::wstring::npos ? std::wstring() : path.substr(0, split);
+    const std::wstring leaf = split == std::wstring::npos ? path : path.substr(split + 1);
+    UniqueHKey parent;
+    status = ::RegOpenKeyExW(hive_, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.put());
+    if (status == ERROR_SUCCESS) status = ::RegDeleteKeyW(parent.get(), leaf.c_str());
+    return status == ERROR_SUCCESS || Fail(status);
+}
+
+bool CRegistry::DeleteAllSettings(std::wstring_view section) {
+    // An empty path would name the whole hive; never walk that.
+    if (SectionPath(section).empty()) return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<std::wstring> subkeys;
+    GetAllSettings(section, &subkeys, nullptr);
+    for (const auto& name : subkeys)
+        DeleteAllSettings(section.empty() ? name : std::wstring(section) + L"\\" + name);
+    return DeleteSetting(section, L"");
+}
+
+bool CRegistry::GetAllSettings(std::wstring_view section, std::vector<std::wstring>* subkeys,
+                               ValueTable* values) const {
+    if (subkeys) subkeys->clear();
+    if (values) values->clear();
+    UniqueHKey hkey;
+    LSTATUS status = ::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put());
+    if (status != ERROR_SUCCESS) return Fail(status);
+    DWORD keyCount = 0, maxKeyLength = 0, valueCount = 0, maxNameLength = 0, maxDataLength = 0;
+    status = ::RegQueryInfoKeyW(hkey.get(), nullptr, nullptr, nullptr, &keyCount, &maxKeyLength, nullptr, &valueCount,
+                                &maxNameLength, &maxDataLength, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return Fail(status);
+
+    if (subkeys) {
+        std::vector<wchar_t> name(maxKeyLength + 1);
+        for (DWORD i = 0; i < keyCount; ++i) {
+            DWORD length = static_cast<DWORD>(name.size());
+            if (::RegEnumKeyExW(hkey.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
+                ERROR_SUCCESS)
+                subkeys->emplace_back(name.data(), length);
+        }
+    }
+    if (values) {
+        std::vector<wchar_t> name(maxNameLength + 1);
+        std::vector<BYTE> data(maxDataLength + sizeof(wchar_t));
+        for (DWORD i = 0; i < valueCount; ++i) {
+            DWORD nameLength = static_cast<DWORD>(name.size());
+            DWORD size = static_cast<DWORD>(data.size());
+            DWORD type = 0;
+            if (::RegEnumValueW(hkey.get(), i, name.data(), &nameLength, nullptr, &type, data.data(), &size) !=
+                ERROR_SUCCESS)
+                continue;
+            values->emplace_back(std::wstring(name.data(), nameLength), DataAsText(type, data.data(), size, L"GetAllSettings"));
+        }
+    }
+    const bool any = (subkeys && !subkeys->empty()) || (values && !values->empty());
+    return any || Fail(ERROR_NO_MORE_ITEMS);
+}
+
+DWORD CRegistry::GetValueType(std::wstring_view section, std::wstring_view key) const {
+    UniqueHKey hkey;
+    if (::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) != ERROR_SUCCESS) return 0;
+    DWORD type = 0;
+    if (::RegQueryValueExW(hkey.get(), std::wstring(key).c_str(), nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    return type;
+}
+
+bool CRegistry::IsKey(std::wstring_view section, std::wstring_view key) const {
+    UniqueHKey hkey;
+    if (::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) != ERROR_SUCCESS) return false;
+    return ::RegQueryValueExW(hkey.get(), std::wstring(key).c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+bool CRegistry::IsSection(std::wstring_view section) const {
+    UniqueHKey hkey;
+    return ::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) == ERROR_SUCCESS;
+}

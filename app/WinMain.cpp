@@ -1,0 +1,11 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "MainModule.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    if (!Main(instance, arguments ? arguments : L"")) return 0;
+    return RunMessageLoop();
+}

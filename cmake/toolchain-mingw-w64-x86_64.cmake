@@ -1,0 +1,18 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (posix threads).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Tests and tools run through Wine's 64-bit loader.
+find_program(WINE64_LOADER NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(WINE64_LOADER)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64_LOADER})
+endif()

@@ -1,0 +1,82 @@
+# Shared by ./test and ./run: packages, build, a private X display and a Wine
+# session of our own. Sourced, not run.
+
+PACKAGES=(
+    cmake ninja-build
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+    libwine-dev wine wine64 fonts-wine
+    xvfb xdotool x11-utils imagemagick
+    googletest
+)
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing_packages() {
+    local missing=()
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+configure_and_build() {
+    [ -f "$root/build/build.ninja" ] || cmake --preset mingw >/dev/null
+    cmake --build --preset mingw
+}
+
+# Starts Xvfb on a display number it picks itself; sets DISPLAY and XVFB_PID.
+start_private_display() {
+    local numberfile
+    numberfile="$(mktemp)"
+    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$numberfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 1 100); do
+        [ -s "$numberfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$numberfile" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(tr -d '\n' <"$numberfile")"
+    rm -f "$numberfile"
+}
+
+wine_environment() {
+    export WINEPREFIX="$1"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    export WINELOADER="$WINE64"
+    # No Mono or Gecko download prompts in a throwaway prefix.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Our own wineserver for the prefix (other Wine sessions on the machine use
+# their own prefixes and servers), the prefix itself when missing, and one
+# windowed process kept alive so that Wine's desktop process is not started
+# again by every test program. Sets WINESERVER_PID and KEEPALIVE_PID.
+start_wine_session() {
+    local prefix="$1"
+    wine_environment "$prefix"
+    mkdir -p "$prefix"
+    "$WINESERVER" -f -p >/dev/null 2>&1 &
+    WINESERVER_PID=$!
+    if [ ! -f "$prefix/.pelkin-prefix-ready" ]; then
+        "$WINE64" wineboot -i >/dev/null 2>&1 || true
+        # Without a window manager every hide would wait for one.
+        "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        mkdir -p "$prefix/drive_c/windows/Fonts"
+        cp -n /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+        touch "$prefix/.pelkin-prefix-ready"
+    fi
+    "$WINE64" "$root/build/bin/keepalive.exe" >/dev/null 2>&1 &
+    KEEPALIVE_PID=$!
+}
+
+stop_wine_session() {
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
+}
