@@ -1,1 +1,163 @@
+// Pelkin.exe started and driven from outside, the way a user meets it: its
+// message boxes are found on screen and answered by pressing their buttons.
+// These tests use the current user's hive of the throwaway test prefix.
 #include <gtest/gtest.h>
+
+#include "Dialogs.h"
+#include "Process.h"
+#include "ScratchRegistry.h"
+#include "Wait.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring ProgramKey = L"Software\\Pelkin!";
+const std::wstring RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::wstring Title = L"Pelkin!";
+const std::wstring MainCaption = L"Pelkin!Main";
+const std::wstring SiblingKey = L"Software\\PelkinTestSibling";
+constexpr DWORD ExitTimeoutMs = 10000;
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearSettings(); }
+    void TearDown() override { ClearSettings(); }
+
+    static void ClearSettings() {
+        DeleteTree(HKEY_CURRENT_USER, ProgramKey);
+        DeleteTree(HKEY_CURRENT_USER, SiblingKey);
+        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            platform::UniqueHKey run;
+            if (::RegOpenKeyExW(hive, RunKey.c_str(), 0, KEY_ALL_ACCESS, run.put()) == ERROR_SUCCESS)
+                ::RegDeleteValueW(run.get(), L"Pelkin!");
+        }
+    }
+
+    static std::wstring ProgramPath() { return BesideTests(L"Pelkin.exe"); }
+
+    // Starts the program and waits for its hidden main window.
+    static HWND WaitForMainWindow(const ChildProcess& program) {
+        HWND main = nullptr;
+        WaitUntil([&] { return (main = FindProcessWindow(MainCaption, program.Id())) != nullptr; });
+        return main;
+    }
+
+    static void PrepareInstalledSettings() {
+        WriteText(HKEY_CURRENT_USER, ProgramKey, L"Enabled", L"True");
+        WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Mouse", L"Main Left Single Click", L"3");
+        WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Rules\\Notepad", L"Title", L"Notepad");
+        WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Rules\\Notepad\\Deeper", L"Value", L"x");
+        WriteText(HKEY_CURRENT_USER, RunKey, L"Pelkin!", L"\"C:\\Pelkin\\Pelkin.exe\"");
+        WriteText(HKEY_LOCAL_MACHINE, RunKey, L"Pelkin!", L"\"C:\\Pelkin\\Pelkin.exe\"");
+        WriteText(HKEY_CURRENT_USER, SiblingKey, L"Keep", L"me");
+    }
+
+    static bool SettingsPresent() {
+        return KeyExists(HKEY_CURRENT_USER, ProgramKey) &&
+               ReadValue(HKEY_CURRENT_USER, ProgramKey + L"\\Rules\\Notepad\\Deeper", L"Value").exists &&
+               ReadValue(HKEY_CURRENT_USER, RunKey, L"Pelkin!").exists &&
+               ReadValue(HKEY_LOCAL_MACHINE, RunKey, L"Pelkin!").exists;
+    }
+};
+
+TEST_F(ProgramTest, UninstallSwitchAnsweredYesDeletesEveryEntryAndStartsNothing) {
+    for (const std::wstring arguments : {L"/U", L"/Uninstall", L"-quiet /UX"}) {
+        SCOPED_TRACE(arguments);
+        PrepareInstalledSettings();
+        ChildProcess program(ProgramPath(), arguments);
+        ASSERT_TRUE(program.Started());
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindDialog(L"Confirm Registry Delete", program.Id())) != nullptr; }));
+        EXPECT_EQ(DialogText(dialog), L"Are you sure you want to delete all 'Pelkin!' registry entries?");
+        EXPECT_EQ(CountWindows(MainCaption, program.Id()), 0);
+        PressButton(dialog, IDYES);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs, &exitCode));
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ProgramKey));
+        EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, RunKey, L"Pelkin!").exists);
+        EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RunKey, L"Pelkin!").exists);
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, SiblingKey, L"Keep").text, L"me");
+    }
+}
+
+TEST_F(ProgramTest, UninstallSwitchAnsweredNoLeavesTheRegistryAndStartsNothing) {
+    PrepareInstalledSettings();
+    ChildProcess program(ProgramPath(), L"/uninstall");
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindDialog(L"Confirm Registry Delete", program.Id())) != nullptr; }));
+    PressButton(dialog, IDNO);
+    ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
+    EXPECT_TRUE(SettingsPresent());
+    EXPECT_EQ(CountWindows(MainCaption), 0);
+}
+
+TEST_F(ProgramTest, ASwitchInTheProgramsOwnPathIsNotAnUninstallRequest) {
+    PrepareInstalledSettings();
+    ChildProcess program(ProgramPath(), L"", L"\"C:/utils/Pelkin.exe\"");
+    HWND main = WaitForMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(FindDialog(L"Confirm Registry Delete", program.Id()), nullptr);
+    // Closed the way the task manager closes a program: no question asked.
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
+    ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
+    EXPECT_TRUE(SettingsPresent());
+}
+
+TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesOneMainWindow) {
+    ChildProcess first(ProgramPath(), L"");
+    HWND main = WaitForMainWindow(first);
+    ASSERT_NE(main, nullptr);
+    ChildProcess second(ProgramPath(), L"");
+    DWORD exitCode = 1;
+    ASSERT_TRUE(second.WaitForExit(ExitTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(CountWindows(MainCaption), 1);
+    EXPECT_TRUE(first.Running());
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
+    EXPECT_TRUE(first.WaitForExit(ExitTimeoutMs));
+}
+
+TEST_F(ProgramTest, ExitAsksForConfirmationAndEndsOnYesStoringEnabled) {
+    ChildProcess program(ProgramPath(), L"");
+    HWND main = WaitForMainWindow(program);
+    ASSERT_NE(main, nullptr);
+
+    auto answeredNo = AnswerDialog(Title, IDNO, program.Id());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(answeredNo.get(), L"Are you sure you want to close Pelkin!?");
+    EXPECT_FALSE(program.WaitForExit(200));
+    EXPECT_EQ(FindProcessWindow(MainCaption, program.Id()), main);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").exists);
+
+    auto answeredYes = AnswerDialog(Title, IDYES, program.Id());
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(answeredYes.get(), L"Are you sure you want to close Pelkin!?");
+    DWORD exitCode = 1;
+    ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    // No rules yet, so the program ran disabled, and says so at the root of its key.
+    auto enabled = ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled");
+    EXPECT_EQ(enabled.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(enabled.text, L"False");
+}
+
+TEST_F(ProgramTest, WindowsShutdownClosesWithoutAsking) {
+    ChildProcess program(ProgramPath(), L"");
+    HWND main = WaitForMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    DWORD_PTR mayEnd = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs,
+                                      &mayEnd));
+    EXPECT_EQ(mayEnd, static_cast<DWORD_PTR>(TRUE));
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs, &ignored);
+    ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
+    EXPECT_EQ(FindDialog(Title), nullptr);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"False");
+}
+
+}  // namespace

@@ -60,7 +60,11 @@ StoredValue ReadValue(HKEY hive, const std::wstring& path, const std::wstring& n
     value.exists = true;
     value.size = size;
     if (value.type == REG_DWORD && size >= sizeof(DWORD)) value.number = *reinterpret_cast<DWORD*>(data.data());
-    if (value.type == REG_SZ) value.text.assign(reinterpret_cast<wchar_t*>(data.data()), size / sizeof(wchar_t));
+    if (value.type == REG_SZ) {
+        value.text.assign(reinterpret_cast<wchar_t*>(data.data()), size / sizeof(wchar_t));
+        // The platform may store a terminator the writer did not count.
+        if (!value.text.empty() && value.text.back() == L'\0') value.text.pop_back();
+    }
     return value;
 }
 

@@ -28,7 +28,7 @@ private:
 struct StoredValue {
     bool exists = false;
     DWORD type = 0;
-    std::wstring text;  // REG_SZ data (as stored, without a terminator)
+    std::wstring text;  // REG_SZ data without a terminating zero
     DWORD number = 0;   // REG_DWORD data
     DWORD size = 0;     // byte count as stored
 };

@@ -1,0 +1,38 @@
+#pragma once
+// Starting a program of the build folder as a separate process and watching it.
+#include <windows.h>
+#include <string>
+
+#include "Handles.h"
+
+namespace testing_support {
+
+// Full path of a file beside the running test program.
+std::wstring BesideTests(const std::wstring& fileName);
+
+class ChildProcess {
+public:
+    // `commandName` is what the child sees as its own name on its command
+    // line; empty means the quoted program path.
+    ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& commandName = {});
+    ~ChildProcess();  // ends the process if it is still running
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    DWORD Id() const noexcept { return id_; }
+    bool Started() const noexcept { return static_cast<bool>(process_); }
+    bool Running() const;
+    // True when the process ended within the time; its exit code goes to `exitCode`.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
+    void Terminate();
+
+private:
+    platform::UniqueKernelHandle process_;
+    DWORD id_ = 0;
+};
+
+// Top-level windows with this caption; with a process ID, only that process's.
+int CountWindows(const std::wstring& caption, DWORD processId = 0);
+HWND FindProcessWindow(const std::wstring& caption, DWORD processId);
+
+}  // namespace testing_support
