@@ -1,31 +1,11 @@
 #include "Dialogs.h"
 
+#include "Process.h"
 #include "Wait.h"
 
 namespace testing_support {
 
 namespace {
-
-struct DialogSearch {
-    const std::wstring* caption;
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    wchar_t className[64] = {};
-    ::GetClassNameW(hwnd, className, 64);
-    if (std::wstring(className) != L"#32770" || !::IsWindowVisible(hwnd)) return TRUE;
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(hwnd, &owner);
-    if (search->processId && owner != search->processId) return TRUE;
-    wchar_t caption[256] = {};
-    ::GetWindowTextW(hwnd, caption, 256);
-    if (*search->caption != caption) return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
 
 BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
     wchar_t className[64] = {};
@@ -41,9 +21,9 @@ BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
 }  // namespace
 
 HWND FindDialog(const std::wstring& caption, DWORD processId) {
-    DialogSearch search{&caption, processId, nullptr};
-    ::EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND dialog : TopLevelWindows(caption, processId, L"#32770"))
+        if (::IsWindowVisible(dialog)) return dialog;
+    return nullptr;
 }
 
 std::wstring DialogText(HWND dialog) {

@@ -40,34 +40,40 @@ namespace {
 struct WindowSearch {
     const std::wstring* caption;
     DWORD processId;
-    int count;
-    HWND first;
+    const wchar_t* className;
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
     auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    wchar_t caption[256] = {};
-    ::GetWindowTextW(hwnd, caption, 256);
-    if (*search->caption != caption) return TRUE;
+    wchar_t text[256] = {};
+    ::GetWindowTextW(hwnd, text, 256);
+    if (*search->caption != text) return TRUE;
     DWORD owner = 0;
     ::GetWindowThreadProcessId(hwnd, &owner);
     if (search->processId && owner != search->processId) return TRUE;
-    if (!search->first) search->first = hwnd;
-    ++search->count;
+    if (search->className) {
+        ::GetClassNameW(hwnd, text, 256);
+        if (::lstrcmpiW(text, search->className) != 0) return TRUE;
+    }
+    search->found.push_back(hwnd);
     return TRUE;
 }
 }  // namespace
 
-int CountWindows(const std::wstring& caption, DWORD processId) {
-    WindowSearch search{&caption, processId, 0, nullptr};
+std::vector<HWND> TopLevelWindows(const std::wstring& caption, DWORD processId, const wchar_t* className) {
+    WindowSearch search{&caption, processId, className, {}};
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    return search.found;
+}
+
+int CountWindows(const std::wstring& caption, DWORD processId) {
+    return static_cast<int>(TopLevelWindows(caption, processId).size());
 }
 
 HWND FindProcessWindow(const std::wstring& caption, DWORD processId) {
-    WindowSearch search{&caption, processId, 0, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.first;
+    auto found = TopLevelWindows(caption, processId);
+    return found.empty() ? nullptr : found.front();
 }
 
 }  // namespace testing_support

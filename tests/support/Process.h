@@ -2,6 +2,7 @@
 // Starting a program of the build folder as a separate process and watching it.
 #include <windows.h>
 #include <string>
+#include <vector>
 
 #include "Handles.h"
 
@@ -31,7 +32,9 @@ private:
     DWORD id_ = 0;
 };
 
-// Top-level windows with this caption; with a process ID, only that process's.
+// Top-level windows with this caption; with a process ID only that process's,
+// with a class name only windows of that class.
+std::vector<HWND> TopLevelWindows(const std::wstring& caption, DWORD processId = 0, const wchar_t* className = nullptr);
 int CountWindows(const std::wstring& caption, DWORD processId = 0);
 HWND FindProcessWindow(const std::wstring& caption, DWORD processId);
 
