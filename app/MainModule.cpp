@@ -115,9 +115,9 @@ void GetOSVersion(OSVERSIONINFOW& info) {
 #pragma GCC diagnostic pop
 }
 
-int ShowMessage(std::wstring_view text, UINT flags) {
+int ShowMessage(const std::wstring& text, UINT flags) noexcept {
     HWND owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
-    return ::MessageBoxW(owner, std::wstring(text).c_str(), AppInfo::Title, flags | MB_SETFOREGROUND);
+    return ::MessageBoxW(owner, text.c_str(), AppInfo::Title, flags | MB_SETFOREGROUND);
 }
 
 void RegisterForm(HWND form) {

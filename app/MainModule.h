@@ -43,7 +43,7 @@ void Quit();
 void GetOSVersion(OSVERSIONINFOW& info);
 
 // A message box captioned with the program's title, over the main window.
-int ShowMessage(std::wstring_view text, UINT flags);
+int ShowMessage(const std::wstring& text, UINT flags) noexcept;
 
 // The program's open forms, main window first. The process ends when the
 // last one is gone.

@@ -130,8 +130,11 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmMain::Close(UnloadMode mode) {
-    // A second request while the question is open is answered by that question.
-    if (asking_ || !hwnd_) return;
+    if (!hwnd_) return;
+    // The user's second request while the question is open is answered by
+    // that question; Windows shutting down does not wait for it.
+    const bool fromUser = mode == UnloadMode::ControlMenu || mode == UnloadMode::Code;
+    if (asking_ && fromUser) return;
     if (Form_QueryUnload(mode)) return;
     Form_Unload();
     if (hwnd_) ::DestroyWindow(hwnd_);
@@ -143,9 +146,9 @@ bool frmMain::Form_QueryUnload(UnloadMode mode) {
         if (mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager) return false;
         auto app = TheApp;
         if (!app || !app->Confirmations(ConfirmExit)) return false;
+        const std::wstring question = std::wstring(L"Are you sure you want to close ") + AppInfo::Title + L"?";
         asking_ = true;
-        const int answer = ShowMessage(
-            std::wstring(L"Are you sure you want to close ") + AppInfo::Title + L"?", MB_YESNO | MB_ICONQUESTION);
+        const int answer = ShowMessage(question, MB_YESNO | MB_ICONQUESTION);
         asking_ = false;
         return answer != IDYES;
     });

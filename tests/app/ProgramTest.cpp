@@ -53,6 +53,26 @@ protected:
         WriteText(HKEY_CURRENT_USER, SiblingKey, L"Keep", L"me");
     }
 
+    static void ExpectShutdownCloses(bool questionOpen) {
+        ClearSettings();
+        ChildProcess program(ProgramPath(), L"");
+        HWND main = WaitForMainWindow(program);
+        ASSERT_NE(main, nullptr);
+        if (questionOpen) {
+            ::PostMessageW(main, WM_CLOSE, 0, 0);
+            ASSERT_TRUE(WaitUntil([&] { return FindDialog(Title, program.Id()) != nullptr; }));
+        }
+        DWORD_PTR mayEnd = 0;
+        ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs,
+                                          &mayEnd));
+        EXPECT_EQ(mayEnd, static_cast<DWORD_PTR>(TRUE));
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs, &ignored);
+        ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
+        EXPECT_EQ(FindDialog(Title), nullptr);
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"False");
+    }
+
     static bool SettingsPresent() {
         return KeyExists(HKEY_CURRENT_USER, ProgramKey) &&
                ReadValue(HKEY_CURRENT_USER, ProgramKey + L"\\Rules\\Notepad\\Deeper", L"Value").exists &&
@@ -146,18 +166,10 @@ TEST_F(ProgramTest, ExitAsksForConfirmationAndEndsOnYesStoringEnabled) {
 }
 
 TEST_F(ProgramTest, WindowsShutdownClosesWithoutAsking) {
-    ChildProcess program(ProgramPath(), L"");
-    HWND main = WaitForMainWindow(program);
-    ASSERT_NE(main, nullptr);
-    DWORD_PTR mayEnd = 0;
-    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs,
-                                      &mayEnd));
-    EXPECT_EQ(mayEnd, static_cast<DWORD_PTR>(TRUE));
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs, &ignored);
-    ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
-    EXPECT_EQ(FindDialog(Title), nullptr);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"False");
+    for (bool questionOpen : {false, true}) {
+        SCOPED_TRACE(questionOpen ? "while the exit question is open" : "from the running program");
+        ExpectShutdownCloses(questionOpen);
+    }
 }
 
 }  // namespace
