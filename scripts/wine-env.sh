@@ -73,8 +73,20 @@ start_wine_session() {
         cp -n /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         touch "$prefix/.pelkin-prefix-ready"
     fi
-    "$WINE64" "$root/build/bin/keepalive.exe" >/dev/null 2>&1 &
+    # Wine's own services and its desktop process must be started here, with
+    # their output going nowhere: started by the first test program instead,
+    # they would inherit CTest's output pipe and CTest would wait on them.
+    "$WINE64" wineboot >/dev/null 2>&1 || true
+    local ready="$prefix/.keepalive-ready"
+    rm -f "$ready"
+    "$WINE64" "$root/build/bin/keepalive.exe" "$("$WINE64" winepath -w "$ready" 2>/dev/null)" >/dev/null 2>&1 &
     KEEPALIVE_PID=$!
+    for _ in $(seq 1 300); do
+        [ -f "$ready" ] && return 0
+        sleep 0.1
+    done
+    echo "The keep-alive Wine process did not start" >&2
+    return 1
 }
 
 stop_wine_session() {
