@@ -87,10 +87,13 @@ std::wstring CRegistry::SectionPath(std::wstring_view section) const {
         path = subkey_;
     else if (subkey_.empty())
         path = section;
-    else if (subkey_.back() == L'\\')
-        path = subkey_ + std::wstring(section);
-    else
-        path = subkey_ + L"\\" + std::wstring(section);
+    else {
+        // One backslash between the two, whichever side brings it.
+        std::wstring_view base = subkey_;
+        if (base.back() == L'\\') base.remove_suffix(1);
+        if (section.front() == L'\\') section.remove_prefix(1);
+        path = std::wstring(base) + L"\\" + std::wstring(section);
+    }
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     if (!path.empty() && path.front() == L'\\') path.erase(0, 1);
     return path;
@@ -135,8 +138,11 @@ bool CRegistry::SaveSetting(std::wstring_view section, std::wstring_view key, co
     if (status != ERROR_SUCCESS) return Fail(status);
     const std::wstring name(key);
     if (IsTextType(valueType)) {
-        // The byte count covers the characters only; no terminating zero is stored.
-        status = ::RegSetValueExW(hkey.get(), name.c_str(), 0, valueType, reinterpret_cast<const BYTE*>(text.data()),
+        // The byte count covers the characters only. The registry itself
+        // stores the terminator that follows them, as it does for every
+        // writer that leaves it out, which keeps the value readable by
+        // programs that expect one (the autostart value is read by Windows).
+        status = ::RegSetValueExW(hkey.get(), name.c_str(), 0, valueType, reinterpret_cast<const BYTE*>(text.c_str()),
                                   static_cast<DWORD>(text.size() * sizeof(wchar_t)));
     } else {
         status = ::RegSetValueExW(hkey.get(), name.c_str(), 0, valueType, reinterpret_cast<const BYTE*>(&number),
@@ -171,8 +177,10 @@ bool CRegistry::DeleteAllSettings(std::wstring_view section) {
     if (SectionPath(section).empty()) return Fail(ERROR_INVALID_PARAMETER);
     std::vector<std::wstring> subkeys;
     GetAllSettings(section, &subkeys, nullptr);
+    std::wstring_view parent = section;
+    if (!parent.empty() && parent.back() == L'\\') parent.remove_suffix(1);
     for (const auto& name : subkeys)
-        DeleteAllSettings(section.empty() ? name : std::wstring(section) + L"\\" + name);
+        DeleteAllSettings(parent.empty() ? name : std::wstring(parent) + L"\\" + name);
     return DeleteSetting(section, L"");
 }
 

@@ -1,1 +1,83 @@
 #include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Guard.h"
+
+namespace {
+
+// number, description, module, procedure
+using Logged = std::vector<std::wstring>;
+std::vector<Logged> g_logged;
+
+void RecordFailure(const platform::Error& failure, std::wstring_view module, std::wstring_view procedure) {
+    g_logged.push_back({std::to_wstring(failure.Number()), failure.Description(), std::wstring(module),
+                        std::wstring(procedure)});
+}
+
+// Trapping on with a recording logger; back to the process default afterwards.
+class GuardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_logged.clear();
+        platform::SetFailureLogger(RecordFailure);
+        platform::SetErrorTrapping(true);
+    }
+    void TearDown() override {
+        platform::SetErrorTrapping(false);
+        platform::SetFailureLogger(nullptr);
+    }
+};
+
+}  // namespace
+
+TEST_F(GuardTest, TrappedFailuresAreLoggedAndAnswerTheDefault) {
+    EXPECT_EQ(platform::Guard(L"frmMain", L"Form_Load", [] { return 5; }), 5);
+    EXPECT_TRUE(g_logged.empty());
+
+    EXPECT_EQ(platform::Guard(L"CRegistry", L"GetSetting",
+                              []() -> int { platform::Raise(platform::errors::TypeMismatch, L"CRegistry.GetSetting"); }),
+              0);
+    EXPECT_EQ(platform::Guard(L"MainModule", L"Main", []() -> std::wstring { throw std::bad_alloc(); }), L"");
+    EXPECT_FALSE(platform::Guard(L"TrayIcon", L"Refresh", []() -> bool { throw std::runtime_error("disk on fire"); }));
+    platform::Guard(L"HotKey", L"Register", [] {
+        platform::Raise(platform::errors::ComponentCode(0x1A6), L"Already registered", L"HotKey.Register");
+    });
+    platform::Guard(L"frmMain", L"Timer", [] { throw 42; });
+
+    ASSERT_EQ(g_logged.size(), 5u);
+    EXPECT_EQ(g_logged[0], (Logged{L"13", L"Type mismatch", L"CRegistry", L"GetSetting"}));
+    EXPECT_EQ(g_logged[1], (Logged{L"7", L"Out of memory", L"MainModule", L"Main"}));
+    EXPECT_EQ(g_logged[2][1], L"disk on fire");
+    EXPECT_EQ(g_logged[2][3], L"Refresh");
+    EXPECT_EQ(g_logged[3][0], std::to_wstring(static_cast<int32_t>(0x800401A6u)));
+    EXPECT_EQ(g_logged[3][1], L"Already registered");
+    EXPECT_NE(g_logged[4][0], L"0");  // even a thrown non-exception is logged with a number
+
+    // A logger that fails, or none at all, must not let the failure out.
+    platform::SetFailureLogger([](const platform::Error&, std::wstring_view, std::wstring_view) {
+        throw std::runtime_error("the log itself failed");
+    });
+    EXPECT_EQ(platform::Guard(L"m", L"p", []() -> int { throw std::runtime_error("x"); }), 0);
+    platform::SetFailureLogger(nullptr);
+    EXPECT_EQ(platform::Guard(L"m", L"p", []() -> int { throw std::runtime_error("x"); }), 0);
+}
+
+TEST_F(GuardTest, WithTrappingOffTheFailureReachesTheCallerUnlogged) {
+    platform::SetErrorTrapping(false);
+    try {
+        platform::Guard(L"CRegistry", L"SaveSetting",
+                        [] { platform::Raise(platform::errors::TypeMismatch, L"CRegistry.SaveSetting"); });
+        ADD_FAILURE() << "the failure did not reach the caller";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(e.Number(), platform::errors::TypeMismatch);
+        EXPECT_EQ(e.Source(), L"CRegistry.SaveSetting");
+    }
+    EXPECT_THROW(platform::Guard(L"m", L"p", []() -> int { throw std::bad_alloc(); }), std::bad_alloc);
+    EXPECT_THROW(platform::Guard(L"m", L"p", [] { throw std::runtime_error("x"); }), std::runtime_error);
+    EXPECT_EQ(platform::Guard(L"m", L"p", [] { return std::wstring(L"ok"); }), L"ok");
+    EXPECT_TRUE(g_logged.empty());
+}
