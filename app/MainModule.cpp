@@ -109,10 +109,19 @@ void Quit() { ::PostMessageW(MainWindowHandle, WM_CLOSE, 0, 0); }
 void GetOSVersion(OSVERSIONINFOW& info) {
     info = {};
     info.dwOSVersionInfoSize = sizeof info;
+#if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#elif defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4996)
+#endif
     ::GetVersionExW(&info);
+#if defined(__GNUC__)
 #pragma GCC diagnostic pop
+#elif defined(_MSC_VER)
+#pragma warning(pop)
+#endif
 }
 
 int ShowMessage(const std::wstring& text, UINT flags) noexcept {
