@@ -2,6 +2,7 @@
 // in-process, against a scratch registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -114,6 +115,52 @@ TEST_F(CApplicationTest, EmptyKeyLoadsEveryDefault) {
     ::GetWindowTextW(form_->hWnd(), caption, 64);
     EXPECT_STREQ(caption, L"Pelkin!Main");
     EXPECT_FALSE(::IsWindowVisible(form_->hWnd()));
+}
+
+// Draws one image of the main window's list over white and reports how many
+// pixels it covered and how colourful they are.
+struct ImageStats {
+    int covered = 0;
+    int saturated = 0;
+};
+ImageStats DrawImage(HIMAGELIST images, int index) {
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    platform::WindowDC screen(nullptr);
+    platform::UniqueMemoryDC dc(::CreateCompatibleDC(screen.get()));
+    platform::UniqueGdiObject<HBITMAP> bitmap(::CreateCompatibleBitmap(screen.get(), cx, cy));
+    HGDIOBJ old = ::SelectObject(dc.get(), bitmap.get());
+    RECT all{0, 0, cx, cy};
+    ::FillRect(dc.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(images, index, dc.get(), 0, 0, ILD_NORMAL);
+    ImageStats stats;
+    for (int y = 0; y < cy; ++y) {
+        for (int x = 0; x < cx; ++x) {
+            COLORREF c = ::GetPixel(dc.get(), x, y);
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (c != RGB(255, 255, 255)) ++stats.covered;
+            if (std::max({r, g, b}) - std::min({r, g, b}) > 80) ++stats.saturated;
+        }
+    }
+    ::SelectObject(dc.get(), old);
+    return stats;
+}
+
+TEST_F(CApplicationTest, MainWindowImagesAreRealPictures) {
+    ASSERT_TRUE(Start());
+    HIMAGELIST images = form_->imlIcons();
+    ASSERT_EQ(ImageList_GetImageCount(images), 6);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(cx, ::GetSystemMetrics(SM_CXSMICON));
+    for (const wchar_t* key : {L"Windows", L"Setup", L"Refresh", L"Default", L"PKSmall", L"PKSmallDisabled"}) {
+        const ImageStats stats = DrawImage(images, form_->ImageIndex(key));
+        EXPECT_GT(stats.covered, cx * cy / 4) << platform::Narrow(key);
+        EXPECT_LT(stats.covered, cx * cy) << platform::Narrow(key) << " has no transparent background";
+    }
+    // The disabled picture is the enabled one greyed out.
+    EXPECT_GT(DrawImage(images, form_->ImageIndex(L"PKSmall")).saturated, cx * cy / 8);
+    EXPECT_EQ(DrawImage(images, form_->ImageIndex(L"PKSmallDisabled")).saturated, 0);
 }
 
 TEST_F(CApplicationTest, LoadsTextAndNumberValues) {
