@@ -150,10 +150,8 @@ CApplication::~CApplication() {
     platform::Guard(ClassName, L"Class_Terminate", [&] { Dispose(); });
 }
 
-size_t CApplication::Checked(int index, size_t size, const wchar_t* property) {
-    if (index < 0 || static_cast<size_t>(index) >= size)
-        platform::Raise(platform::errors::SubscriptOutOfRange, std::wstring(ClassName) + L"." + property);
-    return static_cast<size_t>(index);
+void CApplication::RaiseOutOfRange(const wchar_t* property) {
+    platform::Raise(platform::errors::SubscriptOutOfRange, std::wstring(ClassName) + L"." + property);
 }
 
 bool CApplication::Initialize(frmMain& owner) {

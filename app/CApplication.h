@@ -82,18 +82,18 @@ public:
     bool WizardStyle() const noexcept { return wizardStyle_; }
     void SetWizardStyle(bool value) noexcept { wizardStyle_ = value; }
 
-    bool RuleOptions(int index) const { return ruleOptions_[Checked(index, ruleOptions_.size(), L"RuleOptions")]; }
-    void SetRuleOptions(int index, bool value) { ruleOptions_[Checked(index, ruleOptions_.size(), L"RuleOptions")] = value; }
-    bool Confirmations(int index) const { return confirmations_[Checked(index, confirmations_.size(), L"Confirmations")]; }
-    void SetConfirmations(int index, bool value) { confirmations_[Checked(index, confirmations_.size(), L"Confirmations")] = value; }
-    int32_t MouseOptionsMain(int index) const { return mouseMain_[Checked(index, mouseMain_.size(), L"MouseOptionsMain")]; }
-    void SetMouseOptionsMain(int index, int32_t value) { mouseMain_[Checked(index, mouseMain_.size(), L"MouseOptionsMain")] = value; }
-    int32_t MouseOptionsWindow(int index) const { return mouseWindow_[Checked(index, mouseWindow_.size(), L"MouseOptionsWindow")]; }
-    void SetMouseOptionsWindow(int index, int32_t value) { mouseWindow_[Checked(index, mouseWindow_.size(), L"MouseOptionsWindow")] = value; }
-    bool SwitcherOptions(int index) const { return switcherOptions_[Checked(index, switcherOptions_.size(), L"SwitcherOptions")]; }
-    void SetSwitcherOptions(int index, bool value) { switcherOptions_[Checked(index, switcherOptions_.size(), L"SwitcherOptions")] = value; }
-    bool MenuOptions(int index) const { return menuOptions_[Checked(index, menuOptions_.size(), L"MenuOptions")]; }
-    void SetMenuOptions(int index, bool value) { menuOptions_[Checked(index, menuOptions_.size(), L"MenuOptions")] = value; }
+    bool RuleOptions(int index) const { return At(ruleOptions_, index, L"RuleOptions"); }
+    void SetRuleOptions(int index, bool value) { At(ruleOptions_, index, L"RuleOptions") = value; }
+    bool Confirmations(int index) const { return At(confirmations_, index, L"Confirmations"); }
+    void SetConfirmations(int index, bool value) { At(confirmations_, index, L"Confirmations") = value; }
+    int32_t MouseOptionsMain(int index) const { return At(mouseMain_, index, L"MouseOptionsMain"); }
+    void SetMouseOptionsMain(int index, int32_t value) { At(mouseMain_, index, L"MouseOptionsMain") = value; }
+    int32_t MouseOptionsWindow(int index) const { return At(mouseWindow_, index, L"MouseOptionsWindow"); }
+    void SetMouseOptionsWindow(int index, int32_t value) { At(mouseWindow_, index, L"MouseOptionsWindow") = value; }
+    bool SwitcherOptions(int index) const { return At(switcherOptions_, index, L"SwitcherOptions"); }
+    void SetSwitcherOptions(int index, bool value) { At(switcherOptions_, index, L"SwitcherOptions") = value; }
+    bool MenuOptions(int index) const { return At(menuOptions_, index, L"MenuOptions"); }
+    void SetMenuOptions(int index, bool value) { At(menuOptions_, index, L"MenuOptions") = value; }
 
     bool Switcher() const noexcept { return switcher_; }
     void SetSwitcher(bool value);
@@ -112,7 +112,13 @@ public:
     void SetMenuOwnerDraw(bool value);
 
 private:
-    static size_t Checked(int index, size_t size, const wchar_t* property);
+    // An element of an array option; an index outside it raises "Subscript out of range".
+    template <class Values>
+    static auto At(Values& values, int index, const wchar_t* property) -> decltype(values[0]) {
+        if (index < 0 || static_cast<size_t>(index) >= values.size()) RaiseOutOfRange(property);
+        return values[static_cast<size_t>(index)];
+    }
+    [[noreturn]] static void RaiseOutOfRange(const wchar_t* property);
     void LoadOptions(const CRegistry& store);
     void TakeIcons(const frmMain& owner);
 

@@ -1,7 +1,8 @@
 #include "Strings.h"
 
-#include <cwctype>
 #include <vector>
+
+#include "Handles.h"
 
 namespace platform {
 
@@ -66,8 +67,8 @@ std::wstring SystemMessage(DWORD code) {
     DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
         reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const UniqueHLocal owned(buffer);
     std::wstring text = length ? std::wstring(buffer, length) : L"Error " + std::to_wstring(code);
-    if (buffer) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     return text;
 }
