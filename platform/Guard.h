@@ -37,4 +37,29 @@ auto Guard(std::wstring_view module, std::wstring_view procedure, Body&& body) -
     }
 }
 
+// For system callbacks and window procedures: no failure may leave them,
+// whatever the trapping flag says. A failure is logged and the default
+// result returned.
+template <class Body>
+auto GuardCallback(std::wstring_view module, std::wstring_view procedure, Body&& body) noexcept
+    -> std::invoke_result_t<Body> {
+    using Result = std::invoke_result_t<Body>;
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        LogCurrentFailure(module, procedure);
+        if constexpr (!std::is_void_v<Result>) return Result{};
+    }
+}
+
+// A step whose failure is of no consequence: it is skipped silently and the
+// caller goes on with its next step.
+template <class Body>
+void SkipFailure(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+    } catch (...) {
+    }
+}
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 // answers "none" (nullptr) instead of failing.
 #include <string>
 #include <string_view>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -39,7 +40,7 @@ public:
 
     T* Find(std::wstring_view key) {
         auto it = index_.find(ToLower(key));
-        return it == index_.end() ? nullptr : &entries_[it->second].value;
+        return it == index_.end() ? nullptr : std::addressof(entries_[it->second].value);
     }
     const T* Find(std::wstring_view key) const { return const_cast<KeyedCollection*>(this)->Find(key); }
 
