@@ -1,0 +1,239 @@
+#include "SubclassModule.h"
+
+#include "ComPtr.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Guard.h"
+
+namespace SubclassModule {
+
+namespace {
+
+constexpr wchar_t AttachSource[] = L"Subclass.AttachMessage";
+
+// Record names are built in fixed buffers: the window procedure must not
+// allocate (it runs for every message and must never throw), and the longest
+// name, three 32-bit numbers with their words, is well under this size.
+struct Key {
+    wchar_t text[80];
+    operator const wchar_t*() const noexcept { return text; }
+};
+
+int32_t Decimal(HWND hWnd) noexcept { return static_cast<int32_t>(reinterpret_cast<intptr_t>(hWnd)); }
+
+Key WindowKey(HWND hWnd) noexcept {
+    Key key;
+    std::swprintf(key.text, std::size(key.text), L"PK(%d)", Decimal(hWnd));
+    return key;
+}
+
+Key CountKey(HWND hWnd) noexcept {
+    Key key;
+    std::swprintf(key.text, std::size(key.text), L"PK(%d).Count", Decimal(hWnd));
+    return key;
+}
+
+Key MessageKey(HWND hWnd, UINT uMsg) noexcept {
+    Key key;
+    std::swprintf(key.text, std::size(key.text), L"PK(%d).Message(%d)", Decimal(hWnd), static_cast<int32_t>(uMsg));
+    return key;
+}
+
+Key OwnerKey(HWND hWnd, UINT uMsg, intptr_t index) noexcept {
+    Key key;
+    std::swprintf(key.text, std::size(key.text), L"PK(%d).Message(%d).Owner(%d)", Decimal(hWnd),
+                  static_cast<int32_t>(uMsg), static_cast<int32_t>(index));
+    return key;
+}
+
+intptr_t ReadNumber(HWND hWnd, const wchar_t* key) noexcept {
+    return reinterpret_cast<intptr_t>(::GetPropW(hWnd, key));
+}
+
+void StoreNumber(HWND hWnd, const wchar_t* key, intptr_t value) noexcept {
+    ::SetPropW(hWnd, key, reinterpret_cast<HANDLE>(value));
+}
+
+WNDPROC PreviousProc(HWND hWnd) noexcept { return reinterpret_cast<WNDPROC>(::GetPropW(hWnd, WindowKey(hWnd))); }
+
+ISubclass* OwnerAt(HWND hWnd, UINT uMsg, intptr_t index) noexcept {
+    return static_cast<ISubclass*>(::GetPropW(hWnd, OwnerKey(hWnd, uMsg, index)));
+}
+
+// Slot of owner among the n owners of the message, or 0.
+intptr_t FindOwner(HWND hWnd, UINT uMsg, ISubclass* owner, intptr_t n) noexcept {
+    for (intptr_t i = 1; i <= n; ++i)
+        if (OwnerAt(hWnd, uMsg, i) == owner) return i;
+    return 0;
+}
+
+LRESULT CallPrevious(WNDPROC previous, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
+    // Without a record of the previous procedure there is nothing to chain
+    // to; the default handling at least keeps the window alive.
+    if (!previous) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    return ::CallWindowProcW(previous, hWnd, uMsg, wParam, lParam);
+}
+
+struct PropertyNames {
+    std::wstring prefix;
+    std::vector<std::wstring> names;
+};
+
+BOOL CALLBACK CollectRecord(HWND, LPWSTR name, HANDLE, ULONG_PTR data) {
+    auto* found = reinterpret_cast<PropertyNames*>(data);
+    // Properties named by atom have no text to compare.
+    if (IS_INTRESOURCE(name)) return TRUE;
+    try {
+        if (std::wstring_view(name).starts_with(found->prefix)) found->names.emplace_back(name);
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Property names are global atoms: left on a dying window they would
+// outlive it, and a later window given the same handle would inherit a
+// subclass record that is not its own. So whatever attachments remain when
+// the window goes are dropped with it.
+void DropRecords(HWND hWnd) noexcept {
+    if (WNDPROC previous = PreviousProc(hWnd))
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    try {
+        // The closing parenthesis keeps PK(12) from matching PK(123).
+        PropertyNames found{WindowKey(hWnd).text, {}};
+        ::EnumPropsExW(hWnd, CollectRecord, reinterpret_cast<LPARAM>(&found));
+        for (const auto& name : found.names) ::RemovePropW(hWnd, name.c_str());
+    } catch (...) {
+        platform::LogCurrentFailure(L"SubclassModule", L"WindowProc");
+    }
+}
+
+LRESULT AskOwner(ISubclass* owner, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
+    // The counted reference keeps an owner that detaches and releases itself
+    // while handling the message alive until it has returned.
+    platform::ComPtr<ISubclass> held(owner);
+    LONG_PTR answer = 0;
+    try {
+        if (FAILED(held->WindowProc(reinterpret_cast<LONG_PTR>(hWnd), static_cast<LONG>(uMsg),
+                                    static_cast<LONG_PTR>(wParam), static_cast<LONG_PTR>(lParam), &answer)))
+            answer = 0;
+    } catch (...) {
+        // Owners are COM objects and must not throw; one that does anyway
+        // must not unwind through the system's message dispatch.
+        platform::LogCurrentFailure(L"SubclassModule", L"WindowProc");
+        answer = 0;
+    }
+    return static_cast<LRESULT>(answer);
+}
+
+LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
+    WNDPROC previous = PreviousProc(hWnd);
+    const Key messageKey = MessageKey(hWnd, uMsg);
+    LRESULT result = 0;
+    if (ReadNumber(hWnd, messageKey) <= 0) {
+        result = CallPrevious(previous, hWnd, uMsg, wParam, lParam);
+    } else {
+        // Owners may detach (themselves or others) while handling the
+        // message, so the count and each slot are read afresh every time.
+        for (intptr_t i = 1; i <= ReadNumber(hWnd, messageKey); ++i) {
+            if (ISubclass* owner = OwnerAt(hWnd, uMsg, i))
+                result = AskOwner(owner, hWnd, uMsg, wParam, lParam);
+            else
+                result = CallPrevious(previous, hWnd, uMsg, wParam, lParam);
+        }
+    }
+    if (uMsg == WM_NCDESTROY) DropRecords(hWnd);
+    return result;
+}
+
+// The attachment itself; answers 0 or the failure code, and does nothing
+// at all when it fails.
+int32_t Attach(ISubclass* owner, HWND hWnd, UINT uMsg) noexcept {
+    if (!::IsWindow(hWnd)) return InvalidWindowError;
+    if (!IsLocalWindow(hWnd)) return ExternalWindowError;
+    // A refused duplicate must leave the count and the procedure alone, so
+    // it is looked for before either is touched.
+    const Key messageKey = MessageKey(hWnd, uMsg);
+    const intptr_t n = ReadNumber(hWnd, messageKey);
+    if (FindOwner(hWnd, uMsg, owner, n) != 0) return AlreadyHandledError;
+
+    const Key countKey = CountKey(hWnd);
+    const intptr_t count = ReadNumber(hWnd, countKey);
+    if (count <= 0) {
+        LONG_PTR previous = ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+        if (previous == 0) return CantSubclassError;
+        StoreNumber(hWnd, WindowKey(hWnd), previous);
+    }
+    StoreNumber(hWnd, countKey, count + 1);
+    StoreNumber(hWnd, messageKey, n + 1);
+    ::SetPropW(hWnd, OwnerKey(hWnd, uMsg, n + 1), owner);
+    return 0;
+}
+
+}  // namespace
+
+bool AttachMessage(ISubclass* owner, HWND hWnd, UINT uMsg) noexcept { return Attach(owner, hWnd, uMsg) == 0; }
+
+void AttachMessageChecked(ISubclass* owner, HWND hWnd, UINT uMsg) {
+    switch (Attach(owner, hWnd, uMsg)) {
+        case 0: return;
+        case CantSubclassError: platform::Raise(CantSubclassError, L"Can't subclass the window", AttachSource);
+        case AlreadyHandledError:
+            platform::Raise(AlreadyHandledError, L"This message is already being handled by another class",
+                            AttachSource);
+        case InvalidWindowError: platform::Raise(InvalidWindowError, L"Invalid window", AttachSource);
+        case ExternalWindowError:
+            platform::Raise(ExternalWindowError, L"Can't attach to an external window", AttachSource);
+        default: platform::Raise(platform::errors::InternalError, AttachSource);
+    }
+}
+
+void DetachMessage(ISubclass* owner, HWND hWnd, UINT uMsg) noexcept {
+    const Key messageKey = MessageKey(hWnd, uMsg);
+    intptr_t n = ReadNumber(hWnd, messageKey);
+    const intptr_t k = FindOwner(hWnd, uMsg, owner, n);
+    // Detaching what was never attached must not take away someone else's
+    // share of the count, let alone the subclass itself.
+    if (k == 0) return;
+
+    const Key countKey = CountKey(hWnd);
+    const intptr_t count = ReadNumber(hWnd, countKey);
+    if (count > 1) {
+        StoreNumber(hWnd, countKey, count - 1);
+    } else {
+        // Restored even when another procedure has since been put on top:
+        // the copy of this module that installed the current procedure may
+        // not be this one, so "is it ours" cannot be told from here.
+        const Key windowKey = WindowKey(hWnd);
+        if (LONG_PTR previous = reinterpret_cast<LONG_PTR>(::GetPropW(hWnd, windowKey))) {
+            ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, previous);
+            ::RemovePropW(hWnd, windowKey);
+        }
+        ::RemovePropW(hWnd, countKey);
+    }
+
+    for (intptr_t j = k + 1; j <= n; ++j) ::SetPropW(hWnd, OwnerKey(hWnd, uMsg, j - 1), OwnerAt(hWnd, uMsg, j));
+    ::RemovePropW(hWnd, OwnerKey(hWnd, uMsg, n));
+    --n;
+    if (n > 0)
+        StoreNumber(hWnd, messageKey, n);
+    else
+        ::RemovePropW(hWnd, messageKey);
+}
+
+LRESULT CallOldWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
+    return CallPrevious(PreviousProc(hWnd), hWnd, uMsg, wParam, lParam);
+}
+
+bool IsLocalWindow(HWND hWnd) noexcept {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(hWnd, &processId);
+    return processId == ::GetCurrentProcessId();
+}
+
+}  // namespace SubclassModule
