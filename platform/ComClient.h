@@ -8,10 +8,26 @@
 #include <functional>
 #include <map>
 
+#include "ComError.h"
 #include "ComObject.h"
 #include "Variant.h"
 
 namespace platform::com {
+
+// This thread's single-threaded apartment, entered for the life of the object.
+class ComApartment {
+public:
+    ComApartment() noexcept : entered_(SUCCEEDED(::OleInitialize(nullptr))) {}
+    ~ComApartment() {
+        if (entered_) ::OleUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Entered() const noexcept { return entered_; }
+
+private:
+    bool entered_;
+};
 
 // Creates an object of a component that ships beside the program: through COM
 // activation first (the program's manifest names the component's classes),

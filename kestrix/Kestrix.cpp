@@ -1,0 +1,339 @@
+#include "Kestrix.h"
+
+#include <olectl.h>
+
+#include "ComEnumerator.h"
+#include "ComError.h"
+#include "KestrixModule.h"
+#include "SubclassModule.h"
+
+using platform::ComCall;
+using platform::SkipFailure;
+using platform::Variant;
+
+namespace {
+
+constexpr DISPID ClickEventId = DISPID_CLICK;
+constexpr DISPID DblClickEventId = DISPID_DBLCLICK;
+constexpr DISPID MouseDownEventId = 1;
+constexpr DISPID MouseMoveEventId = 2;
+constexpr DISPID MouseUpEventId = 3;
+constexpr DISPID TaskbarRestartEventId = 4;
+constexpr DISPID TimerEventId = 1;
+
+constexpr LONG LeftButton = 1;
+constexpr LONG RightButton = 2;
+
+std::wstring KeyOf(LONG id) { return std::to_wstring(id); }
+
+int32_t Parameter(const VARIANT& parameters, long index) {
+    return platform::ToInt32(platform::ArrayElement(parameters, index, L"Kestrix.FireEvent").get(), L"Kestrix.FireEvent");
+}
+
+bool FlagParameter(const VARIANT& parameters, long index) {
+    return platform::ToBool(platform::ArrayElement(parameters, index, L"Kestrix.FireEvent").get(), L"Kestrix.FireEvent");
+}
+
+}  // namespace
+
+Kestrix::Kestrix() : events_(this, DIID_KestrixEvents) { AddConnectionPoint(events_); }
+
+HRESULT Kestrix::Create(REFIID iid, void** object) noexcept {
+    KestrixModule::Startup();
+    return ComCall([&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Kestrix.Class_Initialize"); });
+}
+
+platform::ComPtr<Kestrix> Kestrix::Make() {
+    auto kestrix = platform::com::MakeObject<Kestrix>();
+    kestrix->Initialize();
+    return kestrix;
+}
+
+void Kestrix::Initialize() {
+    eventQueue_ = std::make_unique<EventQueue>();
+    eventQueue_->Initialize(static_cast<IEvent*>(this), ClickDelayMs);
+    taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+    callbackWindow_ = std::make_unique<frmSubclass>();
+    AttachWindow(callbackWindow_->hWnd());
+    enabled_ = true;
+}
+
+Kestrix::~Kestrix() {
+    // Whatever is still waiting reaches the client before the icons go.
+    SkipFailure([&] { eventQueue_.reset(); });
+    SkipFailure([&] { DetachWindow(); });
+    SkipFailure([&] {
+        retryConnection_.Disconnect();
+        if (retryTimer_) retryTimer_->SetEnabled(false);
+        retryTimer_.Reset();
+    });
+    // Icons go while the window they name still exists; an item a client
+    // still holds loses its icon too.
+    for (auto& entry : items_) SkipFailure([&] { entry.value->Orphan(); });
+    SkipFailure([&] { items_.Clear(); });
+    SkipFailure([&] { callbackWindow_.reset(); });
+    events_.DisconnectAll();
+}
+
+void* Kestrix::Cast(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__Kestrix) return static_cast<_Kestrix*>(this);
+    if (iid == IID_ISubclass) return static_cast<ISubclass*>(this);
+    if (iid == IID_IEvent) return static_cast<IEvent*>(this);
+    if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+    if (iid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
+}
+
+void Kestrix::AttachWindow(HWND window) {
+    if (window == attachedWindow_) return;
+    DetachWindow();
+    SubclassModule::AttachMessage(this, window, TrayCallbackMessage);
+    SubclassModule::AttachMessage(this, window, taskbarCreatedMessage_);
+    attachedWindow_ = window;
+}
+
+void Kestrix::DetachWindow() {
+    if (!attachedWindow_) return;
+    SubclassModule::DetachMessage(this, attachedWindow_, TrayCallbackMessage);
+    SubclassModule::DetachMessage(this, attachedWindow_, taskbarCreatedMessage_);
+    attachedWindow_ = nullptr;
+}
+
+// --- icons the shell refused ------------------------------------------------
+
+void Kestrix::ScheduleRetry() noexcept {
+    SkipFailure([&] {
+        if (!retryTimer_) {
+            retryTimer_ = TimerEx::Make();
+            retryTimer_->SetInterval(retryInterval_);
+            retrySink_ = platform::com::MakeObject<platform::com::EventSink>(DIID_TimerExEvents);
+            retrySink_->On(TimerEventId, [this](const DISPPARAMS&) { RetryRefusedIcons(); });
+            retryConnection_ = platform::com::EventConnection(static_cast<_TimerEx*>(retryTimer_.Get()),
+                                                              DIID_TimerExEvents, static_cast<IDispatch*>(retrySink_.Get()));
+        }
+        retryTimer_->SetEnabled(true);
+    });
+}
+
+void Kestrix::RetryRefusedIcons() {
+    bool stillRefused = false;
+    for (const auto& item : items_.Snapshot()) {
+        if (!item->Pending()) continue;
+        item->AddToTray(true);
+        stillRefused = stillRefused || item->Pending();
+    }
+    if (!stillRefused) retryTimer_->SetEnabled(false);
+}
+
+// --- members ----------------------------------------------------------------
+
+HRESULT Kestrix::Add(LONG ID, VARIANT Icon, BSTR ToolTipText, VARIANT_BOOL Visible) {
+    return ComCall([&] {
+        const std::wstring key = KeyOf(ID);
+        // Refused before anything is shown, so no stray icon appears under the ID.
+        if (items_.Exists(key)) platform::Raise(platform::errors::DuplicateKey, L"Kestrix.Add");
+        auto item = KestrixItem::Make();
+        item->InitItem(this, CallbackWindow(), ID, Icon, platform::Bstr::Text(ToolTipText), Visible != VARIANT_FALSE);
+        try {
+            items_.Add(key, item);
+        } catch (...) {
+            item->Orphan();
+            throw;
+        }
+    });
+}
+
+HRESULT Kestrix::Exists(LONG ID, VARIANT_BOOL* result) {
+    if (!result) return E_POINTER;
+    *result = VARIANT_FALSE;
+    SkipFailure([&] { *result = platform::ToVariantBool(items_.Exists(KeyOf(ID))); });
+    return S_OK;
+}
+
+HRESULT Kestrix::Item(LONG ID, _KestrixItem** result) {
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    SkipFailure([&] {
+        if (auto* item = items_.Find(KeyOf(ID))) (*item)->QueryInterface(IID__KestrixItem, reinterpret_cast<void**>(result));
+    });
+    return S_OK;
+}
+
+HRESULT Kestrix::PreparePopupMenu(LONG_PTR hWnd) {
+    return ComCall([&] {
+        popupWindow_ = reinterpret_cast<HWND>(hWnd);
+        ::SetForegroundWindow(popupWindow_);
+        popupPrepared_ = VARIANT_TRUE;
+    });
+}
+
+HRESULT Kestrix::Remove(LONG ID) {
+    SkipFailure([&] {
+        const std::wstring key = KeyOf(ID);
+        auto* found = items_.Find(key);
+        if (!found) return;
+        platform::ComPtr<KestrixItem> item = *found;
+        items_.Remove(key);
+        // A client may still hold the item; its icon goes all the same.
+        item->Orphan();
+    });
+    return S_OK;
+}
+
+HRESULT Kestrix::RemoveAll() {
+    for (int position = items_.Count(); position >= 1; --position) {
+        SkipFailure([&] {
+            platform::ComPtr<KestrixItem> item = items_.Item(position);
+            items_.Remove(position);
+            item->Orphan();
+        });
+    }
+    return S_OK;
+}
+
+HRESULT Kestrix::get_Count(LONG* value) {
+    return ComCall([&] { *platform::CheckOut(value) = items_.Count(); });
+}
+
+HRESULT Kestrix::get_Enabled(VARIANT_BOOL* value) {
+    return ComCall([&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+}
+
+HRESULT Kestrix::put_Enabled(VARIANT_BOOL value) {
+    return ComCall([&] {
+        const bool enable = value != VARIANT_FALSE;
+        if (enable == enabled_) return;
+        if (enabled_)
+            DetachWindow();
+        else
+            AttachWindow(CallbackWindow());
+        enabled_ = enable;
+    });
+}
+
+HRESULT Kestrix::get_NewEnum(IUnknown** value) {
+    return ComCall([&] {
+        IUnknown** out = platform::CheckOut(value);
+        std::vector<Variant> items;
+        for (const auto& entry : items_) items.push_back(Variant::FromObject(static_cast<_KestrixItem*>(entry.value.Get())));
+        *out = platform::com::MakeEnumerator<IEnumVARIANT, VARIANT>(std::move(items)).Detach();
+    });
+}
+
+// --- the callback window ----------------------------------------------------
+
+HRESULT Kestrix::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam, LONG_PTR* result) {
+    const HWND window = reinterpret_cast<HWND>(hWnd);
+    const UINT message = static_cast<UINT>(uMsg);
+    LRESULT answer = 0;
+    if (message == TrayCallbackMessage) {
+        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
+        SkipFailure([&] { OnTrayMessage(static_cast<LONG>(wParam), static_cast<UINT>(lParam)); });
+    } else if (message == taskbarCreatedMessage_) {
+        SkipFailure([&] { OnTaskbarCreated(); });
+        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
+    } else {
+        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
+    }
+    if (result) *result = answer;
+    return S_OK;
+}
+
+void Kestrix::QueueMouse(TVEvent type, EventQueue::AddMode mode, EventQueue::QueueKind kind, const std::wstring& key,
+                         std::initializer_list<Variant> parameters) {
+    SkipFailure([&] { eventQueue_->Add(type, mode, key, kind, platform::MakeVariantArray(parameters)); });
+}
+
+void Kestrix::OnTrayMessage(LONG id, UINT mouseMessage) {
+    POINT cursor{};
+    SkipFailure([&] { ::GetCursorPos(&cursor); });
+    const Variant x = Variant::FromInt32(cursor.x), y = Variant::FromInt32(cursor.y), ID = Variant::FromInt32(id);
+    switch (mouseMessage) {
+        case WM_MOUSEMOVE:
+            QueueMouse(tvEventMouseMove, EventQueue::AddReplace, EventQueue::PostedQueue, {},
+                       {ID, Variant::FromInt32(LeftButton), x, y});
+            break;
+        case WM_LBUTTONDOWN: ButtonDown(id, LeftButton, cursor); break;
+        case WM_RBUTTONDOWN: ButtonDown(id, RightButton, cursor); break;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: {
+            const LONG button = mouseMessage == WM_LBUTTONUP ? LeftButton : RightButton;
+            QueueMouse(tvEventMouseUp, EventQueue::AddAlways, EventQueue::PostedQueue, {},
+                       {ID, Variant::FromInt32(button), x, y, PopupFlag()});
+            popupPrepared_ = VARIANT_FALSE;
+            break;
+        }
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK: {
+            const LONG button = mouseMessage == WM_LBUTTONDBLCLK ? LeftButton : RightButton;
+            clickKey_.clear();
+            QueueMouse(tvEventDblClick, EventQueue::AddAlways, EventQueue::PostedQueue, {},
+                       {ID, Variant::FromInt32(button), PopupFlag()});
+            break;
+        }
+        default: break;  // middle button and anything else
+    }
+}
+
+void Kestrix::ButtonDown(LONG id, LONG button, POINT cursor) {
+    // A click still held back belongs before anything of the new press.
+    SkipFailure([&] { eventQueue_->Flush(EventQueue::DelayQueue); });
+    clickKey_ = KeyOf(id) + KeyOf(button);
+    const Variant ID = Variant::FromInt32(id), b = Variant::FromInt32(button);
+    QueueMouse(tvEventClick, EventQueue::AddIfAbsent, EventQueue::DelayQueue, clickKey_, {ID, b, PopupFlag()});
+    QueueMouse(tvEventMouseDown, EventQueue::AddAlways, EventQueue::PostedQueue, {},
+               {ID, b, Variant::FromInt32(cursor.x), Variant::FromInt32(cursor.y), PopupFlag()});
+    popupPrepared_ = VARIANT_FALSE;
+}
+
+void Kestrix::OnTaskbarCreated() {
+    for (const auto& item : items_.Snapshot()) SkipFailure([&] { item->AddToTray(true); });
+    SkipFailure([&] { eventQueue_->Add(tvEventTaskbarRestart, EventQueue::AddAlways, {}, EventQueue::PostedQueue, Variant()); });
+}
+
+// --- delivery ---------------------------------------------------------------
+
+void Kestrix::PostPopupRelease() noexcept { ::PostMessageW(popupWindow_, PopupReleaseMessage, 0, 0); }
+
+HRESULT Kestrix::FireEvent(TVEvent EventType, VARIANT* Parameters) {
+    VARIANT none{};
+    const VARIANT& p = Parameters ? *Parameters : none;
+    auto raise = [&](DISPID id, std::initializer_list<Variant> arguments) {
+        SkipFailure([&] { events_.Fire(id, arguments); });
+    };
+    // The popup flag is read after the handlers ran: a handler that prepared
+    // a pop-up menu gets its release message once it has returned.
+    auto releaseIfPrepared = [&](long index) {
+        SkipFailure([&] {
+            if (FlagParameter(p, index)) PostPopupRelease();
+        });
+    };
+    SkipFailure([&] {
+        switch (EventType) {
+            case tvEventClick:
+                if (clickKey_.empty()) return;  // a double click cancelled it
+                raise(ClickEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1))});
+                releaseIfPrepared(2);
+                break;
+            case tvEventDblClick:
+                raise(DblClickEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1))});
+                releaseIfPrepared(2);
+                break;
+            case tvEventMouseDown:
+            case tvEventMouseUp:
+                raise(EventType == tvEventMouseDown ? MouseDownEventId : MouseUpEventId,
+                      {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1)),
+                       Variant::FromInt32(Parameter(p, 2)), Variant::FromInt32(Parameter(p, 3))});
+                releaseIfPrepared(4);
+                break;
+            case tvEventMouseMove:
+                raise(MouseMoveEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1)),
+                                         Variant::FromInt32(Parameter(p, 2)), Variant::FromInt32(Parameter(p, 3))});
+                break;
+            case tvEventTaskbarRestart: raise(TaskbarRestartEventId, {}); break;
+            default: break;
+        }
+    });
+    return S_OK;
+}

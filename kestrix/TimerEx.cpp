@@ -1,0 +1,129 @@
+#include "TimerEx.h"
+
+#include "ComError.h"
+#include "KestrixModule.h"
+#include "TimerExModule.h"
+
+using platform::ComTrapped;
+
+namespace {
+constexpr wchar_t ClassName[] = L"TimerEx";
+constexpr DISPID TimerEventId = 1;
+}  // namespace
+
+TimerEx::TimerEx() : events_(this, DIID_TimerExEvents) { AddConnectionPoint(events_); }
+
+TimerEx::~TimerEx() {
+    // The table must never refer to a timer that is gone.
+    platform::Guard(ClassName, L"Class_Terminate", [&] {
+        if (id_ != 0) TimerExModule::StopTimer(id_);
+    });
+    platform::SkipFailure([&] { tag_ = platform::Variant(); });
+}
+
+HRESULT TimerEx::Create(REFIID iid, void** object) noexcept {
+    KestrixModule::Startup();
+    return platform::ComCall([&] {
+        platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"TimerEx.Class_Initialize");
+    });
+}
+
+platform::ComPtr<TimerEx> TimerEx::Make() { return platform::com::MakeObject<TimerEx>(); }
+
+void* TimerEx::Cast(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__TimerEx) return static_cast<_TimerEx*>(this);
+    if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
+    if (iid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
+}
+
+void TimerEx::Restart() {
+    if (id_ != 0) TimerExModule::StopTimer(id_);
+    if (enabled_) id_ = TimerExModule::StartTimer(this, interval_);
+}
+
+void TimerEx::SetEnabled(bool value) {
+    if (value == enabled_) return;
+    enabled_ = value;
+    Restart();
+}
+
+void TimerEx::SetEventType(LONG value) {
+    if (value == eventType_) return;
+    if (value != pkTimerOneShot && value != pkTimerPeriodic)
+        platform::Raise(platform::errors::InvalidPropertyValue, L"TimerEx.EventType");
+    eventType_ = static_cast<PKTimerEventType>(value);
+    Restart();
+}
+
+void TimerEx::SetInterval(LONG value) {
+    if (value == interval_) return;
+    if (value < 1) platform::Raise(platform::errors::InvalidPropertyValue, L"TimerEx.Interval");
+    interval_ = value;
+    Restart();
+}
+
+void TimerEx::Fire() {
+    if (subscriber_) {
+        platform::ComPtr<ITimerEx> subscriber(subscriber_);
+        platform::ThrowIfFailed(subscriber->Notify(this), L"TimerEx.Notify");
+    }
+    events_.Fire(TimerEventId, {});
+}
+
+HRESULT TimerEx::get_Enabled(VARIANT_BOOL* value) {
+    return ComTrapped(ClassName, L"Get_Enabled", [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+}
+
+HRESULT TimerEx::put_Enabled(VARIANT_BOOL value) {
+    return ComTrapped(ClassName, L"Let_Enabled", [&] { SetEnabled(value != VARIANT_FALSE); });
+}
+
+HRESULT TimerEx::get_EventType(PKTimerEventType* value) {
+    return ComTrapped(ClassName, L"Get_EventType", [&] { *platform::CheckOut(value) = eventType_; });
+}
+
+HRESULT TimerEx::put_EventType(PKTimerEventType value) {
+    return ComTrapped(ClassName, L"Let_EventType", [&] { SetEventType(value); });
+}
+
+HRESULT TimerEx::get_ID(LONG_PTR* value) {
+    return ComTrapped(ClassName, L"Get_ID", [&] { *platform::CheckOut(value) = static_cast<LONG_PTR>(id_); });
+}
+
+HRESULT TimerEx::get_Interval(LONG* value) {
+    return ComTrapped(ClassName, L"Get_Interval", [&] { *platform::CheckOut(value) = interval_; });
+}
+
+HRESULT TimerEx::put_Interval(LONG value) {
+    return ComTrapped(ClassName, L"Let_Interval", [&] { SetInterval(value); });
+}
+
+HRESULT TimerEx::get_Subscriber(ITimerEx** value) {
+    return ComTrapped(ClassName, L"Get_Subscriber", [&] {
+        ITimerEx** out = platform::CheckOut(value);
+        *out = subscriber_;
+        if (subscriber_) subscriber_->AddRef();
+    });
+}
+
+HRESULT TimerEx::putref_Subscriber(ITimerEx* value) {
+    return ComTrapped(ClassName, L"Set_Subscriber", [&] { subscriber_ = value; });
+}
+
+HRESULT TimerEx::get_Tag(VARIANT* value) {
+    return ComTrapped(ClassName, L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
+}
+
+HRESULT TimerEx::put_Tag(VARIANT value) {
+    return ComTrapped(ClassName, L"Let_Tag", [&] { tag_ = platform::Variant(value); });
+}
+
+HRESULT TimerEx::putref_Tag(VARIANT value) {
+    return ComTrapped(ClassName, L"Set_Tag", [&] { tag_ = platform::Variant(value); });
+}
+
+HRESULT TimerEx::Notify() {
+    return ComTrapped(ClassName, L"Notify", [&] { Fire(); });
+}

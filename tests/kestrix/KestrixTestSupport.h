@@ -1,0 +1,58 @@
+#pragma once
+// Helpers shared by the tray component's tests: recording events raised
+// through connection points, and a stand-in for the shell's tray window.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ComClient.h"
+#include "ComObject.h"
+
+namespace kestrix_testing {
+
+// Collects "Name arg arg ..." lines for the events of one source.
+class EventLog {
+public:
+    // Connects a sink for `events`; each DISPID in `names` is recorded under its name.
+    EventLog(IUnknown* source, const IID& events, std::vector<std::pair<DISPID, std::wstring>> names);
+
+    const std::vector<std::wstring>& Lines() const noexcept { return lines_; }
+    size_t Count(const std::wstring& prefix) const;
+    void Clear() { lines_.clear(); }
+    // Runs `action` when the event `name` arrives (after recording it); replaces an earlier one.
+    void OnEvent(const std::wstring& name, std::function<void()> action);
+    void Disconnect() { connection_.Disconnect(); }
+
+private:
+    std::vector<std::wstring> lines_;
+    std::vector<std::pair<std::wstring, std::function<void()>>> actions_;
+    platform::ComPtr<platform::com::EventSink> sink_;
+    platform::com::EventConnection connection_;
+};
+
+// A window of the shell tray's class, placed where the shell's notification
+// functions find it first. It answers their requests as told and remembers
+// which ones it got (NIM_ADD, NIM_MODIFY, NIM_DELETE).
+class FakeTray {
+public:
+    FakeTray();
+    ~FakeTray();
+    FakeTray(const FakeTray&) = delete;
+    FakeTray& operator=(const FakeTray&) = delete;
+
+    void Accept(bool accept) noexcept { accept_ = accept; }
+    const std::vector<DWORD>& Requests() const noexcept { return requests_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+    bool accept_ = true;
+    std::vector<DWORD> requests_;
+};
+
+// Pumps this thread's messages until none are waiting (timers not waited for).
+void PumpPending();
+
+}  // namespace kestrix_testing
