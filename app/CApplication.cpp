@@ -1,6 +1,7 @@
 #include "CApplication.h"
 
 #include "AutoStartModule.h"
+#include "ComError.h"
 #include "CRegistry.h"
 #include "ErrorModule.h"
 #include "Guard.h"
@@ -157,6 +158,7 @@ void CApplication::RaiseOutOfRange(const wchar_t* property) {
 bool CApplication::Initialize(frmMain& owner) {
     return platform::Guard(ClassName, L"Initialize", [&] {
         owner_ = &owner;
+        CreateTrayComponent();
         TakeIcons(owner);
         windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
         LoadOptions(CRegistry());
@@ -165,6 +167,21 @@ bool CApplication::Initialize(frmMain& owner) {
         SetSwitcher(storedSwitcher_);
         return rulesLoaded;
     });
+}
+
+void CApplication::CreateTrayComponent() {
+    kestrix_ = platform::com::CreateComponent<_Kestrix>(CLSID_Kestrix, L"Kestrix.dll");
+    moKestrix_ = platform::com::MakeObject<platform::com::EventSink>(DIID_KestrixEvents);
+    kestrixConnection_ = platform::com::EventConnection(kestrix_.Get(), DIID_KestrixEvents,
+                                                        static_cast<IDispatch*>(moKestrix_.Get()));
+}
+
+void CApplication::ReleaseTrayComponent() {
+    if (!kestrix_) return;
+    kestrixConnection_.Disconnect();
+    platform::Guard(ClassName, L"Dispose", [&] { platform::ThrowIfFailed(kestrix_->RemoveAll(), L"Kestrix.RemoveAll"); });
+    kestrix_.Reset();
+    moKestrix_.Reset();
 }
 
 void CApplication::TakeIcons(const frmMain& owner) {
@@ -229,6 +246,7 @@ void CApplication::Dispose() {
     auto step = [](auto&& body) { platform::Guard(ClassName, L"Dispose", body); };
     step([&] { SetSwitcher(false); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
+    step([&] { ReleaseTrayComponent(); });
     step([&] {
         if (TheApp.get() == this) TheApp.reset();
     });

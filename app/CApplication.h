@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ComClient.h"
 #include "Handles.h"
+#include "KestrixInterfaces.h"
 #include "Observers.h"
 
 class frmMain;
@@ -65,6 +67,11 @@ public:
     // First image-list index of the window-icon cache.
     int WindowIconBase() const noexcept { return windowIconBase_; }
 
+    // The tray component object: none before Initialize and after Dispose.
+    _Kestrix* Kestrix() const noexcept { return kestrix_.Get(); }
+    // Where the tray component's events arrive; handlers are set per event.
+    platform::com::EventSink* KestrixEvents() const noexcept { return moKestrix_.Get(); }
+
     // Number of rules in the rule list.
     int RuleCount() const noexcept;
 
@@ -121,8 +128,13 @@ private:
     [[noreturn]] static void RaiseOutOfRange(const wchar_t* property);
     void LoadOptions(const CRegistry& store);
     void TakeIcons(const frmMain& owner);
+    void CreateTrayComponent();
+    void ReleaseTrayComponent();
 
     frmMain* owner_ = nullptr;
+    platform::ComPtr<_Kestrix> kestrix_;
+    platform::ComPtr<platform::com::EventSink> moKestrix_;
+    platform::com::EventConnection kestrixConnection_;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;
     platform::UniqueHIcon iconDisabled_;

@@ -9,6 +9,8 @@
 #include "AutoStartModule.h"
 #include "CApplication.h"
 #include "Dialogs.h"
+#include "FakeTray.h"
+#include "Process.h"
 #include "ErrorModule.h"
 #include "ExceptionLog.h"
 #include "Guard.h"
@@ -16,6 +18,8 @@
 #include "ScratchRegistry.h"
 #include "Strings.h"
 #include "frmMain.h"
+
+#include <shellapi.h>
 
 using namespace testing_support;
 
@@ -404,3 +408,44 @@ TEST(CApplicationAutoStartTest, RefusedMachineWideValueIsReportedAndNotClaimed) 
 }
 
 }  // namespace
+
+TEST_F(CApplicationTest, StartUpCreatesTheTrayComponentAndTeardownTakesEveryIconAway) {
+    FakeTray tray;
+    auto app = Start();
+    ASSERT_NE(app, nullptr);
+    ASSERT_NE(app->Kestrix(), nullptr);
+    ASSERT_NE(app->KestrixEvents(), nullptr);
+    platform::Variant noIcon = platform::Variant::FromInt32(0);
+    ASSERT_EQ(S_OK, app->Kestrix()->Add(42, noIcon.get(), platform::Bstr(L"a window").get(), VARIANT_TRUE));
+    ASSERT_EQ(S_OK, app->Kestrix()->Add(43, noIcon.get(), platform::Bstr(L"another").get(), VARIANT_TRUE));
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD}), tray.Requests());
+
+    app->Dispose();
+    EXPECT_EQ(app->Kestrix(), nullptr);
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_DELETE, NIM_DELETE}), tray.Requests());
+}
+
+// The program's manifest names the component's classes: they are created
+// from the DLL beside the program without any registration.
+TEST(ProgramManifestTest, ActivatesTheTrayComponentWithoutRegistration) {
+    CLSID registered{};
+    ASSERT_NE(S_OK, ::CLSIDFromProgID(L"Kestrix.Kestrix", &registered))
+        << "the test needs a prefix where the component is not registered";
+    const std::wstring program = BesideTests(L"Pelkin.exe");
+    ACTCTXW context{};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = program.c_str();
+    context.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE activation = ::CreateActCtxW(&context);
+    ASSERT_NE(activation, INVALID_HANDLE_VALUE);
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(::ActivateActCtx(activation, &cookie));
+    for (const CLSID* clsid : {&CLSID_Kestrix, &CLSID_TimerEx}) {
+        platform::ComPtr<IDispatch> object;
+        EXPECT_EQ(S_OK, ::CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                           reinterpret_cast<void**>(&object)));
+    }
+    ::DeactivateActCtx(0, cookie);
+    ::ReleaseActCtx(activation);
+}

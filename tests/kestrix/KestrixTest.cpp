@@ -7,11 +7,12 @@
 #include "Kestrix.h"
 #include "SubclassHandler.h"
 #include "SubclassModule.h"
+#include "FakeTray.h"
 #include "KestrixTestSupport.h"
 #include "Wait.h"
 
 using kestrix_testing::EventLog;
-using kestrix_testing::FakeTray;
+using testing_support::FakeTray;
 using kestrix_testing::PumpPending;
 using platform::ComPtr;
 using platform::Variant;

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the tray component's tests: recording events raised
-// through connection points, and a stand-in for the shell's tray window.
+// through connection points, and running the message loop dry.
 #include <windows.h>
 
 #include <string>
@@ -29,27 +29,6 @@ private:
     std::vector<std::pair<std::wstring, std::function<void()>>> actions_;
     platform::ComPtr<platform::com::EventSink> sink_;
     platform::com::EventConnection connection_;
-};
-
-// A window of the shell tray's class, placed where the shell's notification
-// functions find it first. It answers their requests as told and remembers
-// which ones it got (NIM_ADD, NIM_MODIFY, NIM_DELETE).
-class FakeTray {
-public:
-    FakeTray();
-    ~FakeTray();
-    FakeTray(const FakeTray&) = delete;
-    FakeTray& operator=(const FakeTray&) = delete;
-
-    void Accept(bool accept) noexcept { accept_ = accept; }
-    const std::vector<DWORD>& Requests() const noexcept { return requests_; }
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-    HWND window_ = nullptr;
-    bool accept_ = true;
-    std::vector<DWORD> requests_;
 };
 
 // Pumps this thread's messages until none are waiting (timers not waited for).
