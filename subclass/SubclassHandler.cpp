@@ -8,23 +8,9 @@ SubclassHandler* SubclassHandler::Create(Callback callback) { return new Subclas
 
 SubclassHandler::SubclassHandler(Callback callback) : callback_(std::move(callback)) {}
 
-HRESULT STDMETHODCALLTYPE SubclassHandler::QueryInterface(REFIID riid, void** object) {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISubclass)) {
-        *object = static_cast<ISubclass*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE SubclassHandler::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE SubclassHandler::Release() {
-    LONG left = ::InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+void* SubclassHandler::Cast(REFIID iid) noexcept {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISubclass)) return static_cast<ISubclass*>(this);
+    return nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE SubclassHandler::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam,

@@ -7,25 +7,22 @@
 
 #include <functional>
 
+#include "ComObject.h"
 #include "ISubclass.h"
 
-class SubclassHandler final : public ISubclass {
+class SubclassHandler final : public platform::com::ComBase<SubclassHandler, ISubclass> {
 public:
     using Callback = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
     // Returns a handler with one reference held by the caller.
     static SubclassHandler* Create(Callback callback);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    explicit SubclassHandler(Callback callback);
+
+    void* Cast(REFIID iid) noexcept;
     HRESULT STDMETHODCALLTYPE WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam,
                                          LONG_PTR* result) override;
 
 private:
-    explicit SubclassHandler(Callback callback);
-    ~SubclassHandler() = default;
-
-    LONG refs_ = 1;
     Callback callback_;
 };
