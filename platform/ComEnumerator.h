@@ -25,6 +25,7 @@ struct EnumCopy<VARIANT> {
         ::VariantInit(to);
         return ::VariantCopy(to, const_cast<VARIANT*>(&from.get()));
     }
+    static void Clear(VARIANT* slot) { ::VariantClear(slot); }
 };
 
 template <>
@@ -34,6 +35,10 @@ struct EnumCopy<IConnectionPoint*> {
         *to = from.Get();
         if (*to) (*to)->AddRef();
         return S_OK;
+    }
+    static void Clear(IConnectionPoint** slot) {
+        if (*slot) (*slot)->Release();
+        *slot = nullptr;
     }
 };
 
@@ -48,6 +53,10 @@ struct EnumCopy<CONNECTDATA> {
         if (to->pUnk) to->pUnk->AddRef();
         to->dwCookie = from.cookie;
         return S_OK;
+    }
+    static void Clear(CONNECTDATA* slot) {
+        if (slot->pUnk) slot->pUnk->Release();
+        slot->pUnk = nullptr;
     }
 };
 
@@ -70,7 +79,12 @@ public:
         ULONG given = 0;
         while (given < wanted && position_ < items_->size()) {
             HRESULT hr = EnumCopy<Element>::Copy((*items_)[position_], &out[given]);
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr)) {
+                // All or nothing: what was handed out so far is taken back.
+                while (given > 0) EnumCopy<Element>::Clear(&out[--given]);
+                if (fetched) *fetched = 0;
+                return hr;
+            }
             ++position_;
             ++given;
         }

@@ -162,8 +162,10 @@ HRESULT UnregisterServer(const ServerInfo& server, bool machine) noexcept {
         HRESULT hr = machine ? ::UnRegisterTypeLib(*server.libId, server.majorVersion, server.minorVersion, 0,
                                                    SYS_WIN64)
                              : UnregisterLibraryForUser(*server.libId, server.majorVersion, server.minorVersion);
-        // A type library that was never registered is not a failure of unregistering.
-        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY) result = SELFREG_E_TYPELIB;
+        // A type library that is not registered (any more) is not a failure of
+        // unregistering; Wine answers E_INVALIDARG for it.
+        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY && hr != E_INVALIDARG)
+            result = SELFREG_E_TYPELIB;
         return result;
     } catch (...) {
         return E_UNEXPECTED;
