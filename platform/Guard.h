@@ -25,18 +25,6 @@ void SetFailureLogger(FailureLogger logger) noexcept;
 // Logs the exception in flight; call only inside a catch block.
 void LogCurrentFailure(std::wstring_view module, std::wstring_view procedure) noexcept;
 
-template <class Body>
-auto Guard(std::wstring_view module, std::wstring_view procedure, Body&& body) -> std::invoke_result_t<Body> {
-    using Result = std::invoke_result_t<Body>;
-    if (!ErrorTrapping()) return std::forward<Body>(body)();
-    try {
-        return std::forward<Body>(body)();
-    } catch (...) {
-        LogCurrentFailure(module, procedure);
-        if constexpr (!std::is_void_v<Result>) return Result{};
-    }
-}
-
 // For system callbacks and window procedures: no failure may leave them,
 // whatever the trapping flag says. A failure is logged and the default
 // result returned.
@@ -50,6 +38,12 @@ auto GuardCallback(std::wstring_view module, std::wstring_view procedure, Body&&
         LogCurrentFailure(module, procedure);
         if constexpr (!std::is_void_v<Result>) return Result{};
     }
+}
+
+template <class Body>
+auto Guard(std::wstring_view module, std::wstring_view procedure, Body&& body) -> std::invoke_result_t<Body> {
+    if (!ErrorTrapping()) return std::forward<Body>(body)();
+    return GuardCallback(module, procedure, std::forward<Body>(body));
 }
 
 // A step whose failure is of no consequence: it is skipped silently and the

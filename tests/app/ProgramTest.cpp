@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Dialogs.h"
+#include "Strings.h"
 #include "Process.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
@@ -139,6 +140,22 @@ TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesOneMainWindow) {
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
     EXPECT_TRUE(first.WaitForExit(ExitTimeoutMs));
+}
+
+TEST_F(ProgramTest, StartUpLoadsTheTrayComponentFromTheProgramsFolder) {
+    ChildProcess program(ProgramPath(), L"");
+    HWND main = WaitForMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    // The component's callback window and its event queue's window, made
+    // once the main window has started the application.
+    EXPECT_TRUE(WaitUntil([&] { return TopLevelWindows(L"", program.Id(), L"frmSubclass").size() == 2; }));
+    const std::wstring component = platform::ToLower(BesideTests(L"Kestrix.dll"));
+    bool loaded = false;
+    for (const auto& module : LoadedModules(program.Id())) loaded = loaded || platform::ToLower(module) == component;
+    EXPECT_TRUE(loaded) << "Kestrix.dll beside the program is not loaded";
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
+    EXPECT_TRUE(program.WaitForExit(ExitTimeoutMs));
 }
 
 TEST_F(ProgramTest, ExitAsksForConfirmationAndEndsOnYesStoringEnabled) {

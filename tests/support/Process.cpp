@@ -1,5 +1,7 @@
 #include "Process.h"
 
+#include <tlhelp32.h>
+
 #include "Strings.h"
 
 namespace testing_support {
@@ -74,6 +76,17 @@ int CountWindows(const std::wstring& caption, DWORD processId) {
 HWND FindProcessWindow(const std::wstring& caption, DWORD processId) {
     auto found = TopLevelWindows(caption, processId);
     return found.empty() ? nullptr : found.front();
+}
+
+std::vector<std::wstring> LoadedModules(DWORD processId) {
+    std::vector<std::wstring> modules;
+    platform::UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!snapshot) return modules;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Module32FirstW(snapshot.get(), &entry); more; more = ::Module32NextW(snapshot.get(), &entry))
+        modules.emplace_back(entry.szExePath);
+    return modules;
 }
 
 }  // namespace testing_support

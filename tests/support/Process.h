@@ -38,4 +38,7 @@ std::vector<HWND> TopLevelWindows(const std::wstring& caption, DWORD processId =
 int CountWindows(const std::wstring& caption, DWORD processId = 0);
 HWND FindProcessWindow(const std::wstring& caption, DWORD processId);
 
+// Full paths of the modules (program and DLLs) loaded in a process.
+std::vector<std::wstring> LoadedModules(DWORD processId);
+
 }  // namespace testing_support
