@@ -72,6 +72,12 @@ start_wine_session() {
         mkdir -p "$prefix/drive_c/windows/Fonts"
         cp -n /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         touch "$prefix/.pelkin-prefix-ready"
+        # The desktop process the first boot left running read the driver
+        # settings before they were written: start the session afresh.
+        "$WINESERVER" -k >/dev/null 2>&1 || true
+        wait "$WINESERVER_PID" 2>/dev/null || true
+        "$WINESERVER" -f -p >/dev/null 2>&1 &
+        WINESERVER_PID=$!
     fi
     # Wine's own services and its desktop process must be started here, with
     # their output going nowhere: started by the first test program instead,
