@@ -6,10 +6,6 @@
 
 using platform::SkipFailure;
 
-namespace {
-constexpr DISPID TimerEventId = 1;
-}
-
 EventQueue::~EventQueue() {
     if (!subscriber_) return;
     SkipFailure([&] { Flush(AllQueues); });
@@ -19,9 +15,7 @@ EventQueue::~EventQueue() {
     });
     SkipFailure([&] { form_.reset(); });
     SkipFailure([&] {
-        timerConnection_.Disconnect();
-        if (moTimer_) moTimer_->SetEnabled(false);
-        moTimer_.Reset();
+        moTimer_.reset();
         posted_.reset();
         delay_.reset();
         subscriber_ = nullptr;
@@ -34,13 +28,7 @@ void EventQueue::Initialize(IEvent* subscriber, LONG delay) {
     posted_ = std::make_unique<Queue>();
     delay_ = std::make_unique<Queue>();
 
-    moTimer_ = TimerEx::Make();
-    moTimer_->SetEventType(pkTimerOneShot);
-    moTimer_->SetInterval(delay);
-    timerSink_ = platform::com::MakeObject<platform::com::EventSink>(DIID_TimerExEvents);
-    timerSink_->On(TimerEventId, [this](const DISPPARAMS&) { moTimer_Timer(); });
-    timerConnection_ = platform::com::EventConnection(static_cast<_TimerEx*>(moTimer_.Get()), DIID_TimerExEvents,
-                                                      static_cast<IDispatch*>(timerSink_.Get()));
+    moTimer_ = std::make_unique<OwnedTimer>(pkTimerOneShot, delay, [this] { moTimer_Timer(); });
 
     window_ = form_->hWnd();
     handler_.Attach(SubclassHandler::Create(

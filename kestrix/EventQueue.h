@@ -14,7 +14,7 @@
 #include "KeyedCollection.h"
 #include "KestrixInterfaces.h"
 #include "SubclassHandler.h"
-#include "TimerEx.h"
+#include "OwnedTimer.h"
 #include "frmSubclass.h"
 
 class EventQueue {
@@ -56,8 +56,6 @@ private:
     bool attached_ = false;
     std::unique_ptr<Queue> posted_;
     std::unique_ptr<Queue> delay_;
-    platform::ComPtr<TimerEx> moTimer_;
-    platform::ComPtr<platform::com::EventSink> timerSink_;
-    platform::com::EventConnection timerConnection_;
+    std::unique_ptr<OwnedTimer> moTimer_;
     platform::ComPtr<SubclassHandler> handler_;
 };

@@ -19,7 +19,6 @@ constexpr DISPID MouseDownEventId = 1;
 constexpr DISPID MouseMoveEventId = 2;
 constexpr DISPID MouseUpEventId = 3;
 constexpr DISPID TaskbarRestartEventId = 4;
-constexpr DISPID TimerEventId = 1;
 
 constexpr LONG LeftButton = 1;
 constexpr LONG RightButton = 2;
@@ -62,11 +61,7 @@ Kestrix::~Kestrix() {
     // Whatever is still waiting reaches the client before the icons go.
     SkipFailure([&] { eventQueue_.reset(); });
     SkipFailure([&] { DetachWindow(); });
-    SkipFailure([&] {
-        retryConnection_.Disconnect();
-        if (retryTimer_) retryTimer_->SetEnabled(false);
-        retryTimer_.Reset();
-    });
+    SkipFailure([&] { retryTimer_.reset(); });
     // Icons go while the window they name still exists; an item a client
     // still holds loses its icon too.
     for (auto& entry : items_) SkipFailure([&] { entry.value->Orphan(); });
@@ -104,14 +99,8 @@ void Kestrix::DetachWindow() {
 
 void Kestrix::ScheduleRetry() noexcept {
     SkipFailure([&] {
-        if (!retryTimer_) {
-            retryTimer_ = TimerEx::Make();
-            retryTimer_->SetInterval(retryInterval_);
-            retrySink_ = platform::com::MakeObject<platform::com::EventSink>(DIID_TimerExEvents);
-            retrySink_->On(TimerEventId, [this](const DISPPARAMS&) { RetryRefusedIcons(); });
-            retryConnection_ = platform::com::EventConnection(static_cast<_TimerEx*>(retryTimer_.Get()),
-                                                              DIID_TimerExEvents, static_cast<IDispatch*>(retrySink_.Get()));
-        }
+        if (!retryTimer_)
+            retryTimer_ = std::make_unique<OwnedTimer>(pkTimerPeriodic, retryInterval_, [this] { RetryRefusedIcons(); });
         retryTimer_->SetEnabled(true);
     });
 }

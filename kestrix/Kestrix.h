@@ -15,7 +15,7 @@
 #include "KestrixItem.h"
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
-#include "TimerEx.h"
+#include "OwnedTimer.h"
 #include "frmSubclass.h"
 
 class Kestrix final : public platform::com::ComBase<Kestrix, platform::com::Dispatch<_Kestrix>, ISubclass, IEvent,
@@ -94,7 +94,5 @@ private:
     std::wstring clickKey_;
     platform::com::ConnectionPoint events_;
     LONG retryInterval_ = DefaultRetryIntervalMs;
-    platform::ComPtr<TimerEx> retryTimer_;
-    platform::ComPtr<platform::com::EventSink> retrySink_;
-    platform::com::EventConnection retryConnection_;
+    std::unique_ptr<OwnedTimer> retryTimer_;
 };

@@ -8,7 +8,6 @@ using platform::ComTrapped;
 
 namespace {
 constexpr wchar_t ClassName[] = L"TimerEx";
-constexpr DISPID TimerEventId = 1;
 }  // namespace
 
 TimerEx::TimerEx() : events_(this, DIID_TimerExEvents) { AddConnectionPoint(events_); }

@@ -16,6 +16,9 @@ public:
     // Made through MakeObject (or Make), which hands out the first reference.
     TimerEx();
 
+    // DISPID of the Timer event.
+    static constexpr DISPID TimerEventId = 1;
+
     static HRESULT Create(REFIID iid, void** object) noexcept;
     static platform::ComPtr<TimerEx> Make();
 

@@ -13,7 +13,7 @@ using testing_support::WaitUntil;
 
 namespace {
 
-constexpr DISPID TimerEventId = 1;
+constexpr DISPID TimerEventId = TimerEx::TimerEventId;
 
 // A subscriber that records its calls, and the Timer events in the same list.
 class Subscriber final : public platform::com::ComBase<Subscriber, ITimerEx> {
