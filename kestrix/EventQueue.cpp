@@ -3,6 +3,7 @@
 #include "ComError.h"
 #include "Guard.h"
 #include "SubclassModule.h"
+#include "TimerEx.h"
 
 using platform::SkipFailure;
 
@@ -28,7 +29,7 @@ void EventQueue::Initialize(IEvent* subscriber, LONG delay) {
     posted_ = std::make_unique<Queue>();
     delay_ = std::make_unique<Queue>();
 
-    moTimer_ = std::make_unique<OwnedTimer>(pkTimerOneShot, delay, [this] { moTimer_Timer(); });
+    moTimer_ = std::make_unique<OwnedTimer>(TimerEx::Make(), pkTimerOneShot, delay, [this] { moTimer_Timer(); });
 
     window_ = form_->hWnd();
     handler_.Attach(SubclassHandler::Create(

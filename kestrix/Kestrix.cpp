@@ -5,6 +5,7 @@
 #include "ComEnumerator.h"
 #include "ComError.h"
 #include "KestrixModule.h"
+#include "TimerEx.h"
 #include "SubclassModule.h"
 
 using platform::ComCall;
@@ -100,7 +101,7 @@ void Kestrix::DetachWindow() {
 void Kestrix::ScheduleRetry() noexcept {
     SkipFailure([&] {
         if (!retryTimer_)
-            retryTimer_ = std::make_unique<OwnedTimer>(pkTimerPeriodic, retryInterval_, [this] { RetryRefusedIcons(); });
+            retryTimer_ = std::make_unique<OwnedTimer>(TimerEx::Make(), pkTimerPeriodic, retryInterval_, [this] { RetryRefusedIcons(); });
         retryTimer_->SetEnabled(true);
     });
 }

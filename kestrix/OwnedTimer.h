@@ -1,23 +1,28 @@
 #pragma once
-// A TimerEx that a class of this component keeps for itself: its Timer event
-// calls back into the owner. Going away stops the timer and disconnects.
+// A TimerEx kept by one owner for itself: its Timer event calls back into the
+// owner. Going away stops the timer and disconnects. The component's own
+// classes hand it a timer they made in-process; the program hands it one
+// created from Kestrix.dll.
 #include <functional>
 
 #include "ComClient.h"
-#include "TimerEx.h"
+#include "KestrixInterfaces.h"
+
+// DISPID of the Timer event of TimerExEvents.
+inline constexpr DISPID TimerEventDispId = 1;
 
 class OwnedTimer {
 public:
-    OwnedTimer(PKTimerEventType kind, LONG interval, std::function<void()> onTimer);
+    OwnedTimer(platform::ComPtr<_TimerEx> timer, PKTimerEventType kind, LONG interval, std::function<void()> onTimer);
     ~OwnedTimer();
     OwnedTimer(const OwnedTimer&) = delete;
     OwnedTimer& operator=(const OwnedTimer&) = delete;
 
-    bool Enabled() const noexcept { return timer_->Enabled(); }
-    void SetEnabled(bool value) { timer_->SetEnabled(value); }
+    bool Enabled() const;
+    void SetEnabled(bool value);
 
 private:
-    platform::ComPtr<TimerEx> timer_;
+    platform::ComPtr<_TimerEx> timer_;
     platform::ComPtr<platform::com::EventSink> sink_;
     platform::com::EventConnection connection_;
 };

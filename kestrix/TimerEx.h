@@ -6,6 +6,7 @@
 #include "ComObject.h"
 #include "ConnectionPoint.h"
 #include "KestrixInterfaces.h"
+#include "OwnedTimer.h"
 #include "Variant.h"
 
 class TimerEx final : public platform::com::ComBase<TimerEx, platform::com::Dispatch<_TimerEx>,
@@ -17,7 +18,7 @@ public:
     TimerEx();
 
     // DISPID of the Timer event.
-    static constexpr DISPID TimerEventId = 1;
+    static constexpr DISPID TimerEventId = TimerEventDispId;
 
     static HRESULT Create(REFIID iid, void** object) noexcept;
     static platform::ComPtr<TimerEx> Make();
