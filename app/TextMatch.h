@@ -1,0 +1,47 @@
+#pragma once
+// How a rule's title and class texts are compared with a window's. Text is
+// UTF-16 as the wide window functions return it; a character outside the
+// basic plane (a surrogate pair) counts as one character everywhere here.
+#include <cstdint>
+#include <string_view>
+
+namespace TextMatch {
+
+// Bits of a rule's search options.
+inline constexpr int32_t WholeWord = 1;
+inline constexpr int32_t MatchCase = 2;
+inline constexpr int32_t Pattern = 4;
+
+// Whole strings, case-insensitive, as the user's locale compares text.
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b);
+
+// 1-based position (in characters) of the first occurrence of `what` in
+// `text`, 0 when there is none. Without matchCase both texts are uppercased
+// by the user's locale first. `what` must not be empty (an empty one raises
+// InvalidProcedureCall); half of a surrogate pair is never an occurrence.
+size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase);
+
+// The wildcard test against the whole text, ignoring case:
+//   ?       any one character
+//   *       any run of characters, also none
+//   #       one ASCII digit 0-9 (not Arabic-Indic, fullwidth or other digits)
+//   [list]  one character of the list; ranges such as a-z; a '-' first or
+//           last stands for itself
+//   [!list] one character not in the list
+// Every other character stands for itself. A '[' without its ']' stands for
+// itself, and what follows it keeps its meaning; "[]" matches no character and
+// takes none; "[!]" takes any one. A reversed range such as "[z-a]" holds
+// nothing. Case is ignored by uppercasing text and pattern alike, so ranges
+// compare uppercased characters.
+// Runs in time bounded by pattern length x text length, whatever the pattern.
+bool MatchesPattern(std::wstring_view text, std::wstring_view pattern);
+
+// The title test of a rule: an empty `ruleTitle` passes; with the Pattern
+// bit the whole title must match it as a pattern (the other bits are then
+// ignored); otherwise the first occurrence of `ruleTitle` in `title` is
+// looked for (with MatchCase, case-sensitively) and, with WholeWord, must be
+// bounded by single spaces or the ends of the title. Only the first
+// occurrence is examined, and only the space separates words.
+bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions);
+
+}  // namespace TextMatch
