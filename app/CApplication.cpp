@@ -3,6 +3,8 @@
 #include "AutoStartModule.h"
 #include "ComError.h"
 #include "CRegistry.h"
+#include "CRules.h"
+#include "CWindow.h"
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "MainModule.h"
@@ -128,7 +130,8 @@ int32_t AutoStartInEffect() {
 // Every option starts at its default, so that options a failed load never
 // reached hold sensible values rather than zeros.
 CApplication::CApplication()
-    : storedEnabled_(EnabledOption.defaultValue),
+    : rules_(std::make_unique<CRules>()),
+      storedEnabled_(EnabledOption.defaultValue),
       storedSwitcher_(SwitcherEnabledOption.defaultValue),
       hideIcon_(HideIconOption.defaultValue),
       autoStart_(AutoStartOption.defaultValue),
@@ -162,7 +165,7 @@ bool CApplication::Initialize(frmMain& owner) {
         TakeIcons(owner);
         windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
         LoadOptions(CRegistry());
-        const bool rulesLoaded = RuleCount() > 0;
+        const bool rulesLoaded = rules_->Initialize(CRegistry(), RulesSection);
         SetEnabled(rulesLoaded && storedEnabled_);
         SetSwitcher(storedSwitcher_);
         return rulesLoaded;
@@ -246,7 +249,11 @@ void CApplication::Dispose() {
     auto step = [](auto&& body) { platform::Guard(ClassName, L"Dispose", body); };
     step([&] { SetSwitcher(false); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
+    // Rules go before the tray component: releasing a rule lets its windows go
+    // and takes their icons away.
+    step([&] { rules_.reset(); });
     step([&] { ReleaseTrayComponent(); });
+    step([&] { windows_.Clear(); });
     step([&] {
         if (TheApp.get() == this) TheApp.reset();
     });
@@ -254,8 +261,50 @@ void CApplication::Dispose() {
 
 std::wstring CApplication::Version() const { return VersionText(); }
 
-// The rule list is not part of the program yet: no rule can be loaded.
-int CApplication::RuleCount() const noexcept { return 0; }
+int CApplication::RuleCount() const noexcept { return rules_ ? rules_->Count() : 0; }
+
+void CApplication::SetWinEventHook() {
+    platform::Guard(ClassName, L"SetWinEventHook", [&] {
+        if (enabled_ && !editMode_) ::EnumWindows(EnumFindWindowProc, 0);
+    });
+}
+
+void CApplication::OnWindowAdd(HWND) {
+    platform::Guard(ClassName, L"OnWindowAdd", [&] { events_.Raise(&IApplicationEvents::WindowAdd); });
+}
+
+void CApplication::OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& title) {
+    platform::Guard(ClassName, L"OnWindowChange", [&] {
+        if (!kestrix_) return;
+        const auto id = static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd));
+        HICON icon = hIcon ? hIcon : iconDefault_.get();
+        platform::ComPtr<_KestrixItem> item;
+        VARIANT_BOOL exists = VARIANT_FALSE;
+        platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
+        if (!exists) {
+            platform::ThrowIfFailed(kestrix_->Add(id, platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon)).get(),
+                                                  platform::Bstr(title).get(), VARIANT_TRUE),
+                                    L"Kestrix.Add");
+        } else {
+            platform::ThrowIfFailed(kestrix_->Item(id, &item), L"Kestrix.Item");
+            platform::ThrowIfFailed(item->Update(reinterpret_cast<LONG_PTR>(icon), platform::Bstr(title).get()),
+                                    L"KestrixItem.Update");
+        }
+        events_.Raise(&IApplicationEvents::WindowChange);
+    });
+}
+
+void CApplication::OnWindowRemove(HWND hWnd, bool silent) {
+    platform::Guard(ClassName, L"OnWindowRemove", [&] {
+        if (kestrix_) {
+            const auto id = static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd));
+            VARIANT_BOOL exists = VARIANT_FALSE;
+            platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
+            if (exists) platform::ThrowIfFailed(kestrix_->Remove(id), L"Kestrix.Remove");
+        }
+        if (!silent) events_.Raise(&IApplicationEvents::WindowRemove);
+    });
+}
 
 void CApplication::SetEnabled(bool value) {
     if (value && RuleCount() == 0) {
@@ -263,10 +312,14 @@ void CApplication::SetEnabled(bool value) {
         ShowMessage(L"At least one rule must be added for correct operation.", MB_ICONEXCLAMATION);
     }
     enabled_ = value;
+    SetWinEventHook();
     events_.Raise(&IApplicationEvents::EnableChange, value);
 }
 
-void CApplication::SetEditMode(bool value) { editMode_ = value; }
+void CApplication::SetEditMode(bool value) {
+    editMode_ = value;
+    SetWinEventHook();
+}
 
 void CApplication::SetHideIcon(int32_t value) { hideIcon_ = value; }
 

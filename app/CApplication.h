@@ -5,13 +5,21 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "ComClient.h"
 #include "Handles.h"
 #include "KestrixInterfaces.h"
+#include "KeyedCollection.h"
 #include "Observers.h"
 
 class frmMain;
 class CRegistry;
+class CRules;
+class CWindow;
+
+// The tracked windows, keyed by the handle as signed decimal.
+using WindowRegistry = platform::KeyedCollection<std::shared_ptr<CWindow>>;
 
 // Receivers of the application's events (rules editor, tray manager, About box).
 class IApplicationEvents {
@@ -74,6 +82,19 @@ public:
 
     // Number of rules in the rule list.
     int RuleCount() const noexcept;
+    CRules& Rules() noexcept { return *rules_; }
+    WindowRegistry& Windows() noexcept { return windows_; }
+
+    // Tracking: a full pass over every top-level window when enabled and not
+    // in edit mode.
+    void SetWinEventHook();
+
+    // What the window wrappers tell the application: a window is tracked now;
+    // its tray icon is to be made or brought up to date; it is no longer
+    // tracked (or, silently, only its icon goes).
+    void OnWindowAdd(HWND hWnd);
+    void OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& title);
+    void OnWindowRemove(HWND hWnd, bool silent);
 
     // Options.
     bool Enabled() const noexcept { return enabled_; }
@@ -132,6 +153,8 @@ private:
     void ReleaseTrayComponent();
 
     frmMain* owner_ = nullptr;
+    WindowRegistry windows_;
+    std::unique_ptr<CRules> rules_;
     platform::ComPtr<_Kestrix> kestrix_;
     platform::ComPtr<platform::com::EventSink> moKestrix_;
     platform::com::EventConnection kestrixConnection_;

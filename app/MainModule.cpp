@@ -5,6 +5,9 @@
 #include "AutoStartModule.h"
 #include "CApplication.h"
 #include "CRegistry.h"
+#include "CRule.h"
+#include "CRules.h"
+#include "CWindow.h"
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "Handles.h"
@@ -124,9 +127,9 @@ void GetOSVersion(OSVERSIONINFOW& info) {
 #endif
 }
 
-int ShowMessage(const std::wstring& text, UINT flags) noexcept {
+int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption) noexcept {
     HWND owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
-    return ::MessageBoxW(owner, text.c_str(), AppInfo::Title, flags | MB_SETFOREGROUND);
+    return ::MessageBoxW(owner, text.c_str(), caption ? caption : AppInfo::Title, flags | MB_SETFOREGROUND);
 }
 
 void RegisterForm(HWND form) {
@@ -141,3 +144,161 @@ void UnregisterForm(HWND form) {
 }
 
 const std::vector<HWND>& OpenForms() { return g_forms; }
+
+// --- windows in the plural --------------------------------------------------
+
+namespace {
+
+constexpr wchar_t MainModuleName[] = L"Main";
+constexpr int32_t DisplayOnlyAlpha = 128;
+constexpr wchar_t DesktopClass[] = L"Progman";
+// The longest class name the system keeps, plus its terminator.
+constexpr int ClassNameCapacity = 257;
+
+std::vector<std::shared_ptr<CWindow>> g_displayWindows;
+
+void AddDisplayWindow(HWND hWnd) {
+    g_displayWindows.push_back(CWindow::Create(nullptr, hWnd, WindowSettings{ActionNone, CriteriaNone, DisplayOnlyAlpha, 0, false}));
+}
+
+LONG_PTR ExtendedStyle(HWND hWnd) { return ::GetWindowLongPtrW(hWnd, GWL_EXSTYLE); }
+
+}  // namespace
+
+std::wstring WindowKey(HWND hWnd) {
+    return std::to_wstring(static_cast<int32_t>(reinterpret_cast<intptr_t>(hWnd)));
+}
+
+std::shared_ptr<CWindow> GetTrackedWindow(const std::wstring& key) {
+    auto app = TheApp;
+    if (!app) return nullptr;
+    const auto* found = app->Windows().Find(key);
+    return found ? *found : nullptr;
+}
+
+std::shared_ptr<CWindow> GetTrackedWindowAt(int32_t index) {
+    auto app = TheApp;
+    if (!app || index < 1 || index > app->Windows().Count()) return nullptr;
+    return app->Windows().Item(index);
+}
+
+bool IsOwnWindow(HWND hWnd) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(hWnd, &processId);
+    return processId == ::GetCurrentProcessId();
+}
+
+HWND WindowOwner(HWND hWnd) { return reinterpret_cast<HWND>(::GetWindowLongPtrW(hWnd, GWLP_HWNDPARENT)); }
+
+BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
+    platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
+        auto app = TheApp;
+        if (!app) return;
+        // The program's own windows (the main window, what it owns, the
+        // components' windows, the dialogs) are never a rule's business.
+        if (hWnd == MainWindowHandle || WindowOwner(hWnd) == MainWindowHandle || IsOwnWindow(hWnd)) return;
+        if (app->RuleOptions(SearchTopLevelWindowsOnly) && ::GetParent(hWnd)) return;
+        if (auto tracked = GetTrackedWindow(WindowKey(hWnd))) {
+            if (release)
+                tracked->Delete();
+            else if (!app->RuleOptions(SearchUnwatchedWindowsOnly))
+                tracked->Refresh(false, false);
+            return;
+        }
+        if (release) return;
+        if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
+        app->Rules().FindMatch(hWnd, WindowText(hWnd), WindowClassName(hWnd));
+    });
+    return TRUE;
+}
+
+BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
+    platform::GuardCallback(MainModuleName, L"EnumAltTabWindowProc", [&] {
+        if (!::IsWindowVisible(hWnd) || !::IsWindowEnabled(hWnd)) return;
+        if (!(ExtendedStyle(hWnd) & WS_EX_APPWINDOW)) {
+            if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) return;
+            if (ExtendedStyle(hWnd) & WS_EX_TOOLWINDOW) return;
+            HWND owner = ::GetParent(hWnd);
+            if (!owner) owner = WindowOwner(hWnd);
+            // An owner the user can reach stands for its owned windows.
+            if (owner && ::IsWindowVisible(owner) && ::IsWindowEnabled(owner)) return;
+        }
+        AddDisplayWindow(hWnd);
+    });
+    return TRUE;
+}
+
+BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept {
+    platform::GuardCallback(MainModuleName, L"EnumTaskWindowProc", [&] {
+        if (!::IsWindowVisible(hWnd) || ::GetParent(hWnd) || WindowOwner(hWnd) || ::GetWindowTextLengthW(hWnd) == 0) return;
+        if (WindowClassName(hWnd) == DesktopClass) return;
+        AddDisplayWindow(hWnd);
+    });
+    return TRUE;
+}
+
+const std::vector<std::shared_ptr<CWindow>>& DisplayWindows() { return g_displayWindows; }
+
+const std::vector<std::shared_ptr<CWindow>>& ListAltTabWindows() {
+    g_displayWindows.clear();
+    ::EnumWindows(EnumAltTabWindowProc, 0);
+    return g_displayWindows;
+}
+
+const std::vector<std::shared_ptr<CWindow>>& ListTaskWindows() {
+    g_displayWindows.clear();
+    ::EnumWindows(EnumTaskWindowProc, 0);
+    return g_displayWindows;
+}
+
+bool WindowAnswers(HWND hWnd, UINT timeoutMs) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+std::wstring WindowText(HWND hWnd) {
+    // Another program may retitle the window between the two calls: read
+    // until the text fits the buffer.
+    std::wstring text;
+    for (int capacity = ::GetWindowTextLengthW(hWnd) + 1;; capacity *= 2) {
+        text.assign(static_cast<size_t>(capacity), L'\0');
+        const int length = ::GetWindowTextW(hWnd, text.data(), capacity);
+        if (length < capacity - 1 || capacity > (1 << 20)) {
+            text.resize(static_cast<size_t>(std::max(length, 0)));
+            return text;
+        }
+    }
+}
+
+std::wstring WindowClassName(HWND hWnd) {
+    wchar_t name[ClassNameCapacity] = {};
+    const int length = ::GetClassNameW(hWnd, name, ClassNameCapacity);
+    return std::wstring(name, static_cast<size_t>(std::max(length, 0)));
+}
+
+void BringToFront(HWND hWnd) {
+    platform::Guard(MainModuleName, L"BringToFront", [&] {
+        if (WindowAnswers(hWnd, static_cast<UINT>(MessageTimeout))) ::BringWindowToTop(hWnd);
+        ::SetForegroundWindow(hWnd);
+    });
+}
+
+void ResetMenuBar(HWND hWnd) {
+    if (WindowAnswers(hWnd, static_cast<UINT>(MessageTimeout))) ::DrawMenuBar(hWnd);
+}
+
+void SetWindowAlpha(HWND hWnd, int32_t alpha) {
+    const LONG_PTR style = ExtendedStyle(hWnd);
+    if (alpha != OpaqueAlpha) {
+        if (style & WS_EX_LAYERED) return;
+        ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style | WS_EX_LAYERED);
+        ::SetLayeredWindowAttributes(hWnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+    } else if (style & WS_EX_LAYERED) {
+        ::SetLayeredWindowAttributes(hWnd, 0, static_cast<BYTE>(OpaqueAlpha), LWA_ALPHA);
+        ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    }
+}
+
+bool IsPointInRect(int32_t x, int32_t y, const RECT& rect) noexcept {
+    return rect.left <= x && x <= rect.right && rect.top <= y && y <= rect.bottom;
+}

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "CApplication.h"
+#include "CRules.h"
 #include "Guard.h"
 #include "MainModule.h"
 #include "Version.h"
@@ -48,7 +49,9 @@ bool frmMain::Initialize() {
         MainWindowHandle = hwnd_;
         TheApp = std::make_shared<CApplication>();
         auto app = TheApp;
-        return app->Initialize(*this);
+        const bool rulesLoaded = app->Initialize(*this);
+        if (app->Enabled()) app->Rules().Refresh(false);
+        return rulesLoaded;
     });
 }
 

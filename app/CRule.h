@@ -1,0 +1,136 @@
+#pragma once
+// One rule: which windows it takes (title, class, minimized or always) and
+// what it does with them (the action and its settings).
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Handles.h"
+
+class CRegistry;
+class CWindows;
+
+// Action codes.
+enum RuleAction : int32_t {
+    ActionNone = -1,
+    ActionHideInTray = 0,
+    ActionHide = 1,
+    ActionOnTop = 2,
+    ActionTransparency = 3,
+    ActionIgnore = 4,
+    ActionClose = 5,
+    ActionBringToFront = 6,
+};
+
+// Criteria codes.
+enum RuleCriteria : int32_t { CriteriaNone = -1, CriteriaOnMinimize = 0, CriteriaAlways = 1 };
+
+// Where the tray icon of a rule's windows comes from.
+enum IconSource : int32_t { IconFromWindow = 0, IconFromFile = 1 };
+
+// Every field of a rule at once, as the rule list creates and edits rules.
+struct RuleDefinition {
+    std::wstring name;
+    std::wstring title;
+    std::wstring windowClass;
+    int32_t searchMask = 0;
+    int32_t action = ActionHideInTray;
+    int32_t criteria = CriteriaOnMinimize;
+    int32_t iconLocation = IconFromWindow;
+    std::wstring iconFilename;
+    int32_t iconPosition = 0;
+    int32_t alpha = 0;
+    int32_t autoHideDelay = 0;
+    bool enabled = false;
+};
+
+class CRule : public std::enable_shared_from_this<CRule> {
+public:
+    // A new, empty rule with its view of the windows it tracks.
+    static std::shared_ptr<CRule> Create();
+    ~CRule();
+    CRule(const CRule&) = delete;
+    CRule& operator=(const CRule&) = delete;
+
+    const std::wstring& Name() const noexcept { return name_; }
+    void SetName(std::wstring value) { name_ = std::move(value); }
+    const std::wstring& Title() const noexcept { return title_; }
+    void SetTitle(std::wstring value) { title_ = std::move(value); }
+    const std::wstring& Class() const noexcept { return class_; }
+    void SetClass(std::wstring value) { class_ = std::move(value); }
+    int32_t Action() const noexcept { return action_; }
+    void SetAction(int32_t value) noexcept { action_ = value; }
+    int32_t Criteria() const noexcept { return criteria_; }
+    void SetCriteria(int32_t value) noexcept { criteria_ = value; }
+    int32_t Alpha() const noexcept { return alpha_; }
+    void SetAlpha(int32_t value) noexcept { alpha_ = value; }
+
+    bool Enabled() const noexcept { return enabled_; }
+    // Also puts the application into edit mode, as every rule change does.
+    void SetEnabled(bool value);
+
+    int32_t AutoHideDelay() const noexcept { return autoHideDelay_; }
+    // Only "Hide in System Tray" hides its icon later: other actions store 0.
+    void SetAutoHideDelay(int32_t value) noexcept;
+
+    const std::wstring& IconFilename() const noexcept { return iconFilename_; }
+    // A path differing only in letter case names the same file: kept as it was.
+    void SetIconFilename(std::wstring value);
+    int32_t IconPosition() const noexcept { return iconPosition_; }
+    void SetIconPosition(int32_t value);
+    int32_t IconLocation() const noexcept { return iconLocation_; }
+    void SetIconLocation(int32_t value);
+
+    // True when every bit of `option` is set.
+    bool SearchOptions(int32_t option) const noexcept { return (searchMask_ & option) == option; }
+    void SetSearchOptions(int32_t option, bool value) noexcept;
+    int32_t SearchMask() const noexcept { return searchMask_; }
+    void SetSearchMask(int32_t value) noexcept { searchMask_ = value; }
+
+    std::wstring ActionString() const { return ActionText(action_); }
+    std::wstring CriteriaString() const { return CriteriaText(criteria_); }
+    static std::wstring ActionText(int32_t action);
+    static std::wstring CriteriaText(int32_t criteria);
+
+    // The custom icon from the file (0 small, 1 large); none when the rule uses
+    // the window's own icon or the file has none. The rule owns it.
+    HICON IconHandle(int32_t index);
+
+    CWindows& Windows() noexcept { return *windows_; }
+
+    // Whether the window falls under the rule; with `add` a matching window
+    // starts being tracked by it.
+    bool IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add);
+
+    // Writes the rule's record into the key `section\Name`.
+    void Save(CRegistry& registry, std::wstring_view section) const;
+
+    // Every field at once; the icon settings go through their setters.
+    void Define(const RuleDefinition& definition);
+    RuleDefinition Definition() const;
+
+    void DestroyIcons() noexcept;
+
+private:
+    CRule();
+
+    std::wstring name_;
+    std::wstring title_;
+    std::wstring class_;
+    int32_t searchMask_ = 0;
+    int32_t action_ = ActionHideInTray;
+    int32_t criteria_ = CriteriaOnMinimize;
+    int32_t iconLocation_ = IconFromWindow;
+    std::wstring iconFilename_;
+    int32_t iconPosition_ = 0;
+    int32_t alpha_ = 0;
+    int32_t autoHideDelay_ = 0;
+    bool enabled_ = false;
+    platform::UniqueHIcon smallIcon_;
+    platform::UniqueHIcon largeIcon_;
+    // Whether the current icon settings were tried, with or without success.
+    bool iconsExtracted_ = false;
+    std::unique_ptr<CWindows> windows_;
+};

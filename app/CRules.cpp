@@ -1,0 +1,318 @@
+#include "CRules.h"
+
+#include <algorithm>
+#include <map>
+
+#include "CApplication.h"
+#include "CRegistry.h"
+#include "CWindow.h"
+#include "CWindows.h"
+#include "Guard.h"
+#include "MainModule.h"
+#include "TextMatch.h"
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"CRules";
+constexpr wchar_t AddCaption[] = L"Error Adding Rule";
+constexpr wchar_t RenameCaption[] = L"Error Renaming Rule";
+constexpr wchar_t TakenName[] = L"A rule with the name you specified already exists. Specify a different name.";
+constexpr wchar_t IndexValue[] = L"Index";
+// The registry's limit for the name of one key.
+constexpr size_t MaxNameLength = 255;
+// What a rule read from the registry has where a value is missing.
+constexpr int32_t NoIconPosition = -1;
+constexpr int32_t DefaultAlpha = 128;
+
+// Names differ "in any way" when they are not the very same text.
+bool SameText(const std::wstring& a, const std::wstring& b) { return a == b; }
+bool SameName(const std::wstring& a, const std::wstring& b) { return TextMatch::EqualsIgnoringCase(a, b); }
+
+void ShowNameError(const wchar_t* caption, const std::wstring& text) { ShowMessage(text, MB_ICONSTOP | MB_OK, caption); }
+
+std::wstring AddError(const std::wstring& name, const std::wstring& reason) {
+    return L"Cannot add rule '" + name + L"': " + reason;
+}
+std::wstring RenameError(const std::wstring& oldName, const std::wstring& reason) {
+    return L"Cannot rename " + oldName + L": " + reason;
+}
+
+}  // namespace
+
+CRules::~CRules() {
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { rules_.Clear(); });
+}
+
+std::wstring CRules::NameProblem(std::wstring_view name) {
+    if (name.empty()) return L"A rule must have a name.";
+    if (name.find(L'\\') != std::wstring_view::npos) return L"A rule's name cannot contain a backslash (\\).";
+    if (name.size() > MaxNameLength) return L"A rule's name cannot be longer than 255 characters.";
+    return {};
+}
+
+void CRules::EnterEditMode() {
+    if (auto app = TheApp) app->SetEditMode(true);
+}
+
+const std::shared_ptr<CRule>* CRules::Find(const RuleKey& key) const {
+    if (const auto* name = std::get_if<std::wstring>(&key)) return rules_.Find(*name);
+    const int32_t position = std::get<int32_t>(key);
+    if (position < 1 || position > rules_.Count()) return nullptr;
+    return &rules_.Item(position);
+}
+
+std::shared_ptr<CRule> CRules::Item(const RuleKey& key) const {
+    const auto* rule = Find(key);
+    return rule ? *rule : nullptr;
+}
+
+int32_t CRules::IndexOf(const std::shared_ptr<CRule>& rule) const {
+    int32_t position = 1;
+    for (const auto& entry : rules_) {
+        if (entry.value == rule) return position;
+        ++position;
+    }
+    return 0;
+}
+
+std::shared_ptr<CRule> CRules::Add(const RuleDefinition& definition, bool noEditMode) {
+    return platform::Guard(ClassName, L"Add", [&]() -> std::shared_ptr<CRule> {
+        if (!noEditMode) EnterEditMode();
+        if (Exists(definition.name)) {
+            ShowNameError(AddCaption, AddError(definition.name, TakenName));
+            return nullptr;
+        }
+        // A name the registry cannot hold as one key would be stored under a
+        // nested key (or not at all) and lost at the next start.
+        if (auto problem = NameProblem(definition.name); !problem.empty()) {
+            ShowNameError(AddCaption, AddError(definition.name, problem));
+            return nullptr;
+        }
+        auto rule = CRule::Create();
+        rule->Define(definition);
+        rules_.Add(definition.name, rule);
+        events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
+        return rule;
+    });
+}
+
+bool CRules::NameTakenByAnother(const std::wstring& oldName, const std::wstring& newName, const wchar_t* caption,
+                                const std::wstring& text) const {
+    if (!Exists(newName) || SameName(newName, oldName)) return false;
+    ShowNameError(caption, text);
+    return true;
+}
+
+void CRules::PutBack(int32_t position, const std::wstring& name, std::shared_ptr<CRule> rule) {
+    if (position == 1 || rules_.Empty()) {
+        if (rules_.Empty())
+            rules_.Add(name, std::move(rule));
+        else
+            rules_.AddBefore(1, name, std::move(rule));
+    } else {
+        rules_.AddAfter(position - 1, name, std::move(rule));
+    }
+}
+
+std::shared_ptr<CRule> CRules::Edit(const std::wstring& oldName, const RuleDefinition& definition) {
+    return platform::Guard(ClassName, L"Edit", [&]() -> std::shared_ptr<CRule> {
+        EnterEditMode();
+        if (NameTakenByAnother(oldName, definition.name, RenameCaption, RenameError(oldName, TakenName))) return nullptr;
+        const int32_t position = rules_.IndexOf(oldName);
+        if (position == 0) return nullptr;
+        if (auto problem = NameProblem(definition.name); !problem.empty()) {
+            ShowNameError(RenameCaption, RenameError(oldName, problem));
+            return nullptr;
+        }
+        auto rule = rules_.Item(position);
+        RuleDefinition changed = definition;
+        changed.enabled = rule->Enabled();
+        rule->Define(changed);
+        if (!SameText(definition.name, oldName)) {
+            rules_.Remove(position);
+            PutBack(position, definition.name, rule);
+        }
+        events_.Raise(&IRulesEvents::RuleChange, rule);
+        return rule;
+    });
+}
+
+bool CRules::Rename(const std::wstring& oldName, const std::wstring& newName) {
+    return platform::Guard(ClassName, L"Rename", [&] {
+        EnterEditMode();
+        if (NameTakenByAnother(oldName, newName, RenameCaption, RenameError(oldName, TakenName))) return false;
+        const int32_t position = rules_.IndexOf(oldName);
+        if (position == 0) return false;
+        if (SameText(newName, oldName)) return true;
+        if (auto problem = NameProblem(newName); !problem.empty()) {
+            ShowNameError(RenameCaption, RenameError(oldName, problem));
+            return false;
+        }
+        auto rule = rules_.Item(position);
+        rules_.Remove(position);
+        rule->SetName(newName);
+        PutBack(position, newName, rule);
+        events_.Raise(&IRulesEvents::RuleChange, rule);
+        return true;
+    });
+}
+
+void CRules::Move(const RuleKey& key, int32_t direction) {
+    platform::Guard(ClassName, L"Move", [&] {
+        EnterEditMode();
+        auto rule = Item(key);
+        if (!rule) return;
+        int32_t position = IndexOf(rule);
+        const int32_t count = rules_.Count();
+        const std::wstring name = rules_.Key(position);
+        if (direction == MoveUp && position > 1) {
+            rules_.Remove(position);
+            rules_.AddBefore(position - 1, name, rule);
+            --position;
+        } else if (direction == MoveDown && position < count) {
+            rules_.Remove(position);
+            rules_.AddAfter(position, name, rule);
+            ++position;
+        }
+        events_.Raise(&IRulesEvents::RuleMove, rule, position);
+    });
+}
+
+void CRules::Remove(const RuleKey& key) {
+    platform::Guard(ClassName, L"Remove", [&] {
+        EnterEditMode();
+        auto rule = Item(key);
+        if (!rule) return;
+        events_.Raise(&IRulesEvents::RuleRemove, rule);
+        // The event's receiver may have taken it out already.
+        if (const int32_t position = IndexOf(rule)) rules_.Remove(position);
+        rule->Windows().RemoveAll();
+    });
+}
+
+void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) {
+    // A rule may be removed by what a match sets off: walk a snapshot.
+    for (const auto& rule : rules_.Snapshot()) {
+        if (rule->IsMatch(hWnd, title, windowClass, true)) return;
+    }
+}
+
+void CRules::Refresh(bool reset) {
+    platform::Guard(ClassName, L"Refresh", [&] {
+        auto app = TheApp;
+        if (!app || app->EditMode()) return;
+        for (const auto& window : app->Windows().Snapshot()) {
+            if (reset)
+                window->Delete();
+            else
+                window->Refresh(true, false);
+        }
+        // Tracking starts again with a full pass over every window.
+        app->SetWinEventHook();
+    });
+}
+
+void CRules::Reset() {
+    platform::Guard(ClassName, L"Reset", [&] {
+        for (int32_t position = rules_.Count(); position >= 1; --position) Remove(position);
+        rules_.Clear();
+        Initialize(CRegistry(), RulesSection);
+    });
+}
+
+void CRules::Save() {
+    platform::Guard(ClassName, L"Save", [&] {
+        CRegistry registry;
+        registry.DeleteAllSettings(RulesSection);
+        int32_t index = 1;
+        for (const auto& entry : rules_) {
+            entry.value->Save(registry, RulesSection);
+            registry.SaveSetting(std::wstring(RulesSection) + L"\\" + entry.value->Name(), IndexValue, index++,
+                                 REG_DWORD);
+        }
+    });
+}
+
+bool CRules::Initialize(const CRegistry& registry, std::wstring_view section) {
+    return platform::Guard(ClassName, L"Initialize", [&] {
+        std::vector<std::wstring> names;
+        if (!registry.GetAllSettings(section, &names, nullptr)) return rules_.Count() > 0;
+        // Order the rules by their stored positions. A hand-edited registry may
+        // hold missing, repeated or impossible positions: such rules follow the
+        // ordered ones in the registry's order, and no rule is lost.
+        const auto count = static_cast<int32_t>(names.size());
+        std::vector<std::wstring> slots(names.size());
+        std::vector<std::wstring> unplaced;
+        for (const auto& name : names) {
+            const std::wstring key = std::wstring(section) + L"\\" + name;
+            // An unreadable position is no position: the rule still loads.
+            int32_t index = 0;
+            platform::SkipFailure(
+                [&] { index = SettingToInt32(registry.GetSetting(key, IndexValue, 0), L"CRules.Initialize"); });
+            if (index >= 1 && index <= count && slots[static_cast<size_t>(index - 1)].empty())
+                slots[static_cast<size_t>(index - 1)] = name;
+            else
+                unplaced.push_back(name);
+        }
+        std::vector<std::wstring> order;
+        for (auto& name : slots) {
+            if (!name.empty()) order.push_back(std::move(name));
+        }
+        order.insert(order.end(), unplaced.begin(), unplaced.end());
+        for (const auto& name : order) LoadRule(registry, std::wstring(section) + L"\\" + name, name);
+        return rules_.Count() > 0;
+    });
+}
+
+// A value that cannot be read (a hand-edited type, text where a number
+// belongs) is logged and the rule is loaded with that value's default.
+void CRules::LoadRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name) {
+    const std::wstring source = std::wstring(ClassName) + L".Initialize";
+    auto read = [&](auto convert, const wchar_t* value, auto fallback) {
+        decltype(fallback) result = fallback;
+        try {
+            result = convert(registry.GetSetting(key, value, fallback));
+        } catch (...) {
+            platform::LogCurrentFailure(ClassName, L"Initialize");
+        }
+        return result;
+    };
+    auto number = [&](const wchar_t* value, int32_t fallback) {
+        return read([&](const SettingValue& v) { return SettingToInt32(v, source); }, value, fallback);
+    };
+    auto text = [&](const wchar_t* value) {
+        return read([](const SettingValue& v) { return SettingToText(v); }, value, std::wstring());
+    };
+    RuleDefinition definition;
+    definition.name = name;
+    definition.title = text(L"Title");
+    definition.windowClass = text(L"Class");
+    definition.searchMask = number(L"Search Options", 0);
+    definition.action = number(L"Action", ActionHideInTray);
+    definition.criteria = number(L"Criteria", CriteriaOnMinimize);
+    definition.iconLocation = number(L"Icon Location", IconFromWindow);
+    definition.iconFilename = text(L"Icon Filename");
+    definition.iconPosition = number(L"Icon Position", NoIconPosition);
+    definition.alpha = number(L"Alpha", DefaultAlpha);
+    definition.autoHideDelay = number(L"AutoHide Delay", 0);
+    definition.enabled = read([&](const SettingValue& v) { return SettingToBool(v, source); }, L"Enabled", true);
+    Add(definition, true);
+}
+
+std::shared_ptr<CRule> CRules::Insert(const std::shared_ptr<CRule>& rule) {
+    return platform::Guard(ClassName, L"Insert", [&]() -> std::shared_ptr<CRule> {
+        if (!rule) return nullptr;
+        const std::wstring original = rule->Name();
+        std::wstring name = original;
+        for (int retry = 1; Exists(name); ++retry)
+            name = retry == 1 ? L"Copy of " + original : L"Copy (" + std::to_wstring(retry) + L") of " + original;
+        if (name == original) {
+            rules_.Add(name, rule);
+            events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
+            return rule;
+        }
+        RuleDefinition copy = rule->Definition();
+        copy.name = name;
+        return Add(copy, false);
+    });
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The ordered list of rules. Its order is precedence: a window goes to the
+// first enabled rule that matches it. Every change is announced to the
+// receivers (the rules editor) and puts the application into edit mode.
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "CRule.h"
+#include "KeyedCollection.h"
+#include "Observers.h"
+
+class CRegistry;
+
+class IRulesEvents {
+public:
+    // `index` 0: the rule was added at the end.
+    virtual void RuleAdd(const std::shared_ptr<CRule>& /*rule*/, int32_t /*index*/) {}
+    virtual void RuleChange(const std::shared_ptr<CRule>& /*rule*/) {}
+    // `index`: the rule's new 1-based position.
+    virtual void RuleMove(const std::shared_ptr<CRule>& /*rule*/, int32_t /*index*/) {}
+    // Raised while the rule is still in the list.
+    virtual void RuleRemove(const std::shared_ptr<CRule>& /*rule*/) {}
+
+protected:
+    ~IRulesEvents() = default;
+};
+
+// A rule is found by its name or by its 1-based position.
+using RuleKey = std::variant<std::wstring, int32_t>;
+
+// Directions of Move.
+enum MoveDirection : int32_t { MoveUp = 0, MoveDown = 1 };
+
+// The key under which the rules are stored.
+inline constexpr wchar_t RulesSection[] = L"Rules";
+
+class CRules {
+public:
+    CRules() = default;
+    ~CRules();
+    CRules(const CRules&) = delete;
+    CRules& operator=(const CRules&) = delete;
+
+    platform::Observers<IRulesEvents>& Events() noexcept { return events_; }
+
+    // Appends a new rule; none when the name is taken or cannot be stored.
+    std::shared_ptr<CRule> Add(const RuleDefinition& definition, bool noEditMode = false);
+    // Changes every field but Enabled, keeping the rule's position.
+    std::shared_ptr<CRule> Edit(const std::wstring& oldName, const RuleDefinition& definition);
+    // True whenever the rule `oldName` exists, also when nothing had to change.
+    bool Rename(const std::wstring& oldName, const std::wstring& newName);
+    void Move(const RuleKey& key, int32_t direction);
+    void Remove(const RuleKey& key);
+
+    bool Exists(const RuleKey& key) const { return Find(key) != nullptr; }
+    std::shared_ptr<CRule> Item(const RuleKey& key) const;
+    int32_t Count() const noexcept { return rules_.Count(); }
+    // 1-based position of that very object, 0 when it is not in the list.
+    int32_t IndexOf(const std::shared_ptr<CRule>& rule) const;
+    auto begin() const noexcept { return rules_.begin(); }
+    auto end() const noexcept { return rules_.end(); }
+
+    // Gives the window to the first rule that matches it.
+    void FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass);
+    // Re-checks every tracked window (or, with `reset`, releases them all),
+    // then tracking starts again with a full scan.
+    void Refresh(bool reset);
+    // Discards every rule and loads the stored ones again.
+    void Reset();
+    // Rewrites the stored rules from scratch.
+    void Save();
+    // Loads the rules stored under `section`; true when there is at least one.
+    bool Initialize(const CRegistry& registry, std::wstring_view section);
+    // Puts a rule object back (from the rule clipboard), as a copy under a
+    // free name when its own is taken.
+    std::shared_ptr<CRule> Insert(const std::shared_ptr<CRule>& rule);
+
+    // Why a name cannot be a rule's, or empty when it can.
+    static std::wstring NameProblem(std::wstring_view name);
+
+private:
+    const std::shared_ptr<CRule>* Find(const RuleKey& key) const;
+    // Puts a rule back at a position after taking it out under another name.
+    void PutBack(int32_t position, const std::wstring& name, std::shared_ptr<CRule> rule);
+    bool NameTakenByAnother(const std::wstring& oldName, const std::wstring& newName, const wchar_t* caption,
+                            const std::wstring& text) const;
+    static void EnterEditMode();
+    void LoadRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name);
+
+    platform::KeyedCollection<std::shared_ptr<CRule>> rules_;
+    platform::Observers<IRulesEvents> events_;
+};

@@ -1,0 +1,416 @@
+#include "CWindow.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <climits>
+#include <map>
+
+#include "CApplication.h"
+#include "CRule.h"
+#include "ComClient.h"
+#include "Guard.h"
+#include "KestrixInterfaces.h"
+#include "MainModule.h"
+#include "OwnedTimer.h"
+#include "Strings.h"
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"CWindow";
+constexpr UINT KeepPlace = SWP_NOSIZE | SWP_NOMOVE;
+constexpr UINT KeepPlaceQuietly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+constexpr int32_t MillisecondsPerSecond = 1000;
+constexpr int32_t SmallIconIndex = 0;
+constexpr int32_t LargeIconIndex = 1;
+// Longest program path we look for, in characters.
+constexpr size_t MaxImagePath = 32768;
+
+double Now() {
+    SYSTEMTIME time{};
+    ::GetLocalTime(&time);
+    double days = 0;
+    ::SystemTimeToVariantTime(&time, &days);
+    return days;
+}
+
+int32_t AutomaticCommandFor(HWND window) { return ::IsIconic(window) ? SW_RESTORE : SW_SHOW; }
+
+int32_t Resolve(int32_t showCmd, HWND window) {
+    return showCmd == AutomaticShowCommand ? AutomaticCommandFor(window) : showCmd;
+}
+
+LONG_PTR ExtendedStyle(HWND window) { return ::GetWindowLongPtrW(window, GWL_EXSTYLE); }
+
+void ClearLayered(HWND window) {
+    ::SetWindowLongPtrW(window, GWL_EXSTYLE, ExtendedStyle(window) & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+}
+
+void PlaceAt(HWND window, HWND after, UINT flags) { ::SetWindowPos(window, after, 0, 0, 0, 0, flags); }
+
+// Show commands that take a minimized window out of its minimized state.
+bool Unminimizes(int32_t showCmd) {
+    switch (showCmd) {
+        case SW_SHOWNORMAL:
+        case SW_SHOWMAXIMIZED:
+        case SW_SHOWNOACTIVATE:
+        case SW_RESTORE:
+        case SW_SHOWDEFAULT: return true;
+        default: return false;
+    }
+}
+
+// Icons taken from programs' images, one pair per program file, kept for the
+// life of the process like the icons a window class holds.
+struct ImageIcons {
+    platform::UniqueHIcon smallIcon;
+    platform::UniqueHIcon largeIcon;
+};
+
+HICON ProcessImageIcon(HWND window, bool large) {
+    static std::map<std::wstring, ImageIcons> cache;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return nullptr;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        auto size = static_cast<DWORD>(path.size());
+        if (::QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) {
+            path.resize(size);
+            break;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() > MaxImagePath) return nullptr;
+        path.resize(path.size() * 2);
+    }
+    auto [entry, added] = cache.try_emplace(platform::ToLower(path));
+    if (added) {
+        // The outputs are only icons when the call reports some.
+        HICON largeIcon = nullptr;
+        HICON smallIcon = nullptr;
+        const UINT extracted = ::ExtractIconExW(path.c_str(), 0, &largeIcon, &smallIcon, 1);
+        if (extracted != 0 && extracted != UINT_MAX) {
+            entry->second.largeIcon.reset(largeIcon);
+            entry->second.smallIcon.reset(smallIcon);
+        }
+    }
+    return large ? entry->second.largeIcon.get() : entry->second.smallIcon.get();
+}
+
+// One icon query; false when the window did not answer in time.
+bool AskIcon(HWND window, WPARAM kind, HICON& icon) {
+    DWORD_PTR result = 0;
+    icon = nullptr;
+    if (::SendMessageTimeoutW(window, WM_GETICON, kind, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(MessageTimeout), &result)) {
+        icon = reinterpret_cast<HICON>(result);
+        return true;
+    }
+    if (::GetLastError() == ERROR_TIMEOUT) return false;
+    // The question was not passed on at all (Wine does not pass it to another
+    // process): the window gives no icon, but whether it answers is still
+    // worth knowing, since a hung window gets no more questions.
+    return WindowAnswers(window, static_cast<UINT>(MessageTimeout));
+}
+
+HICON ClassIcon(HWND window, int index) { return reinterpret_cast<HICON>(::GetClassLongPtrW(window, index)); }
+
+}  // namespace
+
+std::shared_ptr<CWindow> CWindow::Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings) {
+    std::shared_ptr<CWindow> window(new CWindow(rule, hWnd, settings));
+    window->Initialize();
+    return window;
+}
+
+CWindow::CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings)
+    : hwnd_(hWnd),
+      parent_(rule),
+      parentId_(rule.get()),
+      action_(settings.action),
+      criteria_(settings.criteria),
+      alpha_(settings.alpha),
+      autoHideDelay_(settings.autoHideDelay),
+      suspended_(settings.suspended) {}
+
+CWindow::~CWindow() {
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { moTimer_.reset(); });
+}
+
+void CWindow::Initialize() {
+    platform::Guard(ClassName, L"Initialize", [&] {
+        timeStamp_ = Now();
+        cachedSmallIcon_ = nullptr;
+        if (action_ != ActionHideInTray || autoHideDelay_ < 1) return;
+        const LONG interval = std::min(autoHideDelay_, INT32_MAX / MillisecondsPerSecond) * MillisecondsPerSecond;
+        std::weak_ptr<CWindow> self = weak_from_this();
+        moTimer_ = std::make_unique<OwnedTimer>(
+            platform::com::CreateComponent<_TimerEx>(CLSID_TimerEx, L"Kestrix.dll"), pkTimerOneShot, interval, [self] {
+                if (auto window = self.lock()) window->moTimer_Timer();
+            });
+        moTimer_->SetEnabled(true);
+    });
+}
+
+bool CWindow::CountdownRunning() const { return moTimer_ && moTimer_->Enabled(); }
+
+// --- what the lists show ------------------------------------------------------
+
+std::wstring CWindow::Title(bool fromPopup) const {
+    HWND target = hwnd_;
+    if (fromPopup) {
+        if (HWND popup = ::GetLastActivePopup(hwnd_)) target = popup;
+    }
+    return WindowText(target);
+}
+
+std::wstring CWindow::Class() const { return WindowClassName(hwnd_); }
+
+int32_t CWindow::Status() const { return WindowAnswers(hwnd_, StatusTimeoutMs) ? WindowRunning : WindowNotResponding; }
+
+std::optional<HICON> CWindow::AskForIcon(HWND window, bool largeFirst) const {
+    const WPARAM first = largeFirst ? ICON_BIG : ICON_SMALL;
+    const WPARAM second = largeFirst ? ICON_SMALL : ICON_BIG;
+    const int firstClass = largeFirst ? GCLP_HICON : GCLP_HICONSM;
+    const int secondClass = largeFirst ? GCLP_HICONSM : GCLP_HICON;
+    HICON icon = nullptr;
+    // A window that does not answer gets no more questions.
+    if (!AskIcon(window, first, icon)) return std::nullopt;
+    if (!icon) icon = ClassIcon(window, firstClass);
+    if (!icon && !AskIcon(window, second, icon)) return std::nullopt;
+    if (!icon) icon = ClassIcon(window, secondClass);
+    return icon;
+}
+
+HICON CWindow::IconHandle(int32_t index, bool useCache) {
+    return platform::Guard(ClassName, L"Get_IconHandle", [&]() -> HICON {
+        // The rule's own icons are asked for at each use: the rule drops
+        // them when its icon settings change.
+        auto rule = parent_.lock();
+        if (index == SmallIconIndex) {
+            if (HICON custom = rule ? rule->IconHandle(SmallIconIndex) : nullptr) return custom;
+            if (useCache && cachedSmallIcon_ && cacheHits_ < IconCacheRefreshInterval) {
+                ++cacheHits_;
+                return cachedSmallIcon_;
+            }
+            cacheHits_ = 0;
+            cachedSmallIcon_ = nullptr;
+            if (auto own = AskForIcon(hwnd_, false))
+                cachedSmallIcon_ = *own ? *own : ProcessImageIcon(hwnd_, false);
+            return cachedSmallIcon_;
+        }
+        if (index == LargeIconIndex) {
+            if (HICON custom = rule ? rule->IconHandle(LargeIconIndex) : nullptr) return custom;
+            auto own = AskForIcon(hwnd_, true);
+            if (!own) return nullptr;
+            if (*own) return *own;
+            HWND relative = ::GetParent(hwnd_);
+            if (!relative) relative = WindowOwner(hwnd_);
+            if (relative) {
+                if (auto owners = AskForIcon(relative, true); owners && *owners) return *owners;
+            }
+            return ProcessImageIcon(hwnd_, true);
+        }
+        return nullptr;
+    });
+}
+
+// --- applying and lifting the action -----------------------------------------
+
+void CWindow::ExecuteAction(bool show, int32_t showCmd, bool useCache) {
+    auto self = shared_from_this();
+    platform::Guard(ClassName, L"ExecuteAction", [&] {
+        if (show) {
+            if (!::IsWindow(hwnd_)) {
+                Delete();
+                return;
+            }
+            ResetAutoHide(true);
+            if (!suspended_) {
+                ClearAction(hwnd_, Resolve(showCmd, hwnd_));
+                return;
+            }
+            suspended_ = false;
+        }
+        if (suspended_) {
+            if (action_ == ActionHideInTray) ShowTrayIcon(useCache);
+            return;
+        }
+        ApplyAction(show, Resolve(showCmd, hwnd_), useCache);
+    });
+}
+
+void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
+    switch (action_) {
+        case ActionHideInTray:
+            ::ShowWindowAsync(hwnd_, SW_HIDE);
+            ShowTrayIcon(useCache);
+            break;
+        case ActionHide: ::ShowWindowAsync(hwnd_, SW_HIDE); break;
+        case ActionOnTop:
+            if (ExtendedStyle(hwnd_) & WS_EX_TOPMOST) break;
+            if (show) {
+                PlaceAt(hwnd_, HWND_TOPMOST, KeepPlace);
+                ::ShowWindowAsync(hwnd_, showCmd);
+            } else {
+                PlaceAt(hwnd_, HWND_TOPMOST, KeepPlaceQuietly);
+            }
+            break;
+        case ActionTransparency:
+            // A window that is layered already keeps the opacity it has.
+            if (!(ExtendedStyle(hwnd_) & WS_EX_LAYERED)) {
+                ::SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, ExtendedStyle(hwnd_) | WS_EX_LAYERED);
+                ::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alpha_), LWA_ALPHA);
+            }
+            [[fallthrough]];
+        case ActionIgnore:
+            if (show) {
+                PlaceAt(hwnd_, HWND_TOP, KeepPlace);
+                BringToFront(hwnd_);
+                ::ShowWindowAsync(hwnd_, showCmd);
+            }
+            break;
+        case ActionClose:
+            // Asked again at every refresh for as long as the window lives.
+            ::PostMessageW(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case ActionBringToFront:
+            BringToFront(hwnd_);
+            ::ShowWindowAsync(hwnd_, show ? SW_RESTORE : SW_SHOW);
+            suspended_ = true;  // once per wrapper
+            break;
+        default: break;
+    }
+}
+
+void CWindow::ShowTrayIcon(bool useCache) {
+    if (auto app = TheApp) app->OnWindowChange(hwnd_, IconHandle(SmallIconIndex, useCache), Title(false));
+}
+
+void CWindow::ClearAction(HWND target, int32_t showCmd) {
+    auto self = shared_from_this();
+    platform::Guard(ClassName, L"ClearAction", [&] {
+        suspended_ = true;
+        ResetAutoHide(true);
+        if (!::IsWindow(hwnd_)) {
+            Delete();
+            return;
+        }
+        showCmd = Resolve(showCmd, hwnd_);
+        switch (action_) {
+            case ActionHideInTray:
+                // Drop what the window's pop-up menu added to its system menu.
+                ::GetSystemMenu(hwnd_, TRUE);
+                ResetMenuBar(hwnd_);
+                break;
+            case ActionOnTop: PlaceAt(hwnd_, HWND_NOTOPMOST, KeepPlace); break;
+            case ActionTransparency:
+                ClearLayered(hwnd_);
+                PlaceAt(hwnd_, HWND_TOP, KeepPlace);
+                break;
+            case ActionIgnore:
+                suspended_ = false;
+                PlaceAt(hwnd_, HWND_TOP, KeepPlace);
+                break;
+            default: break;
+        }
+        BringToFront(target);
+        ::ShowWindowAsync(target, showCmd);
+        // The show is asynchronous, so the window's state cannot be read back
+        // yet: judge by what the command does to it.
+        const bool staysMinimized = ::IsIconic(hwnd_) && !(target == hwnd_ && Unminimizes(showCmd));
+        if (criteria_ == CriteriaOnMinimize && !staysMinimized) EndTracking(false);
+    });
+}
+
+void CWindow::Show() {
+    auto self = shared_from_this();
+    ResetAutoHide(true);
+    HWND popup = ::GetLastActivePopup(hwnd_);
+    if (!popup) popup = hwnd_;
+    const int32_t command = AutomaticCommandFor(popup);
+    if (action_ == ActionOnTop || action_ == ActionTransparency) {
+        // Visible anyway: the action stays in force.
+        BringToFront(popup);
+        ::ShowWindowAsync(popup, command);
+    } else {
+        ClearAction(popup, command);
+    }
+}
+
+void CWindow::Refresh(bool reset, bool skipMatch) {
+    auto self = shared_from_this();
+    platform::Guard(ClassName, L"Refresh", [&] {
+        bool deleted = false;
+        if (!::IsWindow(hwnd_)) {
+            Delete();
+            deleted = true;
+        }
+        if (!deleted && !skipMatch) {
+            auto app = TheApp;
+            auto rule = parent_.lock();
+            if (app && app->RuleOptions(SearchTopLevelWindowsOnly) && ::GetParent(hwnd_)) {
+                Delete();
+                deleted = true;
+            } else if (rule && rule->IsMatch(hwnd_, Title(false), Class(), false)) {
+                if (reset) suspended_ = false;
+                ExecuteAction(false, AutomaticShowCommand, !reset);
+            } else {
+                Delete();
+                deleted = true;
+            }
+        }
+        if (reset && !deleted) ResetAutoHide(true);
+    });
+}
+
+void CWindow::Delete() {
+    auto self = shared_from_this();
+    platform::Guard(ClassName, L"Delete", [&] {
+        ResetAutoHide(false);
+        if (::IsWindow(hwnd_)) {
+            ::GetSystemMenu(hwnd_, TRUE);
+            ResetMenuBar(hwnd_);
+            switch (action_) {
+                case ActionHideInTray:
+                case ActionHide:
+                    if (!::IsWindowVisible(hwnd_)) ::ShowWindowAsync(hwnd_, SW_SHOWNA);
+                    break;
+                case ActionOnTop: PlaceAt(hwnd_, HWND_NOTOPMOST, KeepPlaceQuietly); break;
+                case ActionTransparency: ClearLayered(hwnd_); break;
+                default: break;
+            }
+        }
+        EndTracking(false);
+    });
+}
+
+void CWindow::EndTracking(bool silent) {
+    auto app = TheApp;
+    if (!app) return;
+    const std::wstring key = WindowKey(hwnd_);
+    if (const auto* registered = app->Windows().Find(key); registered && registered->get() == this)
+        app->Windows().Remove(key);
+    app->OnWindowRemove(hwnd_, silent);
+}
+
+void CWindow::AutoHide() {
+    auto self = shared_from_this();
+    hidden_ = true;
+    if (auto app = TheApp) app->OnWindowRemove(hwnd_, true);
+    // From now on a plain hidden window, reached through the menus.
+    action_ = ActionHide;
+}
+
+void CWindow::ResetAutoHide(bool enable) {
+    platform::Guard(ClassName, L"ResetAutoHide", [&] {
+        if (enable) timeStamp_ = Now();
+        if (!moTimer_) return;
+        moTimer_->SetEnabled(false);
+        // Disabling and enabling starts a full interval again.
+        if (enable) moTimer_->SetEnabled(!suspended_);
+    });
+}
+
+void CWindow::moTimer_Timer() {
+    platform::GuardCallback(ClassName, L"moTimer_Timer", [&] { AutoHide(); });
+}

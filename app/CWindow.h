@@ -1,0 +1,103 @@
+#pragma once
+// One top-level window of another program. A tracked wrapper carries the
+// action its rule asks for, applies it and lifts it again; a display-only
+// wrapper (no rule, no action) only answers what the lists show of a window.
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class CRule;
+class OwnedTimer;
+
+// What a wrapper is made with.
+struct WindowSettings {
+    int32_t action = -1;
+    int32_t criteria = -1;
+    int32_t alpha = 128;
+    int32_t autoHideDelay = 0;
+    bool suspended = false;
+};
+
+// ShowWindow command chosen by the window's state: restore when minimized.
+inline constexpr int32_t AutomaticShowCommand = -1;
+// Milliseconds a window has to answer the responsiveness probe.
+inline constexpr UINT StatusTimeoutMs = 50;
+// Status values.
+inline constexpr int32_t WindowRunning = 0;
+inline constexpr int32_t WindowNotResponding = 1;
+
+class CWindow : public std::enable_shared_from_this<CWindow> {
+public:
+    // Initialize: `rule` is none for display-only wrappers. The auto-hide
+    // countdown starts here for "Hide in System Tray" with a delay.
+    static std::shared_ptr<CWindow> Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings);
+    ~CWindow();
+    CWindow(const CWindow&) = delete;
+    CWindow& operator=(const CWindow&) = delete;
+
+    HWND hWnd() const noexcept { return hwnd_; }
+    int32_t Action() const noexcept { return action_; }
+    int32_t Criteria() const noexcept { return criteria_; }
+    int32_t Alpha() const noexcept { return alpha_; }
+    int32_t AutoHideDelay() const noexcept { return autoHideDelay_; }
+    bool Hidden() const noexcept { return hidden_; }
+    bool Suspended() const noexcept { return suspended_; }
+    // Days since 1899-12-30, as the rest of the program keeps dates.
+    double TimeStamp() const noexcept { return timeStamp_; }
+    std::shared_ptr<CRule> Parent() const { return parent_.lock(); }
+    bool BelongsTo(const CRule* rule) const noexcept { return rule && parentId_ == rule; }
+    // Whether the auto-hide countdown is running.
+    bool CountdownRunning() const;
+
+    // The window's text, or that of its last active pop-up.
+    std::wstring Title(bool fromPopup = false) const;
+    std::wstring Class() const;
+    // WindowRunning, or WindowNotResponding when the window does not answer in time.
+    int32_t Status() const;
+    // The window's icon: 0 small (tray and menus), 1 large (switcher); none
+    // when the window does not answer. A window without an icon of its own
+    // (or one the platform will not tell another process) shows the icon of
+    // its program's file, as the taskbar does.
+    HICON IconHandle(int32_t index, bool useCache);
+
+    // Applies the action; with `show` it toggles between applied and lifted.
+    void ExecuteAction(bool show, int32_t showCmd = AutomaticShowCommand, bool useCache = false);
+    // Re-checks the window and re-applies the action, or ends tracking.
+    void Refresh(bool reset, bool skipMatch);
+    // Brings the window to the user, lifting the action where needed.
+    void Show();
+    // Undoes the action and ends tracking.
+    void Delete();
+    // The countdown elapsed: the tray icon goes, the window stays hidden.
+    void AutoHide();
+    // Lifts the action and shows `target` (the window or its last active pop-up).
+    void ClearAction(HWND target, int32_t showCmd);
+    // Restarts (or stops) the countdown.
+    void ResetAutoHide(bool enable);
+
+private:
+    CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings);
+    void Initialize();
+    void ApplyAction(bool show, int32_t showCmd, bool useCache);
+    void ShowTrayIcon(bool useCache);
+    void EndTracking(bool silent);
+    // The window's own or its class's icon; nothing when the window did not answer.
+    std::optional<HICON> AskForIcon(HWND window, bool largeFirst) const;
+    void moTimer_Timer();
+
+    HWND hwnd_;
+    std::weak_ptr<CRule> parent_;
+    const CRule* parentId_;
+    int32_t action_;
+    int32_t criteria_;
+    int32_t alpha_;
+    int32_t autoHideDelay_;
+    bool suspended_;
+    bool hidden_ = false;
+    double timeStamp_ = 0;
+    HICON cachedSmallIcon_ = nullptr;
+    int32_t cacheHits_ = 0;
+    std::unique_ptr<OwnedTimer> moTimer_;
+};

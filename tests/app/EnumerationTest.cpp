@@ -1,0 +1,222 @@
+// Which windows the tracking step, the switcher list and the task list take,
+// the rule views over the registry, and the small window utilities.
+#include <algorithm>
+
+#include "CWindows.h"
+#include "TrackingFixture.h"
+
+using namespace testing_support;
+using namespace tracking_test;
+
+namespace {
+
+bool Listed(const std::vector<std::shared_ptr<CWindow>>& list, HWND window) {
+    return std::any_of(list.begin(), list.end(), [&](const auto& wrapper) { return wrapper->hWnd() == window; });
+}
+
+// A window of this process, standing for the program's own windows.
+class OwnWindow {
+public:
+    explicit OwnWindow(const wchar_t* title, HWND owner = nullptr) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcW;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"PelkinTestWindow";
+        ::RegisterClassW(&windowClass);
+        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                    100, owner, nullptr, windowClass.hInstance, nullptr);
+    }
+    ~OwnWindow() { ::DestroyWindow(window_); }
+    HWND get() const noexcept { return window_; }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+class EnumerationTest : public TrackingTest {};
+
+TEST_F(EnumerationTest, TheTrackingStepTakesOnlyWindowsTheSearchOptionsAllow) {
+    AddRule(L"Scan", ActionIgnore, CriteriaAlways);
+    HWND plain = testwin_.Create(L"Scan plain");
+    HWND hidden = testwin_.Create(TestWindowSpec{L"Scan hidden", TestWindowKind::Plain, L"", true, nullptr, false});
+    HWND parent = testwin_.Create(L"Parent of nothing");
+    HWND child = testwin_.Create(TestWindowSpec{L"Scan child", TestWindowKind::Child, L"", true, parent});
+    HWND owned = testwin_.Create(TestWindowSpec{L"Scan owned", TestWindowKind::OwnedPopup, L"", true, parent});
+    OwnWindow own(L"Scan mine");
+    OwnWindow ownedByMain(L"Scan owned by the main window", MainWindowHandle);
+
+    ::EnumWindows(EnumFindWindowProc, FALSE);
+    EnumFindWindowProc(child, FALSE);
+    EnumFindWindowProc(own.get(), FALSE);
+    EXPECT_TRUE(Tracked(plain));
+    EXPECT_FALSE(Tracked(hidden)) << "invisible windows are not matched";
+    EXPECT_FALSE(Tracked(child)) << "windows with a parent are not matched";
+    EXPECT_FALSE(Tracked(owned)) << "an owned pop-up has its owner as parent";
+    EXPECT_FALSE(Tracked(own.get())) << "the program's own windows are never matched";
+    EXPECT_FALSE(Tracked(ownedByMain.get()));
+    EXPECT_FALSE(Tracked(MainWindowHandle));
+
+    app_->SetRuleOptions(SearchVisibleWindowsOnly, false);
+    app_->SetRuleOptions(SearchTopLevelWindowsOnly, false);
+    EnumFindWindowProc(hidden, FALSE);
+    EnumFindWindowProc(child, FALSE);
+    EnumFindWindowProc(own.get(), FALSE);
+    EXPECT_TRUE(Tracked(hidden));
+    EXPECT_TRUE(Tracked(child));
+    EXPECT_FALSE(Tracked(own.get()));
+    // With "top level only" on again, a tracked child is let go at its next refresh.
+    app_->SetRuleOptions(SearchTopLevelWindowsOnly, true);
+    GetTrackedWindow(WindowKey(child))->Refresh(false, false);
+    EXPECT_FALSE(Tracked(child));
+}
+
+TEST_F(EnumerationTest, KnownWindowsAreRefreshedOrReleasedAndTheReleaseOfAStrangerChangesNothing) {
+    AddRule(L"Known", ActionHide, CriteriaAlways);
+    HWND window = testwin_.Create(L"Known window");
+    HWND stranger = testwin_.Create(L"Stranger");
+    ASSERT_TRUE(Offer(window));
+    ASSERT_TRUE(Invisible(window));
+    // Hidden by us, the window is still refreshed although invisible windows
+    // are not matched anew.
+    testwin_.Retitle(window, L"Renamed");
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, true);
+    EnumFindWindowProc(window, FALSE);
+    EXPECT_TRUE(Tracked(window)) << "unwatched windows only: a tracked window is left alone";
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, false);
+    EnumFindWindowProc(window, FALSE);
+    EXPECT_FALSE(Tracked(window)) << "refreshed, and no longer matching";
+    EXPECT_TRUE(Visible(window));
+
+    testwin_.Retitle(window, L"Known again");
+    ASSERT_TRUE(Offer(window));
+    events_.seen.clear();
+    EnumFindWindowProc(stranger, TRUE);
+    EXPECT_TRUE(events_.seen.empty());
+    EnumFindWindowProc(window, TRUE);
+    EXPECT_FALSE(Tracked(window));
+    EXPECT_EQ((std::vector<std::wstring>{L"Remove"}), events_.seen);
+}
+
+TEST_F(EnumerationTest, TheFirstMatchingEnabledRuleTakesTheWindowAndItsViewSeesOnlyItsOwn) {
+    auto disabled = AddRule(L"Order", ActionHide, CriteriaAlways);
+    disabled->SetEnabled(false);
+    auto first = AddRule(L"Order", ActionIgnore, CriteriaAlways);
+    auto second = AddRule(L"Order", ActionHide, CriteriaAlways);
+    auto other = AddRule(L"Different", ActionIgnore, CriteriaAlways);
+    HWND a = testwin_.Create(L"Order A");
+    HWND b = testwin_.Create(L"Order B");
+    HWND c = testwin_.Create(L"Different C");
+    for (HWND window : {a, b, c}) ASSERT_TRUE(Offer(window));
+
+    EXPECT_EQ(GetTrackedWindow(WindowKey(a))->Parent(), first);
+    EXPECT_EQ(GetTrackedWindowAt(1)->hWnd(), a);
+    EXPECT_EQ(GetTrackedWindowAt(3)->hWnd(), c);
+    EXPECT_EQ(GetTrackedWindowAt(4), nullptr);
+    EXPECT_EQ(GetTrackedWindowAt(0), nullptr);
+    EXPECT_EQ(GetTrackedWindow(L"not a handle"), nullptr);
+    // Item answers for any tracked window, whichever rule has it.
+    EXPECT_EQ(second->Windows().Item(c)->Parent(), other);
+
+    first->Windows().RemoveAll();
+    EXPECT_FALSE(Tracked(a));
+    EXPECT_FALSE(Tracked(b));
+    EXPECT_TRUE(Tracked(c));
+    other->Windows().Remove(c);
+    EXPECT_FALSE(Tracked(c));
+    EXPECT_EQ(app_->Windows().Count(), 0);
+}
+
+TEST_F(EnumerationTest, RemovingARuleReleasesEveryWindowItTracked) {
+    AddRule(L"Release", ActionHideInTray, CriteriaAlways);
+    AddRule(L"Stay", ActionHideInTray, CriteriaAlways);
+    HWND first = testwin_.Create(L"Release one");
+    HWND second = testwin_.Create(L"Release two");
+    HWND kept = testwin_.Create(L"Stay here");
+    for (HWND window : {first, second, kept}) ASSERT_TRUE(Offer(window));
+
+    app_->Rules().Remove(std::wstring(L"Rule 1"));
+    for (HWND window : {first, second}) {
+        EXPECT_FALSE(Tracked(window));
+        EXPECT_FALSE(HasTrayIcon(window));
+        EXPECT_TRUE(Visible(window));
+    }
+    EXPECT_TRUE(Tracked(kept));
+    EXPECT_TRUE(HasTrayIcon(kept));
+}
+
+TEST_F(EnumerationTest, TheSwitcherOffersWhatTheTaskSwitcherWould) {
+    HWND plain = testwin_.Create(L"Switch plain");
+    HWND tool = testwin_.Create(TestWindowSpec{L"Switch tool", TestWindowKind::Tool});
+    HWND app = testwin_.Create(TestWindowSpec{L"Switch app", TestWindowKind::App});
+    HWND bare = testwin_.Create(TestWindowSpec{L"Switch bare", TestWindowKind::Bare});
+    HWND ownedShown = testwin_.Create(TestWindowSpec{L"Switch owned", TestWindowKind::OwnedPopup, L"", true, plain});
+    HWND hiddenOwner = testwin_.Create(TestWindowSpec{L"Switch hidden owner", TestWindowKind::Plain, L"", true, nullptr, false});
+    HWND ownedHidden =
+        testwin_.Create(TestWindowSpec{L"Switch owned by hidden", TestWindowKind::OwnedPopup, L"", true, hiddenOwner});
+    HWND disabled = testwin_.Create(TestWindowSpec{L"Switch disabled", TestWindowKind::Plain, L"", true, nullptr, true, true});
+    HWND invisible = testwin_.Create(TestWindowSpec{L"Switch invisible", TestWindowKind::Plain, L"", true, nullptr, false});
+
+    const auto& list = ListAltTabWindows();
+    EXPECT_TRUE(Listed(list, plain));
+    EXPECT_FALSE(Listed(list, tool));
+    EXPECT_TRUE(Listed(list, app)) << "an app window is offered even as a tool window without a caption";
+    EXPECT_FALSE(Listed(list, bare));
+    EXPECT_FALSE(Listed(list, ownedShown)) << "its owner stands for it";
+    EXPECT_TRUE(Listed(list, ownedHidden));
+    EXPECT_FALSE(Listed(list, disabled));
+    EXPECT_FALSE(Listed(list, invisible));
+    EXPECT_EQ(&list, &DisplayWindows());
+    for (const auto& wrapper : list) {
+        EXPECT_EQ(wrapper->Action(), ActionNone);
+        EXPECT_EQ(wrapper->Criteria(), CriteriaNone);
+        EXPECT_EQ(wrapper->Alpha(), 128);
+        EXPECT_EQ(wrapper->Parent(), nullptr);
+    }
+    EXPECT_EQ(app_->Windows().Count(), 0) << "display-only wrappers are never registered";
+}
+
+TEST_F(EnumerationTest, TheTaskListHoldsVisibleUnownedTitledWindowsButNeverTheDesktop) {
+    HWND plain = testwin_.Create(L"Task plain");
+    HWND untitled = testwin_.Create(L"");
+    HWND owned = testwin_.Create(TestWindowSpec{L"Task owned", TestWindowKind::OwnedPopup, L"", true, plain});
+    HWND invisible = testwin_.Create(TestWindowSpec{L"Task invisible", TestWindowKind::Plain, L"", true, nullptr, false});
+    HWND tool = testwin_.Create(TestWindowSpec{L"Task tool", TestWindowKind::Tool});
+    HWND desktop = testwin_.Create(TestWindowSpec{L"Program Manager", TestWindowKind::Plain, L"Progman"});
+
+    const auto& list = ListTaskWindows();
+    EXPECT_TRUE(Listed(list, plain));
+    EXPECT_TRUE(Listed(list, tool));
+    EXPECT_FALSE(Listed(list, untitled));
+    EXPECT_FALSE(Listed(list, owned));
+    EXPECT_FALSE(Listed(list, invisible));
+    EXPECT_FALSE(Listed(list, desktop));
+    // The two lists share one variable: only the one built last is there.
+    ListAltTabWindows();
+    EXPECT_FALSE(Listed(DisplayWindows(), tool));
+}
+
+TEST(WindowUtilitiesTest, PointsOnEveryEdgeAreInsideAndOpacityOfOwnWindowsComesAndGoes) {
+    const RECT rect{10, 20, 30, 40};
+    EXPECT_TRUE(IsPointInRect(10, 20, rect));
+    EXPECT_TRUE(IsPointInRect(30, 40, rect));
+    EXPECT_TRUE(IsPointInRect(20, 30, rect));
+    EXPECT_FALSE(IsPointInRect(9, 30, rect));
+    EXPECT_FALSE(IsPointInRect(20, 41, rect));
+
+    OwnWindow window(L"Opacity");
+    auto layered = [&] { return (::GetWindowLongPtrW(window.get(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0; };
+    SetWindowAlpha(window.get(), 255);
+    EXPECT_FALSE(layered());
+    SetWindowAlpha(window.get(), 90);
+    EXPECT_TRUE(layered());
+    BYTE alpha = 0;
+    ::GetLayeredWindowAttributes(window.get(), nullptr, &alpha, nullptr);
+    EXPECT_EQ(alpha, 90);
+    SetWindowAlpha(window.get(), 150);
+    ::GetLayeredWindowAttributes(window.get(), nullptr, &alpha, nullptr);
+    EXPECT_EQ(alpha, 90) << "a layered window keeps its opacity";
+    SetWindowAlpha(window.get(), 255);
+    EXPECT_FALSE(layered());
+}

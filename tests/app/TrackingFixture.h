@@ -1,0 +1,109 @@
+#pragma once
+// The setting of the window-model tests: the application started as the
+// program starts it (scratch registry, main window, tray component), a rule
+// list to fill, and testwin.exe as the other program whose windows are
+// tracked.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CApplication.h"
+#include "CRule.h"
+#include "CRules.h"
+#include "CWindow.h"
+#include "Guard.h"
+#include "MainModule.h"
+#include "ScratchRegistry.h"
+#include "TestWindows.h"
+#include "Variant.h"
+#include "Wait.h"
+#include "frmMain.h"
+
+namespace tracking_test {
+
+// Records the application's window events in order.
+struct WindowEvents : IApplicationEvents {
+    std::vector<std::wstring> seen;
+    void WindowAdd() override { seen.push_back(L"Add"); }
+    void WindowChange() override { seen.push_back(L"Change"); }
+    void WindowRemove() override { seen.push_back(L"Remove"); }
+};
+
+class TrackingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form_ = std::make_unique<frmMain>();
+        form_->Initialize();
+        app_ = TheApp;
+        ASSERT_TRUE(app_);
+        ASSERT_NE(app_->Kestrix(), nullptr);
+        app_->Events().Add(&events_);
+        ASSERT_TRUE(testwin_.Running());
+    }
+
+    void TearDown() override {
+        if (app_) app_->Events().Remove(&events_);
+        if (form_) form_->Close(frmMain::UnloadMode::WindowsShutdown);
+        form_.reset();
+        app_.reset();
+        TheApp.reset();
+        platform::SetErrorTrapping(false);
+        platform::SetFailureLogger(nullptr);
+    }
+
+    // A rule at the end of the list, enabled, loaded without entering edit mode.
+    std::shared_ptr<CRule> AddRule(const std::wstring& title, int32_t action, int32_t criteria,
+                                   int32_t autoHideDelay = 0, int32_t alpha = 128) {
+        RuleDefinition definition;
+        definition.name = L"Rule " + std::to_wstring(app_->Rules().Count() + 1);
+        definition.title = title;
+        definition.action = action;
+        definition.criteria = criteria;
+        definition.alpha = alpha;
+        definition.autoHideDelay = autoHideDelay;
+        definition.iconPosition = -1;
+        definition.enabled = true;
+        return app_->Rules().Add(definition, true);
+    }
+
+    // Offers the window to the rules as tracking does; its wrapper, if one took it.
+    std::shared_ptr<CWindow> Offer(HWND window) {
+        EnumFindWindowProc(window, FALSE);
+        return GetTrackedWindow(WindowKey(window));
+    }
+
+    bool Tracked(HWND window) const { return GetTrackedWindow(WindowKey(window)) != nullptr; }
+
+    bool HasTrayIcon(HWND window) const {
+        VARIANT_BOOL exists = VARIANT_FALSE;
+        app_->Kestrix()->Exists(static_cast<LONG>(reinterpret_cast<intptr_t>(window)), &exists);
+        return exists != VARIANT_FALSE;
+    }
+
+    std::wstring TrayTip(HWND window) const {
+        platform::ComPtr<_KestrixItem> item;
+        if (FAILED(app_->Kestrix()->Item(static_cast<LONG>(reinterpret_cast<intptr_t>(window)), &item))) return {};
+        platform::Bstr tip;
+        item->get_ToolTipText(tip.put());
+        return tip.Text();
+    }
+
+    // The other program acts on our requests asynchronously: wait for it.
+    static bool Visible(HWND window) {
+        return testing_support::WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; });
+    }
+    static bool Invisible(HWND window) {
+        return testing_support::WaitUntil([&] { return ::IsWindowVisible(window) == FALSE; });
+    }
+    static LONG_PTR ExtendedStyle(HWND window) { return ::GetWindowLongPtrW(window, GWL_EXSTYLE); }
+
+    testing_support::ScratchRegistry registry_;
+    testing_support::TestWindowProgram testwin_;
+    std::unique_ptr<frmMain> form_;
+    std::shared_ptr<CApplication> app_;
+    WindowEvents events_;
+};
+
+}  // namespace tracking_test
