@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CWindows.h"
+#include "ScratchRegistry.h"
 #include "TrackingFixture.h"
 
 using namespace testing_support;
@@ -219,4 +220,71 @@ TEST(WindowUtilitiesTest, PointsOnEveryEdgeAreInsideAndOpacityOfOwnWindowsComesA
     EXPECT_EQ(alpha, 90) << "a layered window keeps its opacity";
     SetWindowAlpha(window.get(), 255);
     EXPECT_FALSE(layered());
+}
+
+TEST_F(EnumerationTest, ARuleListRefreshReappliesOrReleasesButWaitsWhileRulesAreBeingEdited) {
+    auto first = AddRule(L"Refreshed", ActionHide, CriteriaAlways);
+    auto second = AddRule(L"Refreshed", ActionIgnore, CriteriaAlways);
+    HWND window = testwin_.Create(L"Refreshed window");
+    ASSERT_TRUE(Offer(window));
+    ASSERT_TRUE(Invisible(window));
+    app_->Rules().Move(std::wstring(L"Rule 2"), MoveUp);
+    ASSERT_TRUE(app_->EditMode());
+
+    // While rules are edited nothing is scanned or refreshed.
+    HWND later = testwin_.Create(L"Refreshed later");
+    app_->SetEnabled(true);
+    app_->Rules().Refresh(false);
+    EXPECT_FALSE(Tracked(later));
+
+    // Leaving edit mode scans every window: the new one goes to the rule now
+    // first, the tracked one stays with its own rule and, shown by the user,
+    // stays shown.
+    GetTrackedWindow(WindowKey(window))->ExecuteAction(true);
+    ASSERT_TRUE(Visible(window));
+    app_->SetEditMode(false);
+    ASSERT_TRUE(Tracked(later));
+    EXPECT_EQ(GetTrackedWindow(WindowKey(later))->Parent(), second);
+    EXPECT_EQ(GetTrackedWindow(WindowKey(window))->Parent(), first);
+    EXPECT_TRUE(::IsWindowVisible(window));
+
+    // A refresh of the list cancels the user's showing.
+    app_->Rules().Refresh(false);
+    EXPECT_TRUE(Invisible(window));
+
+    // A reset releases every window; the pass that follows takes them afresh,
+    // by the rules' present order.
+    const auto before = GetTrackedWindow(WindowKey(window));
+    app_->Rules().Refresh(true);
+    const auto after = GetTrackedWindow(WindowKey(window));
+    ASSERT_TRUE(after);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after->Parent(), second);
+    // With tracking off, no pass follows.
+    app_->SetEnabled(false);
+    app_->Rules().Refresh(true);
+    EXPECT_EQ(app_->Windows().Count(), 0);
+    EXPECT_TRUE(Visible(window));
+}
+
+TEST_F(EnumerationTest, StoredRulesTakeMatchingWindowsAtStartAndLetThemGoAtTheEnd) {
+    Stop();
+    const std::wstring key = L"Software\\Pelkin!\\Rules\\Start hidden";
+    WriteNumber(HKEY_CURRENT_USER, key, L"Action", ActionHideInTray);
+    WriteNumber(HKEY_CURRENT_USER, key, L"Criteria", CriteriaAlways);
+    WriteText(HKEY_CURRENT_USER, key, L"Title", L"Hidden from the start");
+    WriteNumber(HKEY_CURRENT_USER, key, L"Index", 1);
+    WriteText(HKEY_CURRENT_USER, L"Software\\Pelkin!", L"Enabled", L"True");
+    HWND window = testwin_.Create(L"Hidden from the start");
+
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(app_->Enabled());
+    EXPECT_FALSE(app_->EditMode());
+    EXPECT_EQ(app_->RuleCount(), 1);
+    EXPECT_TRUE(Invisible(window));
+    EXPECT_TRUE(HasTrayIcon(window));
+
+    // Ending the program never leaves a window hidden.
+    Stop();
+    EXPECT_TRUE(Visible(window));
 }

@@ -34,23 +34,35 @@ struct WindowEvents : IApplicationEvents {
 class TrackingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        form_ = std::make_unique<frmMain>();
-        form_->Initialize();
-        app_ = TheApp;
-        ASSERT_TRUE(app_);
-        ASSERT_NE(app_->Kestrix(), nullptr);
-        app_->Events().Add(&events_);
         ASSERT_TRUE(testwin_.Running());
+        Start();
     }
 
     void TearDown() override {
+        Stop();
+        platform::SetErrorTrapping(false);
+        platform::SetFailureLogger(nullptr);
+    }
+
+    // Starts the application as the program does; the result of its start-up.
+    bool Start() {
+        form_ = std::make_unique<frmMain>();
+        const bool rulesLoaded = form_->Initialize();
+        app_ = TheApp;
+        EXPECT_TRUE(app_);
+        if (!app_) return false;
+        EXPECT_NE(app_->Kestrix(), nullptr);
+        app_->Events().Add(&events_);
+        return rulesLoaded;
+    }
+
+    // Ends the application as Windows shutting down would.
+    void Stop() {
         if (app_) app_->Events().Remove(&events_);
         if (form_) form_->Close(frmMain::UnloadMode::WindowsShutdown);
         form_.reset();
         app_.reset();
         TheApp.reset();
-        platform::SetErrorTrapping(false);
-        platform::SetFailureLogger(nullptr);
     }
 
     // A rule at the end of the list, enabled, loaded without entering edit mode.
