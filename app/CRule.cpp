@@ -41,50 +41,50 @@ CRule::~CRule() {
 }
 
 void CRule::SetEnabled(bool value) {
-    enabled_ = value;
+    fields_.enabled = value;
     if (auto app = TheApp) app->SetEditMode(true);
 }
 
-void CRule::SetAutoHideDelay(int32_t value) noexcept { autoHideDelay_ = action_ == ActionHideInTray ? value : 0; }
+void CRule::SetAutoHideDelay(int32_t value) noexcept { fields_.autoHideDelay = fields_.action == ActionHideInTray ? value : 0; }
 
 void CRule::SetIconFilename(std::wstring value) {
-    if (TextMatch::EqualsIgnoringCase(value, iconFilename_)) return;
-    iconFilename_ = std::move(value);
+    if (TextMatch::EqualsIgnoringCase(value, fields_.iconFilename)) return;
+    fields_.iconFilename = std::move(value);
     DestroyIcons();
 }
 
 void CRule::SetIconPosition(int32_t value) {
-    if (value == iconPosition_) return;
-    iconPosition_ = value;
+    if (value == fields_.iconPosition) return;
+    fields_.iconPosition = value;
     DestroyIcons();
 }
 
 void CRule::SetIconLocation(int32_t value) {
-    if (value == iconLocation_) return;
-    iconLocation_ = value;
+    if (value == fields_.iconLocation) return;
+    fields_.iconLocation = value;
     DestroyIcons();
 }
 
 void CRule::SetSearchOptions(int32_t option, bool value) noexcept {
     if (value)
-        searchMask_ |= option;
+        fields_.searchMask |= option;
     else if (SearchOptions(option))
-        searchMask_ &= ~option;
+        fields_.searchMask &= ~option;
 }
 
 std::wstring CRule::ActionText(int32_t action) { return TextOf(ActionTexts, action); }
 std::wstring CRule::CriteriaText(int32_t criteria) { return TextOf(CriteriaTexts, criteria); }
 
 HICON CRule::IconHandle(int32_t index) {
-    if (iconLocation_ == IconFromWindow) return nullptr;
+    if (fields_.iconLocation == IconFromWindow) return nullptr;
     // Once per setting: windows ask at every refresh, a missing file is not
     // searched for again, and a handle already given out is never replaced.
-    if (!iconsExtracted_ && iconPosition_ >= 0) {
+    if (!iconsExtracted_ && fields_.iconPosition >= 0) {
         iconsExtracted_ = true;
         // Not "small": the RPC headers define that word as a macro.
         HICON largeHandle = nullptr;
         HICON smallHandle = nullptr;
-        const UINT extracted = ::ExtractIconExW(iconFilename_.c_str(), iconPosition_, &largeHandle, &smallHandle, 1);
+        const UINT extracted = ::ExtractIconExW(fields_.iconFilename.c_str(), fields_.iconPosition, &largeHandle, &smallHandle, 1);
         // Without an icon the outputs are not handles: some systems leave
         // arbitrary values in them.
         if (extracted != 0 && extracted != UINT_MAX) {
@@ -108,47 +108,39 @@ void CRule::DestroyIcons() noexcept {
 bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add) {
     bool matched = false;
     platform::Guard(ClassName, L"IsMatch", [&] {
-        if (!enabled_) return;
-        if (criteria_ == CriteriaOnMinimize && !::IsIconic(hWnd)) return;
-        if (!class_.empty() && !TextMatch::EqualsIgnoringCase(class_, windowClass)) return;
-        if (!TextMatch::TitleMatches(title, title_, searchMask_)) return;
+        if (!fields_.enabled) return;
+        if (fields_.criteria == CriteriaOnMinimize && !::IsIconic(hWnd)) return;
+        if (!fields_.windowClass.empty() && !TextMatch::EqualsIgnoringCase(fields_.windowClass, windowClass)) return;
+        if (!TextMatch::TitleMatches(title, fields_.title, fields_.searchMask)) return;
         matched = true;
-        if (add) windows_->Add(hWnd, action_, criteria_, alpha_, autoHideDelay_);
+        if (add) windows_->Add(hWnd, fields_.action, fields_.criteria, fields_.alpha, fields_.autoHideDelay);
     });
     return matched;
 }
 
 void CRule::Save(CRegistry& registry, std::wstring_view section) const {
-    const std::wstring key = std::wstring(section) + L"\\" + name_;
-    registry.SaveSetting(key, L"Enabled", enabled_, REG_SZ);
-    registry.SaveSetting(key, L"Action", action_, REG_DWORD);
-    registry.SaveSetting(key, L"Criteria", criteria_, REG_DWORD);
-    registry.SaveSetting(key, L"Icon Location", iconLocation_, REG_DWORD);
-    registry.SaveSetting(key, L"Search Options", searchMask_, REG_DWORD);
-    registry.SaveSetting(key, L"Icon Position", iconPosition_, REG_DWORD);
-    registry.SaveSetting(key, L"Class", class_, REG_SZ);
-    registry.SaveSetting(key, L"Icon FileName", iconFilename_, REG_SZ);
-    registry.SaveSetting(key, L"Title", title_, REG_SZ);
-    registry.SaveSetting(key, L"Alpha", alpha_, REG_DWORD);
-    registry.SaveSetting(key, L"AutoHide Delay", autoHideDelay_, REG_DWORD);
+    const std::wstring key = std::wstring(section) + L"\\" + fields_.name;
+    registry.SaveSetting(key, L"Enabled", fields_.enabled, REG_SZ);
+    registry.SaveSetting(key, L"Action", fields_.action, REG_DWORD);
+    registry.SaveSetting(key, L"Criteria", fields_.criteria, REG_DWORD);
+    registry.SaveSetting(key, L"Icon Location", fields_.iconLocation, REG_DWORD);
+    registry.SaveSetting(key, L"Search Options", fields_.searchMask, REG_DWORD);
+    registry.SaveSetting(key, L"Icon Position", fields_.iconPosition, REG_DWORD);
+    registry.SaveSetting(key, L"Class", fields_.windowClass, REG_SZ);
+    registry.SaveSetting(key, L"Icon FileName", fields_.iconFilename, REG_SZ);
+    registry.SaveSetting(key, L"Title", fields_.title, REG_SZ);
+    registry.SaveSetting(key, L"Alpha", fields_.alpha, REG_DWORD);
+    registry.SaveSetting(key, L"AutoHide Delay", fields_.autoHideDelay, REG_DWORD);
 }
 
 void CRule::Define(const RuleDefinition& definition) {
-    name_ = definition.name;
-    title_ = definition.title;
-    class_ = definition.windowClass;
-    searchMask_ = definition.searchMask;
-    action_ = definition.action;
-    criteria_ = definition.criteria;
+    // The icon settings go through their setters, which drop the extracted
+    // icons when a setting really changes (and keep a file name that differs
+    // only in letter case); the rest is taken as it is.
     SetIconLocation(definition.iconLocation);
     SetIconFilename(definition.iconFilename);
     SetIconPosition(definition.iconPosition);
-    alpha_ = definition.alpha;
-    autoHideDelay_ = definition.autoHideDelay;
-    enabled_ = definition.enabled;
-}
-
-RuleDefinition CRule::Definition() const {
-    return RuleDefinition{name_,          title_,        class_, searchMask_,   action_,        criteria_,
-                          iconLocation_, iconFilename_, iconPosition_, alpha_, autoHideDelay_, enabled_};
+    std::wstring iconFilename = std::move(fields_.iconFilename);
+    fields_ = definition;
+    fields_.iconFilename = std::move(iconFilename);
 }

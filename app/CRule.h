@@ -54,43 +54,43 @@ public:
     CRule(const CRule&) = delete;
     CRule& operator=(const CRule&) = delete;
 
-    const std::wstring& Name() const noexcept { return name_; }
-    void SetName(std::wstring value) { name_ = std::move(value); }
-    const std::wstring& Title() const noexcept { return title_; }
-    void SetTitle(std::wstring value) { title_ = std::move(value); }
-    const std::wstring& Class() const noexcept { return class_; }
-    void SetClass(std::wstring value) { class_ = std::move(value); }
-    int32_t Action() const noexcept { return action_; }
-    void SetAction(int32_t value) noexcept { action_ = value; }
-    int32_t Criteria() const noexcept { return criteria_; }
-    void SetCriteria(int32_t value) noexcept { criteria_ = value; }
-    int32_t Alpha() const noexcept { return alpha_; }
-    void SetAlpha(int32_t value) noexcept { alpha_ = value; }
+    const std::wstring& Name() const noexcept { return fields_.name; }
+    void SetName(std::wstring value) { fields_.name = std::move(value); }
+    const std::wstring& Title() const noexcept { return fields_.title; }
+    void SetTitle(std::wstring value) { fields_.title = std::move(value); }
+    const std::wstring& Class() const noexcept { return fields_.windowClass; }
+    void SetClass(std::wstring value) { fields_.windowClass = std::move(value); }
+    int32_t Action() const noexcept { return fields_.action; }
+    void SetAction(int32_t value) noexcept { fields_.action = value; }
+    int32_t Criteria() const noexcept { return fields_.criteria; }
+    void SetCriteria(int32_t value) noexcept { fields_.criteria = value; }
+    int32_t Alpha() const noexcept { return fields_.alpha; }
+    void SetAlpha(int32_t value) noexcept { fields_.alpha = value; }
 
-    bool Enabled() const noexcept { return enabled_; }
+    bool Enabled() const noexcept { return fields_.enabled; }
     // Also puts the application into edit mode, as every rule change does.
     void SetEnabled(bool value);
 
-    int32_t AutoHideDelay() const noexcept { return autoHideDelay_; }
+    int32_t AutoHideDelay() const noexcept { return fields_.autoHideDelay; }
     // Only "Hide in System Tray" hides its icon later: other actions store 0.
     void SetAutoHideDelay(int32_t value) noexcept;
 
-    const std::wstring& IconFilename() const noexcept { return iconFilename_; }
+    const std::wstring& IconFilename() const noexcept { return fields_.iconFilename; }
     // A path differing only in letter case names the same file: kept as it was.
     void SetIconFilename(std::wstring value);
-    int32_t IconPosition() const noexcept { return iconPosition_; }
+    int32_t IconPosition() const noexcept { return fields_.iconPosition; }
     void SetIconPosition(int32_t value);
-    int32_t IconLocation() const noexcept { return iconLocation_; }
+    int32_t IconLocation() const noexcept { return fields_.iconLocation; }
     void SetIconLocation(int32_t value);
 
     // True when every bit of `option` is set.
-    bool SearchOptions(int32_t option) const noexcept { return (searchMask_ & option) == option; }
+    bool SearchOptions(int32_t option) const noexcept { return (fields_.searchMask & option) == option; }
     void SetSearchOptions(int32_t option, bool value) noexcept;
-    int32_t SearchMask() const noexcept { return searchMask_; }
-    void SetSearchMask(int32_t value) noexcept { searchMask_ = value; }
+    int32_t SearchMask() const noexcept { return fields_.searchMask; }
+    void SetSearchMask(int32_t value) noexcept { fields_.searchMask = value; }
 
-    std::wstring ActionString() const { return ActionText(action_); }
-    std::wstring CriteriaString() const { return CriteriaText(criteria_); }
+    std::wstring ActionString() const { return ActionText(fields_.action); }
+    std::wstring CriteriaString() const { return CriteriaText(fields_.criteria); }
     static std::wstring ActionText(int32_t action);
     static std::wstring CriteriaText(int32_t criteria);
 
@@ -109,25 +109,14 @@ public:
 
     // Every field at once; the icon settings go through their setters.
     void Define(const RuleDefinition& definition);
-    RuleDefinition Definition() const;
+    const RuleDefinition& Definition() const noexcept { return fields_; }
 
     void DestroyIcons() noexcept;
 
 private:
     CRule();
 
-    std::wstring name_;
-    std::wstring title_;
-    std::wstring class_;
-    int32_t searchMask_ = 0;
-    int32_t action_ = ActionHideInTray;
-    int32_t criteria_ = CriteriaOnMinimize;
-    int32_t iconLocation_ = IconFromWindow;
-    std::wstring iconFilename_;
-    int32_t iconPosition_ = 0;
-    int32_t alpha_ = 0;
-    int32_t autoHideDelay_ = 0;
-    bool enabled_ = false;
+    RuleDefinition fields_;
     platform::UniqueHIcon smallIcon_;
     platform::UniqueHIcon largeIcon_;
     // Whether the current icon settings were tried, with or without success.
