@@ -2,6 +2,7 @@
 
 #include "AutoStartModule.h"
 #include "ComError.h"
+#include "CClipboard.h"
 #include "CRegistry.h"
 #include "CRules.h"
 #include "CWindow.h"
@@ -130,7 +131,8 @@ int32_t AutoStartInEffect() {
 // Every option starts at its default, so that options a failed load never
 // reached hold sensible values rather than zeros.
 CApplication::CApplication()
-    : rules_(std::make_unique<CRules>()),
+    : clipboard_(std::make_unique<CClipboard>()),
+      rules_(std::make_unique<CRules>()),
       storedEnabled_(EnabledOption.defaultValue),
       storedSwitcher_(SwitcherEnabledOption.defaultValue),
       hideIcon_(HideIconOption.defaultValue),
@@ -251,7 +253,9 @@ void CApplication::Dispose() {
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
     // Rules go before the tray component: releasing a rule lets its windows go
     // and takes their icons away.
-    step([&] { rules_.reset(); });
+    // The objects stay, empty, for whoever still holds the application.
+    step([&] { *clipboard_ = CClipboard(); });
+    step([&] { rules_->Clear(); });
     step([&] { ReleaseTrayComponent(); });
     step([&] { windows_.Clear(); });
     step([&] {
@@ -261,7 +265,7 @@ void CApplication::Dispose() {
 
 std::wstring CApplication::Version() const { return VersionText(); }
 
-int CApplication::RuleCount() const noexcept { return rules_ ? rules_->Count() : 0; }
+int CApplication::RuleCount() const noexcept { return rules_->Count(); }
 
 void CApplication::SetWinEventHook() {
     platform::Guard(ClassName, L"SetWinEventHook", [&] {

@@ -15,6 +15,7 @@
 
 class frmMain;
 class CRegistry;
+class CClipboard;
 class CRules;
 class CWindow;
 
@@ -83,6 +84,7 @@ public:
     // Number of rules in the rule list.
     int RuleCount() const noexcept;
     CRules& Rules() noexcept { return *rules_; }
+    CClipboard& Clipboard() noexcept { return *clipboard_; }
     WindowRegistry& Windows() noexcept { return windows_; }
 
     // Tracking: a full pass over every top-level window when enabled and not
@@ -154,6 +156,7 @@ private:
 
     frmMain* owner_ = nullptr;
     WindowRegistry windows_;
+    std::unique_ptr<CClipboard> clipboard_;
     std::unique_ptr<CRules> rules_;
     platform::ComPtr<_Kestrix> kestrix_;
     platform::ComPtr<platform::com::EventSink> moKestrix_;

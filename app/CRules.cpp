@@ -4,6 +4,7 @@
 #include <map>
 
 #include "CApplication.h"
+#include "CClipboard.h"
 #include "CRegistry.h"
 #include "CWindow.h"
 #include "CWindows.h"
@@ -40,7 +41,13 @@ std::wstring RenameError(const std::wstring& oldName, const std::wstring& reason
 }  // namespace
 
 CRules::~CRules() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { rules_.Clear(); });
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Clear(); });
+}
+
+void CRules::Clear() noexcept {
+    // Rules still held elsewhere (the rule clipboard) keep tracking nothing.
+    for (const auto& rule : rules_.Snapshot()) platform::SkipFailure([&] { rule->Windows().RemoveAll(); });
+    rules_.Clear();
 }
 
 std::wstring CRules::NameProblem(std::wstring_view name) {
@@ -92,6 +99,11 @@ std::shared_ptr<CRule> CRules::Add(const RuleDefinition& definition, bool noEdit
         rule->Define(definition);
         rules_.Add(definition.name, rule);
         events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
+        // The change Undo takes back.
+        if (auto app = TheApp) {
+            app->Clipboard().SetUndoObject(rule);
+            app->Clipboard().SetUndoAction(UndoAdded);
+        }
         return rule;
     });
 }
@@ -191,8 +203,10 @@ void CRules::Remove(const RuleKey& key) {
 }
 
 void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) {
-    // A rule may be removed by what a match sets off: walk a snapshot.
-    for (const auto& rule : rules_.Snapshot()) {
+    // Runs for every untracked window of every pass: no copy of the list.
+    // Whatever a match sets off cannot disturb the walk, which ends with it.
+    for (const auto& entry : rules_) {
+        const auto rule = entry.value;
         if (rule->IsMatch(hWnd, title, windowClass, true)) return;
     }
 }

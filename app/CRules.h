@@ -79,6 +79,9 @@ public:
     // free name when its own is taken.
     std::shared_ptr<CRule> Insert(const std::shared_ptr<CRule>& rule);
 
+    // Lets go of every rule and of the windows they track.
+    void Clear() noexcept;
+
     // Why a name cannot be a rule's, or empty when it can.
     static std::wstring NameProblem(std::wstring_view name);
 
