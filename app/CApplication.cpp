@@ -81,6 +81,9 @@ constexpr Option<bool> MenuOptionList[] = {
     {section::Menus, L"Windows sub-menu", true},
 };
 
+// A window's tray icon has the window's handle as its ID.
+LONG TrayId(HWND hWnd) { return static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd)); }
+
 const std::wstring ConversionSource = std::wstring(ClassName) + L".Initialize";
 
 int32_t Load(const CRegistry& store, const Option<int32_t>& option) {
@@ -252,8 +255,8 @@ void CApplication::Dispose() {
     step([&] { SetSwitcher(false); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
     // Rules go before the tray component: releasing a rule lets its windows go
-    // and takes their icons away.
-    // The objects stay, empty, for whoever still holds the application.
+    // and takes their icons away. The rule list and the clipboard stay, empty,
+    // for whoever still holds the application.
     step([&] { *clipboard_ = CClipboard(); });
     step([&] { rules_->Clear(); });
     step([&] { ReleaseTrayComponent(); });
@@ -273,6 +276,12 @@ void CApplication::SetWinEventHook() {
     });
 }
 
+bool CApplication::HasTrayIcon(LONG id) const {
+    VARIANT_BOOL exists = VARIANT_FALSE;
+    platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
+    return exists != VARIANT_FALSE;
+}
+
 void CApplication::OnWindowAdd(HWND) {
     platform::Guard(ClassName, L"OnWindowAdd", [&] { events_.Raise(&IApplicationEvents::WindowAdd); });
 }
@@ -280,16 +289,14 @@ void CApplication::OnWindowAdd(HWND) {
 void CApplication::OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& title) {
     platform::Guard(ClassName, L"OnWindowChange", [&] {
         if (!kestrix_) return;
-        const auto id = static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd));
+        const LONG id = TrayId(hWnd);
         HICON icon = hIcon ? hIcon : iconDefault_.get();
-        platform::ComPtr<_KestrixItem> item;
-        VARIANT_BOOL exists = VARIANT_FALSE;
-        platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
-        if (!exists) {
-            platform::ThrowIfFailed(kestrix_->Add(id, platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon)).get(),
-                                                  platform::Bstr(title).get(), VARIANT_TRUE),
+        if (!HasTrayIcon(id)) {
+            const auto picture = platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon));
+            platform::ThrowIfFailed(kestrix_->Add(id, picture.get(), platform::Bstr(title).get(), VARIANT_TRUE),
                                     L"Kestrix.Add");
         } else {
+            platform::ComPtr<_KestrixItem> item;
             platform::ThrowIfFailed(kestrix_->Item(id, &item), L"Kestrix.Item");
             platform::ThrowIfFailed(item->Update(reinterpret_cast<LONG_PTR>(icon), platform::Bstr(title).get()),
                                     L"KestrixItem.Update");
@@ -300,12 +307,8 @@ void CApplication::OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& ti
 
 void CApplication::OnWindowRemove(HWND hWnd, bool silent) {
     platform::Guard(ClassName, L"OnWindowRemove", [&] {
-        if (kestrix_) {
-            const auto id = static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd));
-            VARIANT_BOOL exists = VARIANT_FALSE;
-            platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
-            if (exists) platform::ThrowIfFailed(kestrix_->Remove(id), L"Kestrix.Remove");
-        }
+        if (kestrix_ && HasTrayIcon(TrayId(hWnd)))
+            platform::ThrowIfFailed(kestrix_->Remove(TrayId(hWnd)), L"Kestrix.Remove");
         if (!silent) events_.Raise(&IApplicationEvents::WindowRemove);
     });
 }

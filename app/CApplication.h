@@ -152,6 +152,7 @@ private:
     void LoadOptions(const CRegistry& store);
     void TakeIcons(const frmMain& owner);
     void CreateTrayComponent();
+    bool HasTrayIcon(LONG id) const;
     void ReleaseTrayComponent();
 
     frmMain* owner_ = nullptr;
