@@ -118,19 +118,24 @@ bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view window
     return matched;
 }
 
-void CRule::Save(CRegistry& registry, std::wstring_view section) const {
+bool CRule::Save(CRegistry& registry, std::wstring_view section) const {
     const std::wstring key = std::wstring(section) + L"\\" + fields_.name;
-    registry.SaveSetting(key, L"Enabled", fields_.enabled, REG_SZ);
-    registry.SaveSetting(key, L"Action", fields_.action, REG_DWORD);
-    registry.SaveSetting(key, L"Criteria", fields_.criteria, REG_DWORD);
-    registry.SaveSetting(key, L"Icon Location", fields_.iconLocation, REG_DWORD);
-    registry.SaveSetting(key, L"Search Options", fields_.searchMask, REG_DWORD);
-    registry.SaveSetting(key, L"Icon Position", fields_.iconPosition, REG_DWORD);
-    registry.SaveSetting(key, L"Class", fields_.windowClass, REG_SZ);
-    registry.SaveSetting(key, L"Icon FileName", fields_.iconFilename, REG_SZ);
-    registry.SaveSetting(key, L"Title", fields_.title, REG_SZ);
-    registry.SaveSetting(key, L"Alpha", fields_.alpha, REG_DWORD);
-    registry.SaveSetting(key, L"AutoHide Delay", fields_.autoHideDelay, REG_DWORD);
+    bool written = true;
+    auto save = [&](const wchar_t* name, const SettingValue& value, DWORD type) {
+        written = registry.SaveSetting(key, name, value, type) && written;
+    };
+    save(L"Enabled", fields_.enabled, REG_SZ);
+    save(L"Action", fields_.action, REG_DWORD);
+    save(L"Criteria", fields_.criteria, REG_DWORD);
+    save(L"Icon Location", fields_.iconLocation, REG_DWORD);
+    save(L"Search Options", fields_.searchMask, REG_DWORD);
+    save(L"Icon Position", fields_.iconPosition, REG_DWORD);
+    save(L"Class", fields_.windowClass, REG_SZ);
+    save(L"Icon FileName", fields_.iconFilename, REG_SZ);
+    save(L"Title", fields_.title, REG_SZ);
+    save(L"Alpha", fields_.alpha, REG_DWORD);
+    save(L"AutoHide Delay", fields_.autoHideDelay, REG_DWORD);
+    return written;
 }
 
 void CRule::Define(const RuleDefinition& definition) {

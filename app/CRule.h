@@ -104,8 +104,9 @@ public:
     // starts being tracked by it.
     bool IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add);
 
-    // Writes the rule's record into the key `section\Name`.
-    void Save(CRegistry& registry, std::wstring_view section) const;
+    // Writes the rule's record into the key `section\Name`; false when a
+    // value could not be written.
+    bool Save(CRegistry& registry, std::wstring_view section) const;
 
     // Every field at once; the icon settings go through their setters.
     void Define(const RuleDefinition& definition);

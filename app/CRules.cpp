@@ -234,16 +234,41 @@ void CRules::Reset() {
     });
 }
 
-void CRules::Save() {
-    platform::Guard(ClassName, L"Save", [&] {
-        CRegistry registry;
-        registry.DeleteAllSettings(RulesSection);
+bool CRules::Save() {
+    CRegistry registry;
+    return Save(registry);
+}
+
+// Every rule is written before anything stored is deleted, so a registry that
+// refuses writes never costs the rules stored before.
+bool CRules::Save(CRegistry& registry) {
+    return platform::Guard(ClassName, L"Save", [&] {
+        std::vector<std::wstring> stored;
+        registry.GetAllSettings(RulesSection, &stored, nullptr);
+        const std::wstring section = std::wstring(RulesSection) + L"\\";
+        bool written = true;
         int32_t index = 1;
         for (const auto& entry : rules_) {
-            entry.value->Save(registry, RulesSection);
-            registry.SaveSetting(std::wstring(RulesSection) + L"\\" + entry.value->Name(), IndexValue, index++,
-                                 REG_DWORD);
+            const std::wstring& name = entry.value->Name();
+            // Writing into a key keeps the key's spelling: a rule renamed only
+            // in letter case gets its key anew.
+            for (const auto& old : stored) {
+                if (SameName(old, name) && !SameText(old, name)) registry.DeleteAllSettings(section + old);
+            }
+            written = entry.value->Save(registry, RulesSection) && written;
+            written = registry.SaveSetting(section + name, IndexValue, index++, REG_DWORD) && written;
         }
+        if (!written) {
+            ShowMessage(std::wstring(L"The rules could not be saved: ") + platform::SystemMessage(registry.LastError()) +
+                            L"\r\n\r\nThe rules stored before have been kept.",
+                        MB_ICONEXCLAMATION);
+            return false;
+        }
+        // Rules removed or renamed leave nothing behind.
+        for (const auto& old : stored) {
+            if (!rules_.Exists(old)) registry.DeleteAllSettings(section + old);
+        }
+        return true;
     });
 }
 

@@ -71,8 +71,11 @@ public:
     void Refresh(bool reset);
     // Discards every rule and loads the stored ones again.
     void Reset();
-    // Rewrites the stored rules from scratch.
-    void Save();
+    // Stores the rules with their positions; what was stored for rules that
+    // are gone is deleted. False (and the user is told) when the registry
+    // would not take them: then nothing stored before is deleted.
+    bool Save();
+    bool Save(CRegistry& registry);
     // Loads the rules stored under `section`; true when there is at least one.
     bool Initialize(const CRegistry& registry, std::wstring_view section);
     // Puts a rule object back (from the rule clipboard), as a copy under a

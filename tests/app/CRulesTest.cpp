@@ -506,6 +506,36 @@ TEST_F(CRulesTest, SaveRewritesTheStoredRulesFromScratch) {
     events_.Take();
 }
 
+TEST_F(CRulesTest, SaveSpellsARenamedKeyAnewAndKeepsWhatARefusingRegistryHeld) {
+    AddRules({L"notepad"});
+    rules_.Save();
+    rules_.Rename(L"notepad", L"NOTEPAD");
+    rules_.Save();
+    EXPECT_EQ(Subkeys(RulesKey), Texts{L"NOTEPAD"}) << "a key keeps its spelling unless made anew";
+    events_.Take();
+
+    // Below a volatile key no lasting key can be made: the registry refuses
+    // the new rule but takes values into keys that exist.
+    const std::wstring base = L"Software\\Refusing\\Pelkin!";
+    for (const wchar_t* name : {L"Kept", L"Removed"}) {
+        platform::UniqueHKey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (base + L"\\Rules\\" + name).c_str(), 0, nullptr,
+                                    REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    CRules refused;
+    ASSERT_TRUE(refused.Add(Named(L"Kept"), true));
+    ASSERT_TRUE(refused.Add(Named(L"New"), true));
+    CRegistry registry(HKEY_LOCAL_MACHINE, base);
+    EXPECT_FALSE(refused.Save(registry));
+    const auto seen = boxes_.Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].caption, L"Pelkin!");
+    EXPECT_EQ(seen[0].text.rfind(L"The rules could not be saved: ", 0), 0u) << platform::Narrow(seen[0].text);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\Rules\\Removed")) << "nothing stored is deleted";
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, base + L"\\Rules\\Kept", L"Title").text, Named(L"Kept").title);
+}
+
 TEST_F(CRulesTest, LoadingOrdersByIndexAndFillsMissingValuesWithDefaults) {
     platform::SetFailureLogger(RecordFailure);
     CRegistry store;
