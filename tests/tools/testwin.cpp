@@ -34,6 +34,8 @@
 #include <utility>
 #include <vector>
 
+#include "Strings.h"
+
 namespace {
 
 constexpr wchar_t DefaultClassName[] = L"PelkinTestWindow";
@@ -104,24 +106,6 @@ struct Program {
 };
 
 Program program;
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                          nullptr);
-    return result;
-}
-
-std::wstring Wide(std::string_view text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
-    return result;
-}
 
 std::wstring Unescaped(std::wstring_view field) {
     std::wstring text;
@@ -322,7 +306,7 @@ std::wstring WindowCommand(const std::wstring& command, const Fields& fields) {
 }
 
 void Answer(const std::wstring& text) {
-    const std::string line = Utf8(text) + "\n";
+    const std::string line = platform::Narrow(text) + "\n";
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
@@ -391,7 +375,7 @@ DWORD WINAPI ReadCommands(void*) noexcept {
             pending.erase(0, end + 1);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (line.empty()) continue;
-            const std::wstring command = Wide(line);
+            const std::wstring command = platform::Widen(line);
             ::SendMessageW(program.control, CommandMessage, 0, reinterpret_cast<LPARAM>(&command));
         }
     }
