@@ -9,7 +9,9 @@
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "RecoveryModule.h"
 #include "Strings.h"
+#include "Variant.h"
 #include "Version.h"
 #include "frmMain.h"
 
@@ -83,6 +85,19 @@ constexpr Option<bool> MenuOptionList[] = {
 
 // A window's tray icon has the window's handle as its ID.
 LONG TrayId(HWND hWnd) { return static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd)); }
+
+// The tip of the program's icon while it is switched off.
+constexpr wchar_t DisabledTipSuffix[] = L" (Disabled)";
+
+HWND WindowOfTrayId(LONG id) { return reinterpret_cast<HWND>(static_cast<intptr_t>(id)); }
+
+// The single-click kind of a button; the double click is the next kind.
+// Anything but the right button counts as the left one.
+int SingleClickOf(LONG button) { return button == RightButton ? RightSingleClick : LeftSingleClick; }
+
+LONG EventLong(const DISPPARAMS& params, UINT index) {
+    return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
+}
 
 const std::wstring ConversionSource = std::wstring(ClassName) + L".Initialize";
 
@@ -170,6 +185,9 @@ bool CApplication::Initialize(frmMain& owner) {
         TakeIcons(owner);
         windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
         LoadOptions(CRegistry());
+        // Windows a previous run left hidden (it was killed or crashed) come
+        // back before the rules look at them.
+        RestoreRecordedWindows();
         const bool rulesLoaded = rules_->Initialize(CRegistry(), RulesSection);
         SetEnabled(rulesLoaded && storedEnabled_);
         SetSwitcher(storedSwitcher_);
@@ -182,6 +200,13 @@ void CApplication::CreateTrayComponent() {
     moKestrix_ = platform::com::MakeObject<platform::com::EventSink>(DIID_KestrixEvents);
     kestrixConnection_ = platform::com::EventConnection(kestrix_.Get(), DIID_KestrixEvents,
                                                         static_cast<IDispatch*>(moKestrix_.Get()));
+    moKestrix_->On(ClickEventId, [this](const DISPPARAMS& p) { moKestrix_Click(EventLong(p, 0), EventLong(p, 1)); });
+    moKestrix_->On(DblClickEventId,
+                   [this](const DISPPARAMS& p) { moKestrix_DblClick(EventLong(p, 0), EventLong(p, 1)); });
+    moKestrix_->On(MouseUpEventId, [this](const DISPPARAMS& p) {
+        moKestrix_MouseUp(EventLong(p, 0), EventLong(p, 1));
+    });
+    moKestrix_->On(MouseMoveEventId, [this](const DISPPARAMS& p) { moKestrix_MouseMove(EventLong(p, 0)); });
 }
 
 void CApplication::ReleaseTrayComponent() {
@@ -252,6 +277,7 @@ void CApplication::Dispose() {
     if (disposed_) return;
     disposed_ = true;
     auto step = [](auto&& body) { platform::Guard(ClassName, L"Dispose", body); };
+    step([&] { ClearWinEventHook(); });
     step([&] { SetSwitcher(false); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
     // Rules go before the tray component: releasing a rule lets its windows go
@@ -259,6 +285,9 @@ void CApplication::Dispose() {
     // for whoever still holds the application.
     step([&] { *clipboard_ = CClipboard(); });
     step([&] { rules_->Clear(); });
+    // Whatever is still tracked is given back too: no window the program hid
+    // outlives it hidden.
+    step([&] { ReleaseTrackedWindows(); });
     step([&] { ReleaseTrayComponent(); });
     step([&] { windows_.Clear(); });
     step([&] {
@@ -270,9 +299,74 @@ std::wstring CApplication::Version() const { return VersionText(); }
 
 int CApplication::RuleCount() const noexcept { return rules_->Count(); }
 
+void CApplication::ReleaseTrackedWindows() {
+    for (const auto& window : windows_.Snapshot()) window->Delete();
+}
+
 void CApplication::SetWinEventHook() {
     platform::Guard(ClassName, L"SetWinEventHook", [&] {
-        if (enabled_ && !editMode_) ::EnumWindows(EnumFindWindowProc, 0);
+        if (disposed_ || !enabled_ || editMode_) {
+            ClearWinEventHook();
+            return;
+        }
+        ::EnumWindows(EnumFindWindowProc, 0);
+        // Without a hook (refused, or an application nobody shares) tracking
+        // still works through the full passes.
+        if (!winEventHook_) winEventHook_ = WinEventSetHook(weak_from_this().lock(), TrackedEventFirst, TrackedEventLast);
+    });
+}
+
+void CApplication::ClearWinEventHook() {
+    platform::Guard(ClassName, L"ClearWinEventHook", [&] {
+        HWINEVENTHOOK hook = std::exchange(winEventHook_, nullptr);
+        WinEventClearHook(hook);
+    });
+}
+
+void CApplication::WinEventProc(DWORD eventId, HWND hWnd) {
+    BusyScope busy;
+    platform::Guard(ClassName, L"IWinEvent_WinEventProc",
+                    [&] { EnumFindWindowProc(hWnd, eventId == EVENT_OBJECT_DESTROY ? TRUE : FALSE); });
+}
+
+bool CApplication::SetTrayIcon(LONG id, HICON icon, const std::wstring& tip) {
+    if (HasTrayIcon(id)) {
+        platform::ComPtr<_KestrixItem> item;
+        platform::ThrowIfFailed(kestrix_->Item(id, &item), L"Kestrix.Item");
+        platform::ThrowIfFailed(item->Update(reinterpret_cast<LONG_PTR>(icon), platform::Bstr(tip).get()),
+                                L"KestrixItem.Update");
+        return false;
+    }
+    const auto picture = platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon));
+    platform::ThrowIfFailed(kestrix_->Add(id, picture.get(), platform::Bstr(tip).get(), VARIANT_TRUE), L"Kestrix.Add");
+    return true;
+}
+
+void CApplication::RemoveTrayIcon(LONG id) {
+    if (HasTrayIcon(id)) platform::ThrowIfFailed(kestrix_->Remove(id), L"Kestrix.Remove");
+}
+
+void CApplication::Refresh() {
+    platform::Guard(ClassName, L"Refresh", [&] {
+        if (!kestrix_) return;
+        HICON icon = enabled_ ? iconEnabled_.get() : iconDisabled_.get();
+        std::wstring tip = AppInfo::Title;
+        if (!enabled_) tip += DisabledTipSuffix;
+        switch (hideIcon_) {
+            case HideIconNever: SetTrayIcon(ProgramIconId, icon, tip); break;
+            case HideIconWhileTrayed: {
+                LONG count = 0;
+                platform::ThrowIfFailed(kestrix_->get_Count(&count), L"Kestrix.Count");
+                // One icon may be a window's: then the program's stays away.
+                if (count == 0 || (count == 1 && HasTrayIcon(ProgramIconId)))
+                    SetTrayIcon(ProgramIconId, icon, tip);
+                else if (count > 1)
+                    RemoveTrayIcon(ProgramIconId);
+                break;
+            }
+            case HideIconAlways: RemoveTrayIcon(ProgramIconId); break;
+            default: platform::Raise(platform::errors::InvalidPropertyValue, std::wstring(ClassName) + L".Refresh");
+        }
     });
 }
 
@@ -289,28 +383,108 @@ void CApplication::OnWindowAdd(HWND) {
 void CApplication::OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& title) {
     platform::Guard(ClassName, L"OnWindowChange", [&] {
         if (!kestrix_) return;
-        const LONG id = TrayId(hWnd);
-        HICON icon = hIcon ? hIcon : iconDefault_.get();
-        if (!HasTrayIcon(id)) {
-            const auto picture = platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon));
-            platform::ThrowIfFailed(kestrix_->Add(id, picture.get(), platform::Bstr(title).get(), VARIANT_TRUE),
-                                    L"Kestrix.Add");
-        } else {
-            platform::ComPtr<_KestrixItem> item;
-            platform::ThrowIfFailed(kestrix_->Item(id, &item), L"Kestrix.Item");
-            platform::ThrowIfFailed(item->Update(reinterpret_cast<LONG_PTR>(icon), platform::Bstr(title).get()),
-                                    L"KestrixItem.Update");
-        }
+        // Whether the program's icon shows may depend on how many there are.
+        if (SetTrayIcon(TrayId(hWnd), hIcon ? hIcon : iconDefault_.get(), title)) Refresh();
         events_.Raise(&IApplicationEvents::WindowChange);
     });
 }
 
 void CApplication::OnWindowRemove(HWND hWnd, bool silent) {
     platform::Guard(ClassName, L"OnWindowRemove", [&] {
-        if (kestrix_ && HasTrayIcon(TrayId(hWnd)))
-            platform::ThrowIfFailed(kestrix_->Remove(TrayId(hWnd)), L"Kestrix.Remove");
+        if (kestrix_) {
+            RemoveTrayIcon(TrayId(hWnd));
+            Refresh();
+        }
         if (!silent) events_.Raise(&IApplicationEvents::WindowRemove);
     });
+}
+
+// --- clicks on tray icons -------------------------------------------------------
+
+int32_t CApplication::MouseAction(LONG id, int clickKind) const {
+    return id == ProgramIconId ? MouseOptionsMain(clickKind) : MouseOptionsWindow(clickKind);
+}
+
+// Released at once, unless a double click of that button has to be told apart.
+void CApplication::moKestrix_MouseUp(LONG id, LONG button) {
+    platform::Guard(ClassName, L"moKestrix_MouseUp", [&] {
+        const int single = SingleClickOf(button);
+        if (MouseAction(id, single) != 0 && MouseAction(id, single + 1) != 0) return;
+        RunMouseAction(id, single);
+    });
+}
+
+// The held-back click, when both the single and the double click do something.
+void CApplication::moKestrix_Click(LONG id, LONG button) {
+    platform::Guard(ClassName, L"moKestrix_Click", [&] {
+        const int single = SingleClickOf(button);
+        if (MouseAction(id, single) == 0 || MouseAction(id, single + 1) == 0) return;
+        RunMouseAction(id, single);
+    });
+}
+
+void CApplication::moKestrix_DblClick(LONG id, LONG button) {
+    platform::Guard(ClassName, L"moKestrix_DblClick", [&] {
+        RunMouseAction(id, SingleClickOf(button) + 1);
+    });
+}
+
+// Passing over the icon of a window that went away cleans up after it.
+void CApplication::moKestrix_MouseMove(LONG id) {
+    BusyScope busy;
+    platform::Guard(ClassName, L"moKestrix_MouseMove", [&] {
+        if (id == ProgramIconId) return;
+        HWND window = WindowOfTrayId(id);
+        if (::IsWindow(window)) return;
+        if (auto tracked = GetTrackedWindow(WindowKey(window)))
+            tracked->Delete();
+        else
+            RemoveStaleTrayIcon(id);
+    });
+}
+
+void CApplication::RunMouseAction(LONG id, int clickKind) {
+    BusyScope busy;
+    auto self = weak_from_this().lock();
+    if (id == ProgramIconId)
+        RunProgramIconAction(MouseOptionsMain(clickKind));
+    else
+        RunWindowIconAction(id, MouseOptionsWindow(clickKind));
+}
+
+void CApplication::RunProgramIconAction(int32_t action) {
+    switch (action) {
+        case ProgramIconNotConfigured:
+            if (MainWindowHandle) ::SetForegroundWindow(MainWindowHandle);
+            break;
+        // Setup, the menus, the options and the tray manager open the
+        // dialogs and menus of their own components.
+        default: break;
+    }
+}
+
+void CApplication::RunWindowIconAction(LONG id, int32_t action) {
+    HWND window = WindowOfTrayId(id);
+    auto tracked = GetTrackedWindow(WindowKey(window));
+    if (!tracked) {
+        RemoveStaleTrayIcon(id);
+        return;
+    }
+    switch (action) {
+        case WindowIconRestore: tracked->ExecuteAction(true, AutomaticShowCommand); break;
+        case WindowIconShowMenu:
+            // The menu is built on the window's own system menu: a window that
+            // is gone has none, and its wrapper goes.
+            if (!::IsWindow(window)) tracked->Delete();
+            break;
+        default: break;
+    }
+}
+
+void CApplication::RemoveStaleTrayIcon(LONG id) {
+    if (!kestrix_) return;
+    RemoveTrayIcon(id);
+    Refresh();
 }
 
 void CApplication::SetEnabled(bool value) {
@@ -319,8 +493,9 @@ void CApplication::SetEnabled(bool value) {
         ShowMessage(L"At least one rule must be added for correct operation.", MB_ICONEXCLAMATION);
     }
     enabled_ = value;
-    SetWinEventHook();
     events_.Raise(&IApplicationEvents::EnableChange, value);
+    Refresh();
+    SetWinEventHook();
 }
 
 void CApplication::SetEditMode(bool value) {
@@ -328,7 +503,10 @@ void CApplication::SetEditMode(bool value) {
     SetWinEventHook();
 }
 
-void CApplication::SetHideIcon(int32_t value) { hideIcon_ = value; }
+void CApplication::SetHideIcon(int32_t value) {
+    hideIcon_ = value;
+    Refresh();
+}
 
 void CApplication::SetAutoStart(int32_t value) {
     autoStart_ = value;

@@ -12,6 +12,7 @@
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
 #include "Observers.h"
+#include "WinEventModule.h"
 
 class frmMain;
 class CRegistry;
@@ -41,6 +42,25 @@ enum RuleOption { SearchTopLevelWindowsOnly = 0, SearchUnwatchedWindowsOnly = 1,
 enum Confirmation { ConfirmDelete = 0, ConfirmExit = 1, ConfirmSaveOnExit = 2 };
 enum MouseOption { LeftSingleClick = 0, LeftDoubleClick = 1, RightSingleClick = 2, RightDoubleClick = 3 };
 enum SwitcherOption { SwitcherAltTabMode = 0, SwitcherShowCancel = 1 };
+// What a click on the program's icon does (MouseOptionsMain values).
+enum ProgramIconAction {
+    ProgramIconNotConfigured = 0,
+    ProgramIconShowSetup = 1,
+    ProgramIconShowMenu = 2,
+    ProgramIconShowOptions = 3,
+    ProgramIconShowWindowsMenu = 4,
+    ProgramIconShowTrayManager = 5,
+};
+// What a click on a window's icon does (MouseOptionsWindow values).
+enum WindowIconAction {
+    WindowIconNotConfigured = 0,
+    WindowIconRestore = 1,
+    WindowIconShowMenu = 2,
+    WindowIconShowWindowsMenu = 3,
+    WindowIconShowTrayManager = 4,
+};
+// The tray icon ID of the program's own icon; window icons use their handles.
+inline constexpr LONG ProgramIconId = 0;
 enum MenuOption { MenuWindowTitles = 0, MenuIgnoredWindows = 1, MenuProgramSubMenu = 2, MenuWindowsSubMenu = 3 };
 
 // Values of AutoStart and HideIcon.
@@ -51,7 +71,7 @@ enum HideIconMode { HideIconNever = 0, HideIconWhileTrayed = 1, HideIconAlways =
 inline constexpr int32_t MinInterval = 1;
 inline constexpr int32_t MaxInterval = 654;
 
-class CApplication {
+class CApplication : public IWinEvent, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
     ~CApplication();
@@ -87,9 +107,16 @@ public:
     CClipboard& Clipboard() noexcept { return *clipboard_; }
     WindowRegistry& Windows() noexcept { return windows_; }
 
-    // Tracking: a full pass over every top-level window when enabled and not
-    // in edit mode.
+    // Tracking: when enabled and not in edit mode, a full pass over every
+    // top-level window, then the window-event hook (installed once); otherwise
+    // the hook goes. Tracked windows keep their state either way.
     void SetWinEventHook();
+    void ClearWinEventHook();
+    bool Tracking() const noexcept { return winEventHook_ != nullptr; }
+
+    // The program's own tray icon (ID 0): its picture and tip follow Enabled,
+    // its presence HideIcon.
+    void Refresh();
 
     // What the window wrappers tell the application: a window is tracked now;
     // its tray icon is to be made or brought up to date; it is no longer
@@ -142,6 +169,26 @@ public:
     void SetMenuOwnerDraw(bool value);
 
 private:
+    // A window event from the hook: the window is offered to tracking.
+    void WinEventProc(DWORD eventId, HWND hWnd) override;
+
+    // The tray component's mouse events. Button is LeftButton or RightButton.
+    // Where the pointer was matters only to the menus, which come with the
+    // menu component.
+    void moKestrix_Click(LONG id, LONG button);
+    void moKestrix_DblClick(LONG id, LONG button);
+    void moKestrix_MouseUp(LONG id, LONG button);
+    void moKestrix_MouseMove(LONG id);
+    // The action configured for a click kind (MouseOption) on icon `id`.
+    int32_t MouseAction(LONG id, int clickKind) const;
+    // Runs the configured action of a click kind on the icon `id`.
+    void RunMouseAction(LONG id, int clickKind);
+    void RunProgramIconAction(int32_t action);
+    void RunWindowIconAction(LONG id, int32_t action);
+    // A window icon whose window is no longer tracked: the icon goes.
+    void RemoveStaleTrayIcon(LONG id);
+    void ReleaseTrackedWindows();
+
     // An element of an array option; an index outside it raises "Subscript out of range".
     template <class Values>
     static auto At(Values& values, int index, const wchar_t* property) -> decltype(values[0]) {
@@ -153,6 +200,9 @@ private:
     void TakeIcons(const frmMain& owner);
     void CreateTrayComponent();
     bool HasTrayIcon(LONG id) const;
+    // Adds the tray icon or brings it up to date; true when it was added.
+    bool SetTrayIcon(LONG id, HICON icon, const std::wstring& tip);
+    void RemoveTrayIcon(LONG id);
     void ReleaseTrayComponent();
 
     frmMain* owner_ = nullptr;
@@ -162,6 +212,7 @@ private:
     platform::ComPtr<_Kestrix> kestrix_;
     platform::ComPtr<platform::com::EventSink> moKestrix_;
     platform::com::EventConnection kestrixConnection_;
+    HWINEVENTHOOK winEventHook_ = nullptr;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;
     platform::UniqueHIcon iconDisabled_;

@@ -215,6 +215,8 @@ void CRules::Refresh(bool reset) {
     platform::Guard(ClassName, L"Refresh", [&] {
         auto app = TheApp;
         if (!app || app->EditMode()) return;
+        // No event may reach a window half-way through the refresh.
+        app->ClearWinEventHook();
         for (const auto& window : app->Windows().Snapshot()) {
             if (reset)
                 window->Delete();

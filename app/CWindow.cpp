@@ -13,6 +13,7 @@
 #include "KestrixInterfaces.h"
 #include "MainModule.h"
 #include "OwnedTimer.h"
+#include "RecoveryModule.h"
 #include "Strings.h"
 
 namespace {
@@ -47,6 +48,12 @@ void ClearLayered(HWND window) {
 }
 
 void PlaceAt(HWND window, HWND after, UINT flags) { ::SetWindowPos(window, after, 0, 0, 0, 0, flags); }
+
+// Actions that change the window in a way the user would miss if the program
+// went away without giving it back.
+bool UndoesSomething(int32_t action) {
+    return action == ActionHideInTray || action == ActionHide || action == ActionOnTop || action == ActionTransparency;
+}
 
 // Show commands that take a minimized window out of its minimized state.
 bool Unminimizes(int32_t showCmd) {
@@ -240,6 +247,9 @@ void CWindow::ExecuteAction(bool show, int32_t showCmd, bool useCache) {
 }
 
 void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
+    // Recorded before the window changes, so that no moment passes in which
+    // a crash would leave it hidden with nobody knowing.
+    if (UndoesSomething(action_)) RecordWindowAction(hwnd_, action_);
     switch (action_) {
         case ActionHideInTray:
             ::ShowWindowAsync(hwnd_, SW_HIDE);
@@ -313,6 +323,7 @@ void CWindow::ClearAction(HWND target, int32_t showCmd) {
                 break;
             default: break;
         }
+        if (action_ != ActionIgnore) ForgetWindowAction(hwnd_);
         BringToFront(target);
         ::ShowWindowAsync(target, showCmd);
         // The show is asynchronous, so the window's state cannot be read back
@@ -370,21 +381,26 @@ void CWindow::Delete() {
         if (::IsWindow(hwnd_)) {
             ::GetSystemMenu(hwnd_, TRUE);
             ResetMenuBar(hwnd_);
-            switch (action_) {
-                case ActionHideInTray:
-                case ActionHide:
-                    if (!::IsWindowVisible(hwnd_)) ::ShowWindowAsync(hwnd_, SW_SHOWNA);
-                    break;
-                case ActionOnTop: PlaceAt(hwnd_, HWND_NOTOPMOST, KeepPlaceQuietly); break;
-                case ActionTransparency: ClearLayered(hwnd_); break;
-                default: break;
-            }
+            UndoAction(hwnd_, action_);
         }
         EndTracking(false);
     });
 }
 
+void CWindow::UndoAction(HWND hWnd, int32_t action) {
+    switch (action) {
+        case ActionHideInTray:
+        case ActionHide:
+            if (!::IsWindowVisible(hWnd)) ::ShowWindowAsync(hWnd, SW_SHOWNA);
+            break;
+        case ActionOnTop: PlaceAt(hWnd, HWND_NOTOPMOST, KeepPlaceQuietly); break;
+        case ActionTransparency: ClearLayered(hWnd); break;
+        default: break;
+    }
+}
+
 void CWindow::EndTracking(bool silent) {
+    ForgetWindowAction(hwnd_);
     auto app = TheApp;
     if (!app) return;
     const std::wstring key = WindowKey(hwnd_);

@@ -77,6 +77,10 @@ public:
     // Restarts (or stops) the countdown.
     void ResetAutoHide(bool enable);
 
+    // Gives back what an action took from a window: shows a hidden one,
+    // takes "on top" and transparency away.
+    static void UndoAction(HWND hWnd, int32_t action);
+
 private:
     CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings);
     void Initialize();

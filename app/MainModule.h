@@ -40,6 +40,23 @@ bool ShowPrevInstance(std::wstring_view caption);
 // Asks the main window to close; the one way the program ends itself.
 void Quit();
 
+// Marks the program as inside its own work (start-up, a window event, a
+// click). Such work may wait on another program (the shell, a window), and
+// while it waits, messages sent to us are handled: an exit request among them
+// must not tear down what the waiting work still uses. The main window puts
+// such a request off until the work is done.
+class BusyScope {
+public:
+    BusyScope() noexcept { ++depth_; }
+    ~BusyScope() { --depth_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    static bool Active() noexcept { return depth_ > 0; }
+
+private:
+    static inline int depth_ = 0;
+};
+
 // The running Windows version.
 void GetOSVersion(OSVERSIONINFOW& info);
 

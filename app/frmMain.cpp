@@ -14,6 +14,8 @@ constexpr wchar_t WindowClass[] = L"PelkinMainWindow";
 // The window is never shown; it has a size only to be centred like any form.
 constexpr int FormWidth = 320;
 constexpr int FormHeight = 240;
+// Carries out a close that arrived while the program was busy.
+constexpr UINT DeferredCloseMessage = WM_APP + 1;
 
 struct KeyedImage {
     const wchar_t* key;
@@ -45,6 +47,7 @@ frmMain::~frmMain() {
 
 bool frmMain::Initialize() {
     return platform::Guard(ClassName, L"Initialize", [&] {
+        BusyScope busy;
         Load();
         MainWindowHandle = hwnd_;
         TheApp = std::make_shared<CApplication>();
@@ -119,6 +122,12 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENDSESSION:
             if (wParam) Close(UnloadMode::WindowsShutdown);
             return 0;
+        case DeferredCloseMessage:
+            if (closePending_) {
+                closePending_ = false;
+                Close(pendingMode_);
+            }
+            return 0;
         case WM_NCDESTROY: {
             HWND hwnd = hwnd_;
             hwnd_ = nullptr;
@@ -134,6 +143,14 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void frmMain::Close(UnloadMode mode) {
     if (!hwnd_) return;
+    if (BusyScope::Active()) {
+        // Windows shutting down or the task manager outrank the user's request.
+        const bool stronger = mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager;
+        if (!closePending_ || stronger) pendingMode_ = mode;
+        if (!closePending_) ::PostMessageW(hwnd_, DeferredCloseMessage, 0, 0);
+        closePending_ = true;
+        return;
+    }
     // The user's second request while the question is open is answered by
     // that question; Windows shutting down does not wait for it.
     const bool fromUser = mode == UnloadMode::ControlMenu || mode == UnloadMode::Code;

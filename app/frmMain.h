@@ -43,4 +43,7 @@ private:
     platform::UniqueHImageList imlIcons_;
     platform::KeyedCollection<int> imageKeys_;
     bool asking_ = false;
+    // A close put off while the program was busy; the strongest kind wins.
+    bool closePending_ = false;
+    UnloadMode pendingMode_ = UnloadMode::ControlMenu;
 };

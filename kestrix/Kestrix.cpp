@@ -14,16 +14,6 @@ using platform::Variant;
 
 namespace {
 
-constexpr DISPID ClickEventId = DISPID_CLICK;
-constexpr DISPID DblClickEventId = DISPID_DBLCLICK;
-constexpr DISPID MouseDownEventId = 1;
-constexpr DISPID MouseMoveEventId = 2;
-constexpr DISPID MouseUpEventId = 3;
-constexpr DISPID TaskbarRestartEventId = 4;
-
-constexpr LONG LeftButton = 1;
-constexpr LONG RightButton = 2;
-
 std::wstring KeyOf(LONG id) { return std::to_wstring(id); }
 
 int32_t Parameter(const VARIANT& parameters, long index) {

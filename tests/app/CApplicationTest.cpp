@@ -418,11 +418,12 @@ TEST_F(CApplicationTest, StartUpCreatesTheTrayComponentAndTeardownTakesEveryIcon
     platform::Variant noIcon = platform::Variant::FromInt32(0);
     ASSERT_EQ(S_OK, app->Kestrix()->Add(42, noIcon.get(), platform::Bstr(L"a window").get(), VARIANT_TRUE));
     ASSERT_EQ(S_OK, app->Kestrix()->Add(43, noIcon.get(), platform::Bstr(L"another").get(), VARIANT_TRUE));
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD}), tray.Requests());
+    // The program's own icon came first, with start-up.
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD}), tray.Requests());
 
     app->Dispose();
     EXPECT_EQ(app->Kestrix(), nullptr);
-    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_DELETE, NIM_DELETE}), tray.Requests());
+    EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD, NIM_DELETE, NIM_DELETE, NIM_DELETE}), tray.Requests());
 }
 
 // The program's manifest names the component's classes: they are created
