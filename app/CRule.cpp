@@ -109,9 +109,11 @@ bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view window
     bool matched = false;
     platform::Guard(ClassName, L"IsMatch", [&] {
         if (!fields_.enabled) return;
-        if (fields_.criteria == CriteriaOnMinimize && !::IsIconic(hWnd)) return;
         if (!fields_.windowClass.empty() && !TextMatch::EqualsIgnoringCase(fields_.windowClass, windowClass)) return;
         if (!TextMatch::TitleMatches(title, fields_.title, fields_.searchMask)) return;
+        // Asked last: it is the one test that asks the system, and a scan
+        // puts it to every rule for every window.
+        if (fields_.criteria == CriteriaOnMinimize && !::IsIconic(hWnd)) return;
         matched = true;
         if (add) windows_->Add(hWnd, fields_.action, fields_.criteria, fields_.alpha, fields_.autoHideDelay);
     });

@@ -202,6 +202,13 @@ void CRules::Remove(const RuleKey& key) {
     });
 }
 
+bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) const {
+    for (const auto& entry : rules_) {
+        if (entry.value->IsMatch(hWnd, title, windowClass, false)) return true;
+    }
+    return false;
+}
+
 void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) {
     // Runs for every untracked window of every pass: no copy of the list.
     // Whatever a match sets off cannot disturb the walk, which ends with it.

@@ -1,6 +1,7 @@
 #include "MainModule.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "AutoStartModule.h"
 #include "CApplication.h"
@@ -22,6 +23,7 @@ std::shared_ptr<CApplication> TheApp;
 
 namespace {
 
+constexpr wchar_t MainModuleName[] = L"Main";
 constexpr int32_t DefaultMessageTimeout = 500;
 constexpr int32_t DefaultIconCacheRefreshInterval = 100;
 // One instance per log-on session; the caption alone identifies its window.
@@ -88,6 +90,34 @@ bool Main(HINSTANCE instance, std::wstring_view arguments) {
     return !g_forms.empty();
 }
 
+namespace {
+// Work put off while the program was busy, and whether it is being run now.
+std::deque<std::function<void()>> g_putOff;
+bool g_runningPutOff = false;
+}  // namespace
+
+BusyScope::~BusyScope() {
+    if (--depth_ == 0) RunPutOff();
+}
+
+void BusyScope::WhenIdle(std::function<void()> work) {
+    g_putOff.push_back(std::move(work));
+    if (!Active()) RunPutOff();
+}
+
+void BusyScope::RunPutOff() noexcept {
+    // Work run from here may be busy itself and put off more: this loop runs
+    // that too, instead of a nested one.
+    if (g_runningPutOff) return;
+    g_runningPutOff = true;
+    while (!g_putOff.empty()) {
+        auto work = std::move(g_putOff.front());
+        g_putOff.pop_front();
+        platform::GuardCallback(MainModuleName, L"BusyScope", [&] { work(); });
+    }
+    g_runningPutOff = false;
+}
+
 int RunMessageLoop() {
     g_messageLoopRunning = true;
     MSG msg{};
@@ -149,7 +179,6 @@ const std::vector<HWND>& OpenForms() { return g_forms; }
 
 namespace {
 
-constexpr wchar_t MainModuleName[] = L"Main";
 constexpr int32_t DisplayOnlyAlpha = 128;
 constexpr wchar_t DesktopClass[] = L"Progman";
 // The longest class name the system keeps, plus its terminator.
@@ -193,21 +222,31 @@ HWND WindowOwner(HWND hWnd) { return reinterpret_cast<HWND>(::GetWindowLongPtrW(
 BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
     platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
         auto app = TheApp;
-        if (!app) return;
+        if (!app || hWnd == MainWindowHandle) return;
+        // The tests run cheapest first: a scan puts them to every window of
+        // the desktop, most of which are invisible or match no rule, and each
+        // question about another program's window may cost a trip to the system.
+        auto tracked = GetTrackedWindow(WindowKey(hWnd));
+        std::wstring title, windowClass;
+        if (!tracked) {
+            if (release) return;
+            if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
+            title = WindowText(hWnd);
+            windowClass = WindowClassName(hWnd);
+            if (!app->Rules().Matches(hWnd, title, windowClass)) return;
+        }
         // The program's own windows (the main window, what it owns, the
         // components' windows, the dialogs) are never a rule's business.
-        if (hWnd == MainWindowHandle || WindowOwner(hWnd) == MainWindowHandle || IsOwnWindow(hWnd)) return;
+        if (WindowOwner(hWnd) == MainWindowHandle || IsOwnWindow(hWnd)) return;
         if (app->RuleOptions(SearchTopLevelWindowsOnly) && ::GetParent(hWnd)) return;
-        if (auto tracked = GetTrackedWindow(WindowKey(hWnd))) {
+        if (tracked) {
             if (release)
                 tracked->Delete();
             else if (!app->RuleOptions(SearchUnwatchedWindowsOnly))
                 tracked->Refresh(false, false);
             return;
         }
-        if (release) return;
-        if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
-        app->Rules().FindMatch(hWnd, WindowText(hWnd), WindowClassName(hWnd));
+        app->Rules().FindMatch(hWnd, title, windowClass);
     });
     return TRUE;
 }
@@ -257,10 +296,14 @@ bool WindowAnswers(HWND hWnd, UINT timeoutMs) {
 }
 
 std::wstring WindowText(HWND hWnd) {
-    // Another program may retitle the window between the two calls: read
-    // until the text fits the buffer.
+    // Most titles fit a small buffer: one call. A longer one is read again
+    // until it fits, since another program may retitle the window meanwhile.
+    constexpr int ShortTitle = 256;
+    wchar_t shortText[ShortTitle];
+    const int shortLength = ::GetWindowTextW(hWnd, shortText, ShortTitle);
+    if (shortLength < ShortTitle - 1) return std::wstring(shortText, static_cast<size_t>(std::max(shortLength, 0)));
     std::wstring text;
-    for (int capacity = ::GetWindowTextLengthW(hWnd) + 1;; capacity *= 2) {
+    for (int capacity = std::max(::GetWindowTextLengthW(hWnd) + 1, ShortTitle * 2);; capacity *= 2) {
         text.assign(static_cast<size_t>(capacity), L'\0');
         const int length = ::GetWindowTextW(hWnd, text.data(), capacity);
         if (length < capacity - 1 || capacity > (1 << 20)) {

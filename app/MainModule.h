@@ -2,6 +2,7 @@
 // Process-wide state and the entry routine of the program.
 #include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,18 +43,23 @@ void Quit();
 
 // Marks the program as inside its own work (start-up, a window event, a
 // click). Such work may wait on another program (the shell, a window), and
-// while it waits, messages sent to us are handled: an exit request among them
-// must not tear down what the waiting work still uses. The main window puts
-// such a request off until the work is done.
+// while it waits, messages and window events sent to us are handled: one that
+// changes what the waiting work still uses (an exit, an event for the window
+// being taken) is put off with WhenIdle until the outermost work is done.
 class BusyScope {
 public:
     BusyScope() noexcept { ++depth_; }
-    ~BusyScope() { --depth_; }
+    ~BusyScope();
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
     static bool Active() noexcept { return depth_ > 0; }
 
+    // Runs the work now when the program is not busy, otherwise when the
+    // outermost busy work ends, in the order it was put off.
+    static void WhenIdle(std::function<void()> work);
+
 private:
+    static void RunPutOff() noexcept;
     static inline int depth_ = 0;
 };
 

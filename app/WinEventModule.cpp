@@ -1,10 +1,13 @@
 #include "WinEventModule.h"
 
+#include <deque>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "Guard.h"
 #include "KeyedCollection.h"
+#include "MainModule.h"
 
 namespace {
 
@@ -27,6 +30,47 @@ bool IsAcceptedEvent(DWORD eventId) noexcept {
         case EVENT_OBJECT_NAMECHANGE: return true;
         default: return false;
     }
+}
+
+// Hands the event to the hook's receiver: the window first, then each ancestor.
+void Deliver(HWINEVENTHOOK hook, DWORD eventId, HWND hWnd) {
+    if (!WinEventSinks) return;
+    const auto* found = WinEventSinks->Find(HookKey(hook));
+    if (!found) return;
+    // Held for the call: a receiver may clear its own hook while handling.
+    const std::shared_ptr<IWinEvent> receiver = *found;
+    receiver->WinEventProc(eventId, hWnd);
+    for (HWND ancestor = ::GetParent(hWnd); ancestor; ancestor = ::GetParent(ancestor))
+        receiver->WinEventProc(eventId, ancestor);
+}
+
+// Events that arrived while the program was busy, oldest first. A second
+// event of the same kind for the same window before the first was handled
+// would only repeat it, so it is not kept: a storm while busy costs one
+// entry per window.
+struct PendingEvent {
+    HWINEVENTHOOK hook;
+    DWORD eventId;
+    HWND hWnd;
+    auto operator<=>(const PendingEvent&) const = default;
+};
+std::deque<PendingEvent> Pending;
+std::set<PendingEvent> PendingSet;
+
+void DeliverPending() {
+    while (!Pending.empty()) {
+        const PendingEvent event = Pending.front();
+        Pending.pop_front();
+        PendingSet.erase(event);
+        platform::GuardCallback(ModuleName, L"WinEventProc", [&] { Deliver(event.hook, event.eventId, event.hWnd); });
+    }
+}
+
+void PutOff(const PendingEvent& event) {
+    if (!PendingSet.insert(event).second) return;
+    Pending.push_back(event);
+    // One run delivers everything waiting by then.
+    if (Pending.size() == 1) BusyScope::WhenIdle(DeliverPending);
 }
 
 }  // namespace
@@ -69,13 +113,12 @@ void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD eventId, HWND hWnd, LONG id
     if (idObject != OBJID_WINDOW || idChild != CHILDID_SELF || !hWnd) return;
     if (!IsAcceptedEvent(eventId)) return;
     platform::GuardCallback(ModuleName, L"WinEventProc", [&] {
-        if (!WinEventSinks) return;
-        const auto* found = WinEventSinks->Find(HookKey(hook));
-        if (!found) return;
-        // Held for the call: a receiver may clear its own hook while handling.
-        const std::shared_ptr<IWinEvent> receiver = *found;
-        receiver->WinEventProc(eventId, hWnd);
-        for (HWND ancestor = ::GetParent(hWnd); ancestor; ancestor = ::GetParent(ancestor))
-            receiver->WinEventProc(eventId, ancestor);
+        // The system hands events over whenever this thread waits, also in
+        // the middle of our own work (a tray icon being made for the very
+        // window the event is about): such events wait for the work to end.
+        if (BusyScope::Active())
+            PutOff({hook, eventId, hWnd});
+        else
+            Deliver(hook, eventId, hWnd);
     });
 }

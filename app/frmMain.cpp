@@ -14,8 +14,6 @@ constexpr wchar_t WindowClass[] = L"PelkinMainWindow";
 // The window is never shown; it has a size only to be centred like any form.
 constexpr int FormWidth = 320;
 constexpr int FormHeight = 240;
-// Carries out a close that arrived while the program was busy.
-constexpr UINT DeferredCloseMessage = WM_APP + 1;
 
 struct KeyedImage {
     const wchar_t* key;
@@ -122,12 +120,6 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENDSESSION:
             if (wParam) Close(UnloadMode::WindowsShutdown);
             return 0;
-        case DeferredCloseMessage:
-            if (closePending_) {
-                closePending_ = false;
-                Close(pendingMode_);
-            }
-            return 0;
         case WM_NCDESTROY: {
             HWND hwnd = hwnd_;
             hwnd_ = nullptr;
@@ -147,8 +139,15 @@ void frmMain::Close(UnloadMode mode) {
         // Windows shutting down or the task manager outrank the user's request.
         const bool stronger = mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager;
         if (!closePending_ || stronger) pendingMode_ = mode;
-        if (!closePending_) ::PostMessageW(hwnd_, DeferredCloseMessage, 0, 0);
+        if (closePending_) return;
         closePending_ = true;
+        // The form may be gone by then: found again by its window.
+        BusyScope::WhenIdle([hwnd = hwnd_] {
+            auto* form = reinterpret_cast<frmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (!::IsWindow(hwnd) || !form) return;
+            form->closePending_ = false;
+            form->Close(form->pendingMode_);
+        });
         return;
     }
     // The user's second request while the question is open is answered by
