@@ -105,12 +105,28 @@ void CRule::DestroyIcons() noexcept {
     iconsExtracted_ = false;
 }
 
+// A scan tests each rule against every window: a pattern is made ready once
+// per title, not once per window.
+bool CRule::TitleMatches(const TextMatch::TitleText& title) {
+    if (fields_.title.empty() || !(fields_.searchMask & TextMatch::Pattern))
+        return TextMatch::TitleMatches(title, fields_.title, fields_.searchMask);
+    if (!pattern_ || patternSource_ != fields_.title) {
+        pattern_.emplace(fields_.title);
+        patternSource_ = fields_.title;
+    }
+    return pattern_->Matches(title);
+}
+
 bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add) {
+    return IsMatch(hWnd, TextMatch::TitleText(title), windowClass, add);
+}
+
+bool CRule::IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add) {
     bool matched = false;
     platform::Guard(ClassName, L"IsMatch", [&] {
         if (!fields_.enabled) return;
         if (!fields_.windowClass.empty() && !TextMatch::EqualsIgnoringCase(fields_.windowClass, windowClass)) return;
-        if (!TextMatch::TitleMatches(title, fields_.title, fields_.searchMask)) return;
+        if (!TitleMatches(title)) return;
         // Asked last: it is the one test that asks the system, and a scan
         // puts it to every rule for every window.
         if (fields_.criteria == CriteriaOnMinimize && !::IsIconic(hWnd)) return;

@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Handles.h"
+#include "TextMatch.h"
 
 class CRegistry;
 class CWindows;
@@ -103,6 +105,8 @@ public:
     // Whether the window falls under the rule; with `add` a matching window
     // starts being tracked by it.
     bool IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add);
+    // The same, for a title that many rules test in turn.
+    bool IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add);
 
     // Writes the rule's record into the key `section\Name`; false when a
     // value could not be written.
@@ -116,6 +120,7 @@ public:
 
 private:
     CRule();
+    bool TitleMatches(const TextMatch::TitleText& title);
 
     RuleDefinition fields_;
     platform::UniqueHIcon smallIcon_;
@@ -123,4 +128,7 @@ private:
     // Whether the current icon settings were tried, with or without success.
     bool iconsExtracted_ = false;
     std::unique_ptr<CWindows> windows_;
+    // The title made ready as a pattern, and the title it was made from.
+    std::optional<TextMatch::CompiledPattern> pattern_;
+    std::wstring patternSource_;
 };

@@ -203,8 +203,9 @@ void CRules::Remove(const RuleKey& key) {
 }
 
 bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) const {
+    const TextMatch::TitleText text(title);
     for (const auto& entry : rules_) {
-        if (entry.value->IsMatch(hWnd, title, windowClass, false)) return true;
+        if (entry.value->IsMatch(hWnd, text, windowClass, false)) return true;
     }
     return false;
 }
@@ -212,9 +213,10 @@ bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windo
 void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) {
     // Runs for every untracked window of every pass: no copy of the list.
     // Whatever a match sets off cannot disturb the walk, which ends with it.
+    const TextMatch::TitleText text(title);
     for (const auto& entry : rules_) {
         const auto rule = entry.value;
-        if (rule->IsMatch(hWnd, title, windowClass, true)) return;
+        if (rule->IsMatch(hWnd, text, windowClass, true)) return;
     }
 }
 

@@ -223,17 +223,18 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
     platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
         auto app = TheApp;
         if (!app || hWnd == MainWindowHandle) return;
-        // The tests run cheapest first: a scan puts them to every window of
-        // the desktop, most of which are invisible or match no rule, and each
-        // question about another program's window may cost a trip to the system.
+        // A scan puts these tests to every window of the desktop, and each
+        // question about another program's window may cost a trip to the
+        // system: title and class (which any scan reads) and the rules' own
+        // tests come first, since they reject almost every window.
         auto tracked = GetTrackedWindow(WindowKey(hWnd));
         std::wstring title, windowClass;
         if (!tracked) {
             if (release) return;
-            if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
             title = WindowText(hWnd);
             windowClass = WindowClassName(hWnd);
             if (!app->Rules().Matches(hWnd, title, windowClass)) return;
+            if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
         }
         // The program's own windows (the main window, what it owns, the
         // components' windows, the dialogs) are never a rule's business.

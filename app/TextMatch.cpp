@@ -179,8 +179,8 @@ std::vector<Token> Compile(std::u32string_view pattern) {
 // pass over the tokens per character, whatever the pattern looks like.
 class Matcher {
 public:
-    explicit Matcher(std::vector<Token> tokens)
-        : tokens_(std::move(tokens)), current_(tokens_.size() + 1), next_(tokens_.size() + 1) {
+    explicit Matcher(const std::vector<Token>& tokens)
+        : tokens_(tokens), current_(tokens_.size() + 1), next_(tokens_.size() + 1) {
         current_[0] = true;
         Close(current_);
     }
@@ -209,7 +209,7 @@ private:
             if (states[j] && tokens_[j].kind == TokenKind::AnyRun) states[j + 1] = true;
     }
 
-    std::vector<Token> tokens_;
+    const std::vector<Token>& tokens_;
     std::vector<bool> current_;
     std::vector<bool> next_;
 };
@@ -223,16 +223,12 @@ bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
                             ApiLength(b, source)) == CSTR_EQUAL;
 }
 
-size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase) {
+namespace {
+
+// Find over texts already folded alike (or both as they are).
+size_t FindAsIs(std::wstring_view text, std::wstring_view what) {
     if (what.empty())
         platform::Raise(platform::errors::InvalidProcedureCall, L"There is no text to look for", L"TextMatch.Find");
-    std::wstring foldedText, foldedWhat;
-    if (!matchCase) {
-        foldedText = Folded(text);
-        foldedWhat = Folded(what);
-        text = foldedText;
-        what = foldedWhat;
-    }
     // An occurrence that starts or ends inside a pair is half a character,
     // not an occurrence.
     for (size_t at = text.find(what); at != std::wstring_view::npos; at = text.find(what, at + 1)) {
@@ -241,24 +237,58 @@ size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase) {
     return 0;
 }
 
-bool MatchesPattern(std::wstring_view text, std::wstring_view pattern) {
-    Matcher matcher(Compile(CodePoints(Folded(pattern))));
-    for (char32_t c : CodePoints(Folded(text)))
+}  // namespace
+
+size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase) {
+    if (matchCase) return FindAsIs(text, what);
+    return FindAsIs(Folded(text), Folded(what));
+}
+
+const std::wstring& TitleText::Folded() const {
+    if (!folded_) folded_ = TextMatch::Folded(text_);
+    return *folded_;
+}
+
+const std::u32string& TitleText::FoldedCodePoints() const {
+    if (!foldedCodePoints_) foldedCodePoints_ = CodePoints(Folded());
+    return *foldedCodePoints_;
+}
+
+struct CompiledPattern::Tokens {
+    std::vector<Token> list;
+};
+
+CompiledPattern::CompiledPattern(std::wstring_view pattern)
+    : tokens_(std::make_shared<const Tokens>(Tokens{Compile(CodePoints(Folded(pattern)))})) {}
+
+bool CompiledPattern::Matches(std::wstring_view text) const { return Matches(TitleText(text)); }
+
+bool CompiledPattern::Matches(const TitleText& text) const {
+    Matcher matcher(tokens_->list);
+    for (char32_t c : text.FoldedCodePoints())
         if (!matcher.Step(c)) return false;
     return matcher.Accepted();
 }
 
-bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions) {
-    if (ruleTitle.empty()) return true;
-    if (searchOptions & Pattern) return MatchesPattern(title, ruleTitle);
+bool MatchesPattern(std::wstring_view text, std::wstring_view pattern) { return CompiledPattern(pattern).Matches(text); }
 
-    const size_t position = Find(title, ruleTitle, (searchOptions & MatchCase) != 0);
+bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions) {
+    return TitleMatches(TitleText(title), ruleTitle, searchOptions);
+}
+
+bool TitleMatches(const TitleText& title, std::wstring_view ruleTitle, int32_t searchOptions) {
+    if (ruleTitle.empty()) return true;
+    if (searchOptions & Pattern) return CompiledPattern(ruleTitle).Matches(title);
+
+    const size_t position = (searchOptions & MatchCase) ? FindAsIs(title.Text(), ruleTitle)
+                                                        : FindAsIs(title.Folded(), Folded(ruleTitle));
     if (position == 0) return false;
     if (!(searchOptions & WholeWord)) return true;
 
     // Only the first occurrence counts: a later one that would stand as a
-    // whole word does not rescue a title whose first one does not.
-    const std::u32string characters = CodePoints(title);
+    // whole word does not rescue a title whose first one does not. Folding
+    // keeps a space a space, so the folded characters serve as well.
+    const std::u32string& characters = title.FoldedCodePoints();
     const size_t length = CharacterCount(ruleTitle);
     const size_t before = position - 1;      // 1-based position of the character before it
     const size_t after = position + length;  // 1-based position of the character after it

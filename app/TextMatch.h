@@ -3,6 +3,9 @@
 // UTF-16 as the wide window functions return it; a character outside the
 // basic plane (a surrogate pair) counts as one character everywhere here.
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace TextMatch {
@@ -36,6 +39,34 @@ size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase);
 // Runs in time bounded by pattern length x text length, whatever the pattern.
 bool MatchesPattern(std::wstring_view text, std::wstring_view pattern);
 
+// A window's title as many rules test it: its uppercased form, and that form
+// as code points, are made once, when a test first needs them. The viewed
+// text must outlive the object.
+class TitleText {
+public:
+    explicit TitleText(std::wstring_view text) noexcept : text_(text) {}
+    std::wstring_view Text() const noexcept { return text_; }
+    const std::wstring& Folded() const;
+    const std::u32string& FoldedCodePoints() const;
+
+private:
+    std::wstring_view text_;
+    mutable std::optional<std::wstring> folded_;
+    mutable std::optional<std::u32string> foldedCodePoints_;
+};
+
+// A pattern made ready once, for testing many texts as MatchesPattern does.
+class CompiledPattern {
+public:
+    explicit CompiledPattern(std::wstring_view pattern);
+    bool Matches(std::wstring_view text) const;
+    bool Matches(const TitleText& text) const;
+
+private:
+    struct Tokens;
+    std::shared_ptr<const Tokens> tokens_;
+};
+
 // The title test of a rule: an empty `ruleTitle` passes; with the Pattern
 // bit the whole title must match it as a pattern (the other bits are then
 // ignored); otherwise the first occurrence of `ruleTitle` in `title` is
@@ -43,5 +74,6 @@ bool MatchesPattern(std::wstring_view text, std::wstring_view pattern);
 // bounded by single spaces or the ends of the title. Only the first
 // occurrence is examined, and only the space separates words.
 bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions);
+bool TitleMatches(const TitleText& title, std::wstring_view ruleTitle, int32_t searchOptions);
 
 }  // namespace TextMatch
