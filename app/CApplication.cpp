@@ -309,10 +309,13 @@ void CApplication::SetWinEventHook() {
             ClearWinEventHook();
             return;
         }
-        ::EnumWindows(EnumFindWindowProc, 0);
-        // Without a hook (refused, or an application nobody shares) tracking
-        // still works through the full passes.
+        // The hook goes in before the pass, and the events it brings during
+        // the pass wait for its end: a window changed after the pass went by
+        // it is not missed. Without a hook (refused, or an application nobody
+        // shares) tracking still works through the full passes.
+        BusyScope busy;
         if (!winEventHook_) winEventHook_ = WinEventSetHook(weak_from_this().lock(), TrackedEventFirst, TrackedEventLast);
+        ::EnumWindows(EnumFindWindowProc, 0);
     });
 }
 

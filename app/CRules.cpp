@@ -224,8 +224,9 @@ void CRules::Refresh(bool reset) {
     platform::Guard(ClassName, L"Refresh", [&] {
         auto app = TheApp;
         if (!app || app->EditMode()) return;
-        // No event may reach a window half-way through the refresh.
-        app->ClearWinEventHook();
+        // No event may reach a window half-way through the refresh: they
+        // wait for its end. The hook stays, so none is lost meanwhile.
+        BusyScope busy;
         for (const auto& window : app->Windows().Snapshot()) {
             if (reset)
                 window->Delete();
