@@ -15,25 +15,6 @@ bool Listed(const std::vector<std::shared_ptr<CWindow>>& list, HWND window) {
     return std::any_of(list.begin(), list.end(), [&](const auto& wrapper) { return wrapper->hWnd() == window; });
 }
 
-// A window of this process, standing for the program's own windows.
-class OwnWindow {
-public:
-    explicit OwnWindow(const wchar_t* title, HWND owner = nullptr) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = ::DefWindowProcW;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"PelkinTestWindow";
-        ::RegisterClassW(&windowClass);
-        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
-                                    100, owner, nullptr, windowClass.hInstance, nullptr);
-    }
-    ~OwnWindow() { ::DestroyWindow(window_); }
-    HWND get() const noexcept { return window_; }
-
-private:
-    HWND window_;
-};
-
 }  // namespace
 
 class EnumerationTest : public TrackingTest {};

@@ -31,6 +31,27 @@ struct WindowEvents : IApplicationEvents {
     void WindowRemove() override { seen.push_back(L"Remove"); }
 };
 
+// A window of this process, standing for one of the program's own windows.
+class OwnWindow {
+public:
+    explicit OwnWindow(const wchar_t* title, HWND owner = nullptr) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcW;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"PelkinTestWindow";
+        ::RegisterClassW(&windowClass);
+        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                    100, owner, nullptr, windowClass.hInstance, nullptr);
+    }
+    ~OwnWindow() { ::DestroyWindow(window_); }
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+    HWND get() const noexcept { return window_; }
+
+private:
+    HWND window_;
+};
+
 class TrackingTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -34,6 +34,7 @@ LRESULT CALLBACK FakeTray::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
             static_cast<const DWORD*>(data->lpData)[0] == TrayRecordSignature)
             request = static_cast<const DWORD*>(data->lpData)[1];
         self->requests_.push_back(request);
+        if (self->watcher_) self->watcher_(request);
         return self->accept_ ? TRUE : FALSE;
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -2,6 +2,7 @@
 // A stand-in for the shell's tray window, for tests of notification icons.
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 namespace testing_support {
@@ -17,6 +18,8 @@ public:
     FakeTray& operator=(const FakeTray&) = delete;
 
     void Accept(bool accept) noexcept { accept_ = accept; }
+    // Called with each request as it arrives, before it is answered.
+    void OnRequest(std::function<void(DWORD request)> watcher) { watcher_ = std::move(watcher); }
     const std::vector<DWORD>& Requests() const noexcept { return requests_; }
 
 private:
@@ -25,6 +28,7 @@ private:
     HWND window_ = nullptr;
     bool accept_ = true;
     std::vector<DWORD> requests_;
+    std::function<void(DWORD)> watcher_;
 };
 
 }  // namespace testing_support

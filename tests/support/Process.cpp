@@ -48,16 +48,18 @@ struct WindowSearch {
 
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
     auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    wchar_t text[256] = {};
-    ::GetWindowTextW(hwnd, text, 256);
-    if (*search->caption != text) return TRUE;
+    // The text last: for a window of this process it is asked of the
+    // window's thread, which may be the one waiting for this search.
     DWORD owner = 0;
     ::GetWindowThreadProcessId(hwnd, &owner);
     if (search->processId && owner != search->processId) return TRUE;
+    wchar_t text[256] = {};
     if (search->className) {
         ::GetClassNameW(hwnd, text, 256);
         if (::lstrcmpiW(text, search->className) != 0) return TRUE;
     }
+    ::GetWindowTextW(hwnd, text, 256);
+    if (*search->caption != text) return TRUE;
     search->found.push_back(hwnd);
     return TRUE;
 }

@@ -1,0 +1,205 @@
+#include "WineTray.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "Handles.h"
+#include "Process.h"
+#include "Wait.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr wchar_t TrayClass[] = L"__winex11_standalone_tray";
+constexpr wchar_t IconClass[] = L"__winex11_tray_icon";
+// The longest tip the tooltip control hands out, terminator included.
+constexpr size_t TipCapacity = 1024;
+// Longer than any class name looked for here.
+constexpr int ClassNameCapacity = 64;
+constexpr UINT TooltipTimeoutMs = 2000;
+// The tray is raised before a click and is on top when SetWindowPos returns;
+// a pointer that still misses the icon after this long never will.
+constexpr DWORD RaiseTimeoutMs = 2000;
+// Wine runs a Linux program given by its path on drive Z:, the root of the
+// Unix file system in every Wine prefix.
+constexpr wchar_t Xdotool[] = L"Z:\\usr\\bin\\xdotool";
+
+// Memory in another process, for messages whose parameters point to it.
+class RemoteMemory {
+public:
+    RemoteMemory(HANDLE process, size_t size)
+        : process_(process), address_(::VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    ~RemoteMemory() {
+        if (address_) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    explicit operator bool() const noexcept { return address_ != nullptr; }
+    template <class T = void>
+    T* At(size_t offset) const noexcept {
+        return reinterpret_cast<T*>(static_cast<BYTE*>(address_) + offset);
+    }
+    bool Write(size_t offset, const void* data, size_t size) const {
+        return ::WriteProcessMemory(process_, At(offset), data, size, nullptr) != FALSE;
+    }
+    bool Read(size_t offset, void* data, size_t size) const {
+        return ::ReadProcessMemory(process_, At(offset), data, size, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+struct OwnedWindowSearch {
+    const wchar_t* className;
+    HWND owner;
+    std::vector<HWND> found;
+};
+
+bool HasClass(HWND window, const wchar_t* className) {
+    wchar_t name[ClassNameCapacity] = {};
+    ::GetClassNameW(window, name, ClassNameCapacity);
+    return ::lstrcmpiW(name, className) == 0;
+}
+
+BOOL CALLBACK CollectOwnedWindow(HWND window, LPARAM lParam) noexcept {
+    auto* search = reinterpret_cast<OwnedWindowSearch*>(lParam);
+    try {
+        if (HasClass(window, search->className) && ::GetWindow(window, GW_OWNER) == search->owner)
+            search->found.push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+// Reads the tip if this tooltip control has the icon window as its tool. Each
+// icon has a control of its own, but the tray window owns them all, so each is
+// asked. The tool's description and the text live in the tray process.
+bool AskTooltip(HWND tooltip, HWND iconWindow, const RemoteMemory& memory, std::wstring& tip) {
+    constexpr size_t TextOffset = sizeof(TTTOOLINFOW);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = iconWindow;
+    tool.uId = reinterpret_cast<UINT_PTR>(iconWindow);
+    tool.lpszText = memory.At<wchar_t>(TextOffset);
+    DWORD_PTR known = FALSE;
+    if (!memory.Write(0, &tool, sizeof tool) ||
+        !::SendMessageTimeoutW(tooltip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(memory.At(0)), SMTO_ABORTIFHUNG,
+                               TooltipTimeoutMs, &known) ||
+        !known)
+        return false;
+    // Asking for the tool replaced the text pointer with the control's own.
+    DWORD_PTR ignored = 0;
+    if (!memory.Write(0, &tool, sizeof tool) ||
+        !::SendMessageTimeoutW(tooltip, TTM_GETTEXTW, TipCapacity, reinterpret_cast<LPARAM>(memory.At(0)),
+                               SMTO_ABORTIFHUNG, TooltipTimeoutMs, &ignored))
+        return false;
+    wchar_t text[TipCapacity] = {};
+    if (!memory.Read(TextOffset, text, sizeof text)) return false;
+    text[TipCapacity - 1] = L'\0';
+    tip = text;
+    return true;
+}
+
+POINT Centre(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// Starts xdotool with these arguments. Wine gives no handle to wait on for a
+// Linux program (and leaves the other outputs undefined): it runs on its own.
+bool RunXdotool(const std::wstring& arguments) {
+    std::wstring commandLine = L"xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(Xdotool, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    if (info.hProcess) {
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TrayIconExists(HWND owner, UINT id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = id;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+bool ProcessHasTrayIcon(DWORD processId, const wchar_t* ownerClass, UINT id) {
+    for (HWND window : TopLevelWindows(L"", processId, ownerClass)) {
+        if (TrayIconExists(window, id)) return true;
+    }
+    return false;
+}
+
+HWND WineTrayWindow() { return ::FindWindowW(TrayClass, nullptr); }
+
+std::vector<HWND> TrayIconWindows() {
+    std::vector<HWND> icons;
+    HWND tray = WineTrayWindow();
+    if (!tray) return icons;
+    for (HWND child = ::GetWindow(tray, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (HasClass(child, IconClass)) icons.push_back(child);
+    }
+    std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) { return Centre(a).x < Centre(b).x; });
+    return icons;
+}
+
+std::wstring TrayIconTip(HWND iconWindow) {
+    HWND tray = ::GetAncestor(iconWindow, GA_ROOT);
+    DWORD trayProcess = 0;
+    if (!tray || !::GetWindowThreadProcessId(tray, &trayProcess)) return {};
+    platform::UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, trayProcess));
+    if (!process) return {};
+    RemoteMemory memory(process.get(), sizeof(TTTOOLINFOW) + TipCapacity * sizeof(wchar_t));
+    if (!memory) return {};
+    OwnedWindowSearch search{TOOLTIPS_CLASSW, tray, {}};
+    ::EnumWindows(CollectOwnedWindow, reinterpret_cast<LPARAM>(&search));
+    std::wstring tip;
+    for (HWND tooltip : search.found) {
+        if (AskTooltip(tooltip, iconWindow, memory, tip)) return tip;
+    }
+    return {};
+}
+
+HWND FindTrayIcon(const std::wstring& tip) {
+    HWND found = nullptr;
+    for (HWND icon : TrayIconWindows()) {
+        if (TrayIconTip(icon) != tip) continue;
+        if (found) return nullptr;
+        found = icon;
+    }
+    return found;
+}
+
+// The pointer moves over the icon's centre as seen by this process. Without
+// a window manager, Wine's screen coordinates are the X display's, so xdotool
+// is given them unchanged. The hit test asks the same window tree the click
+// will be delivered through: the icon's child window, not a window of another
+// test above the tray.
+bool ClickTrayIcon(HWND iconWindow) {
+    HWND tray = ::GetAncestor(iconWindow, GA_ROOT);
+    if (!::IsWindow(iconWindow) || !tray) return false;
+    ::SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    const POINT centre = Centre(iconWindow);
+    if (!WaitUntil([&] { return ::WindowFromPoint(centre) == iconWindow; }, RaiseTimeoutMs)) return false;
+    return RunXdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) +
+                      L" click 1 mousemove restore");
+}
+
+}  // namespace testing_support

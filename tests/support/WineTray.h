@@ -1,0 +1,43 @@
+#pragma once
+// The notification area as another process sees it under Wine: whether a
+// program still has an icon there, where an icon is drawn, and clicks on it
+// with the real pointer (xdotool), as a user would click.
+//
+// Without an X system tray, Wine's X11 driver shows the icons in a window of
+// its own ("Wine System Tray", in Wine's desktop process), whatever program
+// added them. Each icon there is a child window one small icon plus borders
+// wide, laid out left to right in the order the icons were shown; when one
+// goes, the later ones move left. Every process's icons share that window, so
+// an icon is found by its tip, and its position is read from its window at the
+// moment of the click, never counted.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Whether the shell holds the icon (owner window, ID): a modification that
+// changes nothing succeeds only for an icon the shell has.
+bool TrayIconExists(HWND owner, UINT id);
+// The same for any window of the process with this window class (a tray
+// component's callback window is one of its windows of that class).
+bool ProcessHasTrayIcon(DWORD processId, const wchar_t* ownerClass, UINT id);
+
+// Wine's own tray window; nullptr while it has never shown an icon.
+HWND WineTrayWindow();
+// The windows of the icons shown there, in display order.
+std::vector<HWND> TrayIconWindows();
+// The tip of the icon an icon window shows, as its tooltip holds it; empty
+// when the tooltip cannot be read.
+std::wstring TrayIconTip(HWND iconWindow);
+// The icon window showing this tip; nullptr when none does, or when several
+// do and a click could hit the wrong one.
+HWND FindTrayIcon(const std::wstring& tip);
+
+// Clicks the icon with the left button of the real pointer, then puts the
+// pointer back where it was. The tray window is raised first, and the click is
+// only made when the icon is what the pointer will hit. True when the click
+// was sent; it arrives a little later, so wait for its effect.
+bool ClickTrayIcon(HWND iconWindow);
+
+}  // namespace testing_support
