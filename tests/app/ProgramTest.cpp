@@ -1,49 +1,17 @@
 // Pelkin.exe started and driven from outside, the way a user meets it: its
 // message boxes are found on screen and answered by pressing their buttons.
 // These tests use the current user's hive of the throwaway test prefix.
-#include <gtest/gtest.h>
-
 #include "Dialogs.h"
+#include "ProgramFixture.h"
 #include "Strings.h"
-#include "Process.h"
-#include "ScratchRegistry.h"
-#include "Wait.h"
 
 using namespace testing_support;
+using namespace program_test;
 
 namespace {
 
-const std::wstring ProgramKey = L"Software\\Pelkin!";
-const std::wstring RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const std::wstring Title = L"Pelkin!";
-const std::wstring MainCaption = L"Pelkin!Main";
-const std::wstring SiblingKey = L"Software\\PelkinTestSibling";
-constexpr DWORD ExitTimeoutMs = 10000;
-
-class ProgramTest : public ::testing::Test {
+class ProgramTest : public ProgramFixture {
 protected:
-    void SetUp() override { ClearSettings(); }
-    void TearDown() override { ClearSettings(); }
-
-    static void ClearSettings() {
-        DeleteTree(HKEY_CURRENT_USER, ProgramKey);
-        DeleteTree(HKEY_CURRENT_USER, SiblingKey);
-        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            platform::UniqueHKey run;
-            if (::RegOpenKeyExW(hive, RunKey.c_str(), 0, KEY_ALL_ACCESS, run.put()) == ERROR_SUCCESS)
-                ::RegDeleteValueW(run.get(), L"Pelkin!");
-        }
-    }
-
-    static std::wstring ProgramPath() { return BesideTests(L"Pelkin.exe"); }
-
-    // Starts the program and waits for its hidden main window.
-    static HWND WaitForMainWindow(const ChildProcess& program) {
-        HWND main = nullptr;
-        WaitUntil([&] { return (main = FindProcessWindow(MainCaption, program.Id())) != nullptr; });
-        return main;
-    }
-
     static void PrepareInstalledSettings() {
         WriteText(HKEY_CURRENT_USER, ProgramKey, L"Enabled", L"True");
         WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Mouse", L"Main Left Single Click", L"3");

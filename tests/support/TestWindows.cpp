@@ -17,6 +17,9 @@ namespace {
 constexpr wchar_t ProgramFile[] = L"testwin.exe";
 constexpr DWORD StartTimeoutMs = 10000;
 constexpr DWORD AnswerTimeoutMs = 10000;
+// A storm of thousands of retitles, each perhaps answered by the watching
+// program with questions of its own, takes longer than any other command.
+constexpr DWORD StormAnswerTimeoutMs = 60000;
 constexpr DWORD ExitTimeoutMs = 5000;
 constexpr DWORD PollIntervalMs = 1;
 // Longer than any answer testwin writes.
@@ -171,6 +174,11 @@ bool TestWindowProgram::RefuseClose(HWND window, bool refuse) {
     return Ok(L"refuse\t" + HandleText(window) + L"\t" + Flag(refuse));
 }
 
+int TestWindowProgram::Storm(int rounds, const std::wstring& prefix) {
+    return Value(Command(L"storm\t" + std::to_wstring(rounds) + L"\t" + Field(prefix), StormAnswerTimeoutMs))
+        .value_or(-1);
+}
+
 int TestWindowProgram::CloseRequests(HWND window) {
     return Value(Command(L"closes\t" + HandleText(window))).value_or(-1);
 }
@@ -180,12 +188,14 @@ HICON TestWindowProgram::IconOf(HWND window) { return HandleFrom<HICON>(Command(
 // testwin's answer, or nothing when it has ended. An answer that does not
 // come in time is a failure, and testwin is ended: a late answer would
 // otherwise be taken for the answer to the next command.
-std::wstring TestWindowProgram::Command(const std::wstring& line) {
+std::wstring TestWindowProgram::Command(const std::wstring& line) { return Command(line, AnswerTimeoutMs); }
+
+std::wstring TestWindowProgram::Command(const std::wstring& line, DWORD answerTimeoutMs) {
     if (!Running()) return {};
     const std::string bytes = platform::Narrow(line) + "\n";
     DWORD written = 0;
     if (!::WriteFile(input_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return {};
-    const ULONGLONG deadline = std::max(::GetTickCount64(), hangEnds_) + AnswerTimeoutMs;
+    const ULONGLONG deadline = std::max(::GetTickCount64(), hangEnds_) + answerTimeoutMs;
     if (auto answer = ReadLine(output_.get(), deadline)) return platform::Widen(*answer);
     ADD_FAILURE() << "testwin did not answer: " << platform::Narrow(line);
     ::TerminateProcess(process_.get(), 1);

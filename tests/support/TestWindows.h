@@ -75,6 +75,15 @@ public:
     // are answered after it.
     bool Hang(DWORD milliseconds);
 
+    // Retitles every live window testwin made, `rounds` times over, raising
+    // EVENT_OBJECT_NAMECHANGE for each retitle: in each round half the windows
+    // are titled "<prefix> tick <n>" and the others "<prefix> tock <n>", and
+    // each window changes word from one round to the next (n numbers the
+    // windows from 0 in handle order). testwin answers messages sent to its
+    // windows between retitles. Answers how many retitles were made; -1 when
+    // testwin refused.
+    int Storm(int rounds, const std::wstring& prefix);
+
     // With refuse on, a close request (WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE)
     // is answered as by a program asking to save first: the window stays.
     // Off (the default): a close request destroys the window.
@@ -90,6 +99,7 @@ public:
 
 private:
     std::wstring Command(const std::wstring& line);
+    std::wstring Command(const std::wstring& line, DWORD answerTimeoutMs);
     bool Ok(const std::wstring& line);
 
     platform::UniqueKernelHandle process_;

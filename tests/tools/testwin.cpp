@@ -14,6 +14,12 @@
 //   closes WINDOW                                          ok COUNT
 //   icon WINDOW                                            ok ICON (0: none)
 //   hang MILLISECONDS        ok, then the window thread sleeps that long
+//   storm ROUNDS PREFIX                                    ok RETITLES
+//       ROUNDS times over every live window, in handle order: the window
+//       numbered N (from 0) gets the title "PREFIX tick N" in the rounds where
+//       the round's number plus N is even and "PREFIX tock N" in the others,
+//       so at any time half the windows carry each word. Messages sent to
+//       testwin meanwhile are answered between two retitles.
 //   quit                     ok, then every window is destroyed and testwin ends
 //
 // A command that cannot be done is answered "error", a tab and the reason. The
@@ -50,6 +56,8 @@ constexpr int ChildHeight = 100;
 // New top-level windows are staggered so that they do not all cover each other.
 constexpr int CascadeStep = 24;
 constexpr int CascadePositions = 10;
+// Enough for any storm a test waits for; more is a mistake in the command.
+constexpr long long MostStormRounds = 100000;
 
 using Fields = std::vector<std::wstring>;
 
@@ -305,6 +313,39 @@ std::wstring WindowCommand(const std::wstring& command, const Fields& fields) {
     return ChangeWindow(command, fields, window, *state).value_or(Error(L"unknown command"));
 }
 
+// Answers what other processes sent to testwin's windows, as a program's
+// message loop would between two changes: a program that watches the windows
+// asks them questions and shows or hides them while a storm goes on.
+void AnswerSentMessages() noexcept {
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+std::wstring StormTitle(const std::wstring& prefix, long long round, size_t number) {
+    const bool tick = (static_cast<unsigned long long>(round) + number) % 2 == 0;
+    return prefix + (tick ? L" tick " : L" tock ") + std::to_wstring(number);
+}
+
+std::wstring Storm(const Fields& fields) {
+    const auto rounds = fields.size() == 3 ? Number(fields[1]) : std::nullopt;
+    if (!rounds || *rounds < 0 || *rounds > MostStormRounds) return Error(L"storm wants rounds and a prefix");
+    // Taken once: a window destroyed by what the storm sets off drops out below.
+    std::vector<HWND> windows;
+    for (const auto& [window, state] : program.windows)
+        if (state.alive) windows.push_back(window);
+    long long retitles = 0;
+    for (long long round = 0; round < *rounds; ++round) {
+        for (size_t number = 0; number < windows.size(); ++number) {
+            if (!Alive(windows[number])) continue;
+            if (!::SetWindowTextW(windows[number], StormTitle(fields[2], round, number).c_str())) continue;
+            Raise(EVENT_OBJECT_NAMECHANGE, windows[number]);
+            ++retitles;
+            AnswerSentMessages();
+        }
+    }
+    return OkWith(std::to_wstring(retitles));
+}
+
 void Answer(const std::wstring& text) {
     const std::string line = platform::Narrow(text) + "\n";
     DWORD written = 0;
@@ -331,6 +372,7 @@ Reply Execute(const Fields& fields) {
     const std::wstring& command = fields[0];
     if (command == L"create") return {Create(fields)};
     if (command == L"quit") return {Ok, 0, true};
+    if (command == L"storm") return {Storm(fields)};
     if (command == L"hang") {
         const auto milliseconds = fields.size() == 2 ? Number(fields[1]) : std::nullopt;
         if (!milliseconds || *milliseconds < 0 || *milliseconds > MAXDWORD) return {Error(L"hang wants milliseconds")};

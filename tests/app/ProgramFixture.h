@@ -1,0 +1,92 @@
+#pragma once
+// Pelkin.exe started and driven from outside, the way a user meets it. The
+// settings live in the current user's hive of the throwaway test prefix and
+// are cleared before and after each test.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Process.h"
+#include "ScratchRegistry.h"
+#include "Wait.h"
+
+namespace program_test {
+
+inline const std::wstring ProgramKey = L"Software\\Pelkin!";
+inline const std::wstring RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline const std::wstring Title = L"Pelkin!";
+inline const std::wstring MainCaption = L"Pelkin!Main";
+inline const std::wstring SiblingKey = L"Software\\PelkinTestSibling";
+inline constexpr DWORD ExitTimeoutMs = 10000;
+
+// A rule as it is stored (values of the program's rule keys).
+struct StoredRule {
+    std::wstring name;
+    std::wstring title;
+    DWORD action = 0;     // 0 hide in tray, 1 hide, 2 on top, 3 transparent, 4 ignore, 5 close, 6 bring to front
+    DWORD criteria = 1;   // 0 on minimize only, 1 always
+    DWORD alpha = 128;
+    std::wstring windowClass;
+    DWORD searchMask = 0;
+};
+
+class ProgramFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ClearSettings(); }
+    void TearDown() override { ClearSettings(); }
+
+    static void ClearSettings() {
+        using namespace testing_support;
+        DeleteTree(HKEY_CURRENT_USER, ProgramKey);
+        DeleteTree(HKEY_CURRENT_USER, SiblingKey);
+        for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            platform::UniqueHKey run;
+            if (::RegOpenKeyExW(hive, RunKey.c_str(), 0, KEY_ALL_ACCESS, run.put()) == ERROR_SUCCESS)
+                ::RegDeleteValueW(run.get(), L"Pelkin!");
+        }
+    }
+
+    // Stores a rule at the given 1-based position of the list.
+    static void StoreRule(const StoredRule& rule, DWORD index) {
+        using namespace testing_support;
+        const std::wstring key = ProgramKey + L"\\Rules\\" + rule.name;
+        WriteText(HKEY_CURRENT_USER, key, L"Enabled", L"True");
+        WriteNumber(HKEY_CURRENT_USER, key, L"Action", rule.action);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Criteria", rule.criteria);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Search Options", rule.searchMask);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Icon Location", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Icon Position", 0);
+        WriteText(HKEY_CURRENT_USER, key, L"Class", rule.windowClass);
+        WriteText(HKEY_CURRENT_USER, key, L"Icon FileName", L"");
+        WriteText(HKEY_CURRENT_USER, key, L"Title", rule.title);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Alpha", rule.alpha);
+        WriteNumber(HKEY_CURRENT_USER, key, L"AutoHide Delay", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Index", index);
+    }
+
+    // An option of the program (all are stored as text).
+    static void StoreOption(const std::wstring& section, const std::wstring& name, const std::wstring& value) {
+        testing_support::WriteText(HKEY_CURRENT_USER, section.empty() ? ProgramKey : ProgramKey + L"\\" + section, name,
+                                   value);
+    }
+
+    static std::wstring ProgramPath() { return testing_support::BesideTests(L"Pelkin.exe"); }
+
+    // The program's hidden main window, once it exists.
+    static HWND WaitForMainWindow(const testing_support::ChildProcess& program) {
+        HWND main = nullptr;
+        testing_support::WaitUntil(
+            [&] { return (main = testing_support::FindProcessWindow(MainCaption, program.Id())) != nullptr; });
+        return main;
+    }
+
+    // Closes the program the way the task manager does (no question) and
+    // waits for it to end.
+    static bool CloseProgram(HWND main, const testing_support::ChildProcess& program) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
+        return program.WaitForExit(ExitTimeoutMs);
+    }
+};
+
+}  // namespace program_test

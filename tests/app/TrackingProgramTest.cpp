@@ -1,0 +1,260 @@
+// Window tracking as a user meets it: rules stored beforehand, the program
+// started, and the windows of another program (testwin) taken at start-up,
+// through the window-event hook, and given back by a click on their tray icon
+// in Wine's own tray window with the real pointer.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ProgramFixture.h"
+#include "TestWindows.h"
+#include "WineTray.h"
+
+using namespace testing_support;
+using namespace program_test;
+
+namespace {
+
+// A rule's stored action and criteria.
+enum RuleAction : DWORD { HideInTray = 0, Hide = 1, OnTop = 2, Transparency = 3, Close = 5, BringToFront = 6 };
+enum RuleCriteria : DWORD { OnMinimizeOnly = 0, Always = 1 };
+
+// The stored "Hide Icon" option.
+constexpr wchar_t HideIconOption[] = L"Hide Icon";
+constexpr wchar_t IconHiddenWhileTrayed[] = L"1";
+constexpr wchar_t IconNeverShown[] = L"2";
+
+// The tray component's windows: one of them owns the program's tray icons.
+constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
+constexpr UINT ProgramIconId = 0;
+const std::wstring DisabledProgramTip = Title + L" (Disabled)";
+constexpr DWORD FadedAlpha = 77;
+constexpr UINT AnswerTimeoutMs = 5000;
+
+// A window's tray icon has the window's handle as its ID.
+UINT TrayId(HWND window) { return static_cast<UINT>(reinterpret_cast<uintptr_t>(window)); }
+
+LONG_PTR ExtendedStyle(HWND window) { return ::GetWindowLongPtrW(window, GWL_EXSTYLE); }
+bool Visible(HWND window) { return ::IsWindowVisible(window) != FALSE; }
+
+std::optional<BYTE> Alpha(HWND window) {
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!::GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return std::nullopt;
+    return alpha;
+}
+
+// Window titles differ from test to test and from run to run, so that a tip
+// names one icon whatever else the tray shows.
+std::wstring Unique(const std::wstring& title) {
+    static int made = 0;
+    return title + L" " + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(++made);
+}
+
+StoredRule Rule(const std::wstring& title, DWORD action, DWORD criteria = Always) {
+    StoredRule rule;
+    rule.name = title;
+    rule.title = title;
+    rule.action = action;
+    rule.criteria = criteria;
+    rule.alpha = FadedAlpha;
+    return rule;
+}
+
+}  // namespace
+
+class TrackingProgramTest : public ProgramFixture {
+protected:
+    void TearDown() override {
+        if (program_) {
+            EXPECT_TRUE(CloseProgram(main_, *program_));
+        }
+        program_.reset();
+        ProgramFixture::TearDown();
+    }
+
+    // Starts the program on what is stored and waits until its start-up,
+    // the full pass over the windows and the hook included, is over: until
+    // its thread first waits for input.
+    void Start() {
+        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
+        ASSERT_TRUE(program_->Started());
+        main_ = WaitForMainWindow(*program_);
+        ASSERT_NE(main_, nullptr);
+        platform::UniqueKernelHandle process(
+            ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, program_->Id()));
+        ASSERT_TRUE(process);
+        ASSERT_EQ(::WaitForInputIdle(process.get(), DefaultTimeoutMs), 0u);
+    }
+
+    // Once true, the program has handled the window events raised so far at
+    // least up to its next wait for another program, and testwin has made the
+    // changes asked of its windows. Hook events and sent messages share one
+    // queue of the program's thread, which may answer ours while it waits on
+    // another window or on the shell: by then a window it takes is hidden, and
+    // its next tray request is in the shell's queue ahead of the test's
+    // questions. testwin answers a command after the changes queued before it.
+    bool EventsHandled(HWND window) {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerTimeoutMs, &result) &&
+               testwin_.CloseRequests(window) >= 0;
+    }
+
+    bool HasIcon(HWND window) const { return ProcessHasTrayIcon(program_->Id(), TrayOwnerClass, TrayId(window)); }
+    bool HasProgramIcon() const { return ProcessHasTrayIcon(program_->Id(), TrayOwnerClass, ProgramIconId); }
+    bool Trayed(HWND window) const { return !Visible(window) && HasIcon(window); }
+    bool Untouched(HWND window) const {
+        return Visible(window) && !HasIcon(window) && !(ExtendedStyle(window) & (WS_EX_TOPMOST | WS_EX_LAYERED));
+    }
+    bool WaitTrayed(HWND window) const { return WaitUntil([&] { return Trayed(window); }); }
+
+    // The icon that Wine's tray shows with this tip, once it is there.
+    static HWND ShownIcon(const std::wstring& tip) {
+        HWND icon = nullptr;
+        WaitUntil([&] { return (icon = FindTrayIcon(tip)) != nullptr; });
+        return icon;
+    }
+
+    HWND Open(const std::wstring& title) {
+        HWND window = testwin_.Create(title);
+        EXPECT_NE(window, nullptr) << "testwin made no window";
+        return window;
+    }
+
+    TestWindowProgram testwin_;
+    std::unique_ptr<ChildProcess> program_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(TrackingProgramTest, AnAlwaysRuleTraysWindowsAtStartUpAndThroughTheHookAndDropsThemWhenDestroyed) {
+    StoreRule(Rule(L"Trayed always", HideInTray), 1);
+    const std::wstring earlyTitle = Unique(L"Trayed always, open before");
+    HWND early = Open(earlyTitle);
+    HWND bystander = Open(Unique(L"Bystander"));
+    Start();
+
+    // The full pass of the start-up.
+    EXPECT_TRUE(HasIcon(early)) << "the start-up was over before the pass took the window";
+    EXPECT_TRUE(WaitTrayed(early));
+    EXPECT_NE(ShownIcon(earlyTitle), nullptr) << "the icon's tip is the window's title";
+    EXPECT_TRUE(Untouched(bystander));
+
+    // After the start-up only the hook sees windows. Windows raises a state
+    // change for a window shown maximized; testwin raises it under Wine.
+    HWND later = testwin_.Create(TestWindowSpec{Unique(L"Trayed always, opened later"), TestWindowKind::Plain, L"",
+                                                true, nullptr, false});
+    ASSERT_NE(later, nullptr);
+    ASSERT_TRUE(testwin_.Maximize(later));
+    EXPECT_TRUE(WaitTrayed(later));
+
+    const std::wstring retitled = Unique(L"Bystander now Trayed always");
+    ASSERT_TRUE(testwin_.Retitle(bystander, retitled));
+    EXPECT_TRUE(WaitTrayed(bystander));
+    EXPECT_NE(ShownIcon(retitled), nullptr);
+
+    ASSERT_TRUE(testwin_.Destroy(early));
+    EXPECT_TRUE(WaitUntil([&] { return !HasIcon(early); }));
+    EXPECT_EQ(FindTrayIcon(earlyTitle), nullptr);
+    EXPECT_TRUE(HasIcon(later) && HasIcon(bystander)) << "only the destroyed window's icon goes";
+}
+
+TEST_F(TrackingProgramTest, AnOnMinimizeRuleTraysAMinimizedWindowAndAClickOnItsIconGivesItBackForGood) {
+    // The window's icon is then the program's only one.
+    StoreOption(L"Options", HideIconOption, IconNeverShown);
+    StoreRule(Rule(L"Trayed when minimized", HideInTray, OnMinimizeOnly), 1);
+    const std::wstring title = Unique(L"Trayed when minimized");
+    HWND window = Open(title);
+    Start();
+    EXPECT_TRUE(Untouched(window)) << "a window that is not minimized stays";
+
+    ASSERT_TRUE(testwin_.Minimize(window));
+    ASSERT_TRUE(WaitTrayed(window));
+    HWND icon = ShownIcon(title);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_TRUE(ClickTrayIcon(icon));
+    EXPECT_TRUE(WaitUntil([&] { return Visible(window) && !::IsIconic(window) && !HasIcon(window); }));
+
+    // Given back, it is no longer tracked: minimized again, it is taken anew
+    // (tracking left in force would bring the icon back but leave the window
+    // on screen).
+    ASSERT_TRUE(testwin_.Minimize(window));
+    EXPECT_TRUE(WaitTrayed(window));
+    EXPECT_NE(ShownIcon(title), nullptr);
+}
+
+TEST_F(TrackingProgramTest, EveryOtherActionOfARuleIsAppliedToItsWindow) {
+    StoreRule(Rule(L"Hidden by a rule", Hide), 1);
+    StoreRule(Rule(L"Kept on top by a rule", OnTop), 2);
+    StoreRule(Rule(L"Faded by a rule", Transparency), 3);
+    StoreRule(Rule(L"Closed by a rule", Close), 4);
+    StoreRule(Rule(L"Brought to front by a rule", BringToFront), 5);
+    HWND hidden = Open(Unique(L"Hidden by a rule"));
+    HWND onTop = Open(Unique(L"Kept on top by a rule"));
+    HWND faded = Open(Unique(L"Faded by a rule"));
+    HWND closed = Open(Unique(L"Closed by a rule"));
+    HWND front = Open(Unique(L"Brought to front by a rule"));
+    HWND cover = Open(Unique(L"In front before the start"));
+    ASSERT_TRUE(::SetForegroundWindow(cover));
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == cover; }));
+    Start();
+
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(hidden); }));
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(onTop) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(faded) & WS_EX_LAYERED) != 0; }));
+    EXPECT_EQ(Alpha(faded), std::optional<BYTE>(FadedAlpha));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(closed); }));
+    EXPECT_GE(testwin_.CloseRequests(closed), 1);
+    EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == front; }));
+    for (HWND window : {hidden, onTop, faded, front}) EXPECT_FALSE(HasIcon(window)) << "only hide in tray makes an icon";
+    EXPECT_TRUE(Visible(onTop) && Visible(faded) && Visible(front));
+}
+
+TEST_F(TrackingProgramTest, HideIconWhileTrayedShowsTheProgramsIconOnlyWhileNoWindowIsTrayed) {
+    StoreOption(L"Options", HideIconOption, IconHiddenWhileTrayed);
+    StoreRule(Rule(L"Trayed in turn", HideInTray, OnMinimizeOnly), 1);
+    const std::wstring firstTitle = Unique(L"Trayed in turn, first");
+    HWND first = Open(firstTitle);
+    HWND second = Open(Unique(L"Trayed in turn, second"));
+    Start();
+    EXPECT_TRUE(WaitUntil([&] { return HasProgramIcon(); }));
+
+    ASSERT_TRUE(testwin_.Minimize(first));
+    EXPECT_TRUE(WaitUntil([&] { return Trayed(first) && !HasProgramIcon(); }));
+    ASSERT_TRUE(testwin_.Minimize(second));
+    EXPECT_TRUE(WaitTrayed(second));
+    ASSERT_TRUE(EventsHandled(second));
+    EXPECT_FALSE(HasProgramIcon());
+
+    // Restored by a click while another window stays in the tray.
+    HWND icon = ShownIcon(firstTitle);
+    ASSERT_NE(icon, nullptr);
+    ASSERT_TRUE(ClickTrayIcon(icon));
+    EXPECT_TRUE(WaitUntil([&] { return Visible(first) && !HasIcon(first); }));
+    ASSERT_TRUE(EventsHandled(first));
+    EXPECT_FALSE(HasProgramIcon()) << "a window is still in the tray";
+
+    // The last one goes with its window.
+    ASSERT_TRUE(testwin_.Destroy(second));
+    EXPECT_TRUE(WaitUntil([&] { return !HasIcon(second) && HasProgramIcon(); }));
+}
+
+TEST_F(TrackingProgramTest, SwitchedOffTheProgramShowsItsIconAndTakesNoWindow) {
+    StoreOption(L"", L"Enabled", L"False");
+    StoreRule(Rule(L"Left alone", HideInTray), 1);
+    HWND before = Open(Unique(L"Left alone, open before"));
+    Start();
+    EXPECT_TRUE(WaitUntil([&] { return HasProgramIcon(); }));
+    EXPECT_NE(ShownIcon(DisabledProgramTip), nullptr);
+    // The start-up is over, so a pass over the windows would have been made
+    // and any hide it asked for would have arrived by now.
+    ASSERT_TRUE(EventsHandled(before));
+    EXPECT_TRUE(Untouched(before));
+
+    // What the hook would act on, had the program installed it.
+    HWND later = Open(Unique(L"Untitled"));
+    ASSERT_TRUE(testwin_.Retitle(later, Unique(L"Left alone, retitled later")));
+    ASSERT_TRUE(testwin_.Minimize(later));
+    ASSERT_TRUE(EventsHandled(later));
+    EXPECT_TRUE(Visible(later));
+    EXPECT_FALSE(HasIcon(later));
+}
