@@ -105,16 +105,13 @@ void CRule::DestroyIcons() noexcept {
     iconsExtracted_ = false;
 }
 
-// A scan tests each rule against every window: a pattern is made ready once
-// per title, not once per window.
+// A scan tests each rule against every window: the title is made ready once
+// per setting, not once per window.
 bool CRule::TitleMatches(const TextMatch::TitleText& title) {
-    if (fields_.title.empty() || !(fields_.searchMask & TextMatch::Pattern))
-        return TextMatch::TitleMatches(title, fields_.title, fields_.searchMask);
-    if (!pattern_ || patternSource_ != fields_.title) {
-        pattern_.emplace(fields_.title);
-        patternSource_ = fields_.title;
-    }
-    return pattern_->Matches(title);
+    if (!preparedTitle_ || preparedTitle_->RuleTitle() != fields_.title ||
+        preparedTitle_->SearchOptions() != fields_.searchMask)
+        preparedTitle_.emplace(fields_.title, fields_.searchMask);
+    return preparedTitle_->Matches(title);
 }
 
 bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add) {

@@ -128,7 +128,7 @@ private:
     // Whether the current icon settings were tried, with or without success.
     bool iconsExtracted_ = false;
     std::unique_ptr<CWindows> windows_;
-    // The title made ready as a pattern, and the title it was made from.
-    std::optional<TextMatch::CompiledPattern> pattern_;
-    std::wstring patternSource_;
+    // The title made ready for the title test, until the title or the
+    // search options change.
+    std::optional<TextMatch::PreparedTitle> preparedTitle_;
 };

@@ -277,21 +277,32 @@ bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t 
 }
 
 bool TitleMatches(const TitleText& title, std::wstring_view ruleTitle, int32_t searchOptions) {
-    if (ruleTitle.empty()) return true;
-    if (searchOptions & Pattern) return CompiledPattern(ruleTitle).Matches(title);
+    return PreparedTitle(ruleTitle, searchOptions).Matches(title);
+}
 
-    const size_t position = (searchOptions & MatchCase) ? FindAsIs(title.Text(), ruleTitle)
-                                                        : FindAsIs(title.Folded(), Folded(ruleTitle));
+PreparedTitle::PreparedTitle(std::wstring_view ruleTitle, int32_t searchOptions)
+    : text_(ruleTitle), options_(searchOptions), length_(CharacterCount(ruleTitle)) {
+    if (text_.empty()) return;
+    if (options_ & Pattern)
+        pattern_.emplace(text_);
+    else if (!(options_ & MatchCase))
+        folded_ = Folded(text_);
+}
+
+bool PreparedTitle::Matches(const TitleText& title) const {
+    if (text_.empty()) return true;
+    if (pattern_) return pattern_->Matches(title);
+
+    const size_t position = (options_ & MatchCase) ? FindAsIs(title.Text(), text_) : FindAsIs(title.Folded(), folded_);
     if (position == 0) return false;
-    if (!(searchOptions & WholeWord)) return true;
+    if (!(options_ & WholeWord)) return true;
 
     // Only the first occurrence counts: a later one that would stand as a
     // whole word does not rescue a title whose first one does not. Folding
     // keeps a space a space, so the folded characters serve as well.
     const std::u32string& characters = title.FoldedCodePoints();
-    const size_t length = CharacterCount(ruleTitle);
-    const size_t before = position - 1;      // 1-based position of the character before it
-    const size_t after = position + length;  // 1-based position of the character after it
+    const size_t before = position - 1;       // 1-based position of the character before it
+    const size_t after = position + length_;  // 1-based position of the character after it
     auto isSeparator = [&](size_t at) {
         return at >= 1 && at <= characters.size() && characters[at - 1] == WordSeparator;
     };

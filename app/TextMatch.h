@@ -76,4 +76,22 @@ private:
 bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions);
 bool TitleMatches(const TitleText& title, std::wstring_view ruleTitle, int32_t searchOptions);
 
+// A rule's title made ready once (folded, or compiled as a pattern) for the
+// title test of many windows, as TitleMatches does it.
+class PreparedTitle {
+public:
+    PreparedTitle(std::wstring_view ruleTitle, int32_t searchOptions);
+    bool Matches(const TitleText& title) const;
+    // What it was made from.
+    const std::wstring& RuleTitle() const noexcept { return text_; }
+    int32_t SearchOptions() const noexcept { return options_; }
+
+private:
+    std::wstring text_;
+    std::wstring folded_;
+    int32_t options_;
+    size_t length_;
+    std::optional<CompiledPattern> pattern_;
+};
+
 }  // namespace TextMatch
