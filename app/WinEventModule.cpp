@@ -21,11 +21,14 @@ std::optional<SinkTable> WinEventSinks;
 std::wstring HookKey(HWINEVENTHOOK hook) { return std::to_wstring(reinterpret_cast<uintptr_t>(hook)); }
 
 // The events tracking acts on; everything else in the hooked range is noise.
+// A window shown is one: a program that makes its window with its final
+// title and shows it raises nothing else an "Always" rule could act on.
 bool IsAcceptedEvent(DWORD eventId) noexcept {
     switch (eventId) {
         case EVENT_SYSTEM_MINIMIZESTART:
         case EVENT_SYSTEM_MINIMIZEEND:
         case EVENT_OBJECT_DESTROY:
+        case EVENT_OBJECT_SHOW:
         case EVENT_OBJECT_STATECHANGE:
         case EVENT_OBJECT_NAMECHANGE: return true;
         default: return false;

@@ -1,6 +1,7 @@
 #pragma once
 // The window-event hook: the system tells us when other programs' windows are
-// minimized, restored, retitled or destroyed, so that tracking never polls.
+// shown, minimized, restored, retitled or destroyed, so that tracking never
+// polls.
 // The hook is out of context: events arrive as calls on the thread that
 // installed it, while that thread pumps messages.
 #include <windows.h>

@@ -145,7 +145,7 @@ TEST(TestWindowsTest, MakesChangesAndAnnouncesThemToOtherProcesses) {
     ASSERT_TRUE(events.Hooked());
     HWND window = testwin.Create(L"Changing window");
     ASSERT_NE(window, nullptr);
-    events.Expect(window, {EVENT_OBJECT_CREATE});
+    events.Expect(window, {EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW});
 
     ASSERT_TRUE(testwin.Minimize(window));
     EXPECT_TRUE(::IsIconic(window));
@@ -172,6 +172,11 @@ TEST(TestWindowsTest, MakesChangesAndAnnouncesThemToOtherProcesses) {
     ASSERT_TRUE(testwin.Show(window));
     EXPECT_TRUE(::IsWindowVisible(window));
     events.Expect(window, {EVENT_OBJECT_SHOW});
+
+    // Announced without a change, as often as asked.
+    EXPECT_EQ(testwin.Announce(2, EVENT_OBJECT_SHOW), 2);
+    events.Expect(window, {EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW});
+    EXPECT_EQ(testwin.Announce(1, 0), -1) << "no event numbered 0";
 
     ASSERT_TRUE(testwin.Destroy(window));
     EXPECT_FALSE(::IsWindow(window));

@@ -139,12 +139,15 @@ TEST_F(TrackingProgramTest, AnAlwaysRuleTraysWindowsAtStartUpAndThroughTheHookAn
     EXPECT_NE(ShownIcon(earlyTitle), nullptr) << "the icon's tip is the window's title";
     EXPECT_TRUE(Untouched(bystander));
 
-    // After the start-up only the hook sees windows. Windows raises a state
-    // change for a window shown maximized; testwin raises it under Wine.
+    // After the start-up only the hook sees windows: one made with its final
+    // title and then shown raises nothing but the show (testwin raises it
+    // under Wine, as Windows would).
     HWND later = testwin_.Create(TestWindowSpec{Unique(L"Trayed always, opened later"), TestWindowKind::Plain, L"",
                                                 true, nullptr, false});
     ASSERT_NE(later, nullptr);
-    ASSERT_TRUE(testwin_.Maximize(later));
+    ASSERT_TRUE(EventsHandled(later));
+    EXPECT_FALSE(HasIcon(later)) << "made hidden, there is nothing to take yet";
+    ASSERT_TRUE(testwin_.Show(later));
     EXPECT_TRUE(WaitTrayed(later));
 
     const std::wstring retitled = Unique(L"Bystander now Trayed always");
@@ -180,6 +183,26 @@ TEST_F(TrackingProgramTest, AnOnMinimizeRuleTraysAMinimizedWindowAndAClickOnItsI
     ASSERT_TRUE(testwin_.Minimize(window));
     EXPECT_TRUE(WaitTrayed(window));
     EXPECT_NE(ShownIcon(title), nullptr);
+}
+
+TEST_F(TrackingProgramTest, AWindowOpenedWhileTheProgramRunsIsTakenAsItShowsUnlessItsRuleWaitsForAMinimize) {
+    StoreRule(Rule(L"Opened and hidden", Hide), 1);
+    StoreRule(Rule(L"Opened and trayed when minimized", HideInTray, OnMinimizeOnly), 2);
+    Start();
+
+    // Made visible at once, as most programs make their main window.
+    HWND hidden = Open(Unique(L"Opened and hidden"));
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(hidden); }));
+    EXPECT_FALSE(HasIcon(hidden));
+
+    const std::wstring title = Unique(L"Opened and trayed when minimized");
+    HWND minimizable = Open(title);
+    ASSERT_TRUE(EventsHandled(minimizable));
+    EXPECT_TRUE(Untouched(minimizable)) << "shown, not minimized";
+    ASSERT_TRUE(testwin_.Minimize(minimizable));
+    EXPECT_TRUE(WaitTrayed(minimizable));
+    EXPECT_NE(ShownIcon(title), nullptr);
+    EXPECT_FALSE(Visible(hidden)) << "still hidden";
 }
 
 TEST_F(TrackingProgramTest, EveryOtherActionOfARuleIsAppliedToItsWindow) {

@@ -53,10 +53,16 @@ TEST_F(WinEventModuleTest, OnlyWholeWindowEventsOfTheTrackedKindsReachTheReceive
     ASSERT_NE(hook, nullptr);
     EXPECT_EQ(WinEventHookCount(), 1u);
 
-    // A real event from the other program, for a child window: the child
-    // first, then its parent.
+    // Real events from the other program. Each window made shows itself,
+    // and what happens to a child window reaches the child first, then its
+    // parent.
     HWND parent = testwin_.Create(L"Event parent");
     HWND child = testwin_.Create(TestWindowSpec{L"Event child", TestWindowKind::Child, L"", true, parent});
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_SHOW, child); }));
+    const std::vector<std::pair<DWORD, HWND>> shown{
+        {EVENT_OBJECT_SHOW, parent}, {EVENT_OBJECT_SHOW, child}, {EVENT_OBJECT_SHOW, parent}};
+    EXPECT_EQ(recorder->seen, shown);
+    recorder->seen.clear();
     ASSERT_TRUE(testwin_.Retitle(child, L"Event child renamed"));
     ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_NAMECHANGE, parent); }));
     const std::vector<std::pair<DWORD, HWND>> chain{{EVENT_OBJECT_NAMECHANGE, child}, {EVENT_OBJECT_NAMECHANGE, parent}};
@@ -64,12 +70,16 @@ TEST_F(WinEventModuleTest, OnlyWholeWindowEventsOfTheTrackedKindsReachTheReceive
 
     recorder->seen.clear();
     for (DWORD accepted : {EVENT_SYSTEM_MINIMIZESTART, EVENT_SYSTEM_MINIMIZEEND, EVENT_OBJECT_DESTROY,
-                           EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_NAMECHANGE})
+                           EVENT_OBJECT_SHOW, EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_NAMECHANGE})
         Deliver(hook, accepted, parent);
-    EXPECT_EQ(recorder->seen.size(), 5u);
+    EXPECT_EQ(recorder->seen.size(), 6u);
     recorder->seen.clear();
     Deliver(hook, EVENT_OBJECT_LOCATIONCHANGE, parent);
     Deliver(hook, EVENT_OBJECT_CREATE, parent);
+    Deliver(hook, EVENT_OBJECT_HIDE, parent);
+    // The pointer and the caret show themselves all the time.
+    Deliver(hook, EVENT_OBJECT_SHOW, parent, OBJID_CURSOR);
+    Deliver(hook, EVENT_OBJECT_SHOW, parent, OBJID_CARET);
     Deliver(hook, EVENT_SYSTEM_FOREGROUND, parent);
     Deliver(hook, EVENT_OBJECT_NAMECHANGE, parent, OBJID_CLIENT);
     Deliver(hook, EVENT_OBJECT_NAMECHANGE, parent, OBJID_WINDOW, 1);
@@ -98,6 +108,8 @@ TEST_F(WinEventModuleTest, EventsThatArriveWhileTheProgramIsBusyWaitForItAndRepe
     ASSERT_NE(hook, nullptr);
     HWND first = testwin_.Create(L"Busy first");
     HWND second = testwin_.Create(L"Busy second");
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_SHOW, second); }));
+    recorder->seen.clear();
     {
         BusyScope outer;
         {
@@ -207,6 +219,70 @@ TEST_F(WinEventTest, TheHookTakesWindowsByTheirEventsOnlyWhileEnabledAndOutOfEdi
     EXPECT_TRUE(app_->Tracking());
     EXPECT_EQ(WinEventHookCount(), 2u) << "the application's and the witness's";
     WinEventClearHook(witnessHook);
+}
+
+TEST_F(WinEventTest, AWindowIsTakenWhenItShowsUnderAlwaysAndOnlyOnceMinimizedUnderOnMinimize) {
+    AddRule(L"Shown always", ActionHideInTray, CriteriaAlways);
+    AddRule(L"Shown hidden", ActionHide, CriteriaAlways);
+    AddRule(L"Shown minimizable", ActionHideInTray, CriteriaOnMinimize);
+    app_->SetEnabled(true);
+
+    // Made hidden with its final title, then shown: the show is the only event.
+    HWND minimizable = testwin_.Create(TestWindowSpec{L"Shown minimizable", TestWindowKind::Plain, L"", true, nullptr, false});
+    HWND always = testwin_.Create(TestWindowSpec{L"Shown always", TestWindowKind::Plain, L"", true, nullptr, false});
+    ASSERT_TRUE(minimizable && always);
+    EXPECT_FALSE(Tracked(always)) << "made hidden, nothing to take yet";
+    ASSERT_TRUE(testwin_.Show(minimizable));
+    ASSERT_TRUE(testwin_.Show(always));
+    EXPECT_TRUE(WaitUntil([&] { return Tracked(always) && HasTrayIcon(always); }));
+    EXPECT_TRUE(Invisible(always));
+    // Its show came first, so it has been handled by now.
+    EXPECT_FALSE(Tracked(minimizable));
+    EXPECT_TRUE(::IsWindowVisible(minimizable));
+    ASSERT_TRUE(testwin_.Minimize(minimizable));
+    EXPECT_TRUE(WaitUntil([&] { return Tracked(minimizable) && HasTrayIcon(minimizable); }));
+
+    // A window made visible shows itself as well.
+    HWND hidden = testwin_.Create(L"Shown hidden");
+    EXPECT_TRUE(WaitUntil([&] { return Tracked(hidden); }));
+    EXPECT_TRUE(Invisible(hidden));
+    // "Always" means always: shown again by its program, it is hidden again...
+    ASSERT_TRUE(testwin_.Show(hidden));
+    EXPECT_TRUE(Invisible(hidden));
+    // ...unless tracked windows are left as they are.
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, true);
+    ASSERT_TRUE(testwin_.Show(hidden));
+    // Events come in order and testwin hides in order: once the window
+    // shown after it is hidden, a hide asked for the first would be done.
+    HWND barrier = testwin_.Create(L"Shown hidden, later");
+    EXPECT_TRUE(WaitUntil([&] { return Tracked(barrier); }));
+    EXPECT_TRUE(Invisible(barrier));
+    EXPECT_TRUE(::IsWindowVisible(hidden));
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, false);
+
+    // Shown by the user from the tray, a window stays shown when the show's
+    // own event comes back (Windows raises one for every window we show).
+    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventFirst, TrackedEventLast);
+    ASSERT_NE(direct, nullptr);
+    GetTrackedWindow(WindowKey(always))->ExecuteAction(true);
+    ASSERT_TRUE(Visible(always));
+    Deliver(direct, EVENT_OBJECT_SHOW, always);
+    ASSERT_TRUE(WindowAnswers(always, 5000));
+    EXPECT_TRUE(::IsWindowVisible(always));
+    EXPECT_TRUE(HasTrayIcon(always)) << "an \"Always\" window keeps its icon while shown";
+
+    // Shows of windows no rule may take change nothing: the program's own,
+    // a child control, and a window hidden again before its show was handled.
+    OwnWindow own(L"Shown always, mine");
+    HWND parent = testwin_.Create(L"Parent of a shown control");
+    HWND child = testwin_.Create(TestWindowSpec{L"Shown always control", TestWindowKind::Child, L"", true, parent});
+    HWND gone = testwin_.Create(TestWindowSpec{L"Shown always, hidden again", TestWindowKind::Plain, L"", true, nullptr, false});
+    ASSERT_TRUE(parent && child && gone);
+    for (HWND window : {own.get(), child, gone, MainWindowHandle}) Deliver(direct, EVENT_OBJECT_SHOW, window);
+    WinEventClearHook(direct);
+    for (HWND window : {own.get(), child, parent, gone, MainWindowHandle}) EXPECT_FALSE(Tracked(window));
+    EXPECT_TRUE(::IsWindowVisible(own.get()) && ::IsWindowVisible(child) && ::IsWindowVisible(parent));
+    EXPECT_FALSE(HasTrayIcon(gone));
 }
 
 TEST_F(WinEventTest, AWindowChangedWhileTheFullPassRunsIsTakenAfterIt) {

@@ -179,6 +179,12 @@ int TestWindowProgram::Storm(int rounds, const std::wstring& prefix) {
         .value_or(-1);
 }
 
+int TestWindowProgram::Announce(int rounds, DWORD event) {
+    return Value(Command(L"announce\t" + std::to_wstring(rounds) + L"\t" + std::to_wstring(event),
+                         StormAnswerTimeoutMs))
+        .value_or(-1);
+}
+
 int TestWindowProgram::CloseRequests(HWND window) {
     return Value(Command(L"closes\t" + HandleText(window))).value_or(-1);
 }

@@ -51,8 +51,9 @@ public:
     DWORD ProcessId() const noexcept;
     bool Running() const;
 
-    // A new window; nullptr when testwin could not make it. testwin raises no
-    // event for it: Wine raises EVENT_OBJECT_CREATE itself.
+    // A new window; nullptr when testwin could not make it. Wine raises
+    // EVENT_OBJECT_CREATE itself; testwin raises EVENT_OBJECT_SHOW for a
+    // window made visible, as Windows would.
     HWND Create(const TestWindowSpec& spec);
     HWND Create(const std::wstring& title) { return Create(TestWindowSpec{title}); }
 
@@ -83,6 +84,9 @@ public:
     // windows between retitles. Answers how many retitles were made; -1 when
     // testwin refused.
     int Storm(int rounds, const std::wstring& prefix);
+    // Raises `event` for every live window, `rounds` times over, changing
+    // nothing; answers how many were raised, -1 when testwin refused.
+    int Announce(int rounds, DWORD event);
 
     // With refuse on, a close request (WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE)
     // is answered as by a program asking to save first: the window stays.

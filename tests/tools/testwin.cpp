@@ -20,6 +20,11 @@
 //       the round's number plus N is even and "PREFIX tock N" in the others,
 //       so at any time half the windows carry each word. Messages sent to
 //       testwin meanwhile are answered between two retitles.
+//   announce ROUNDS EVENT                                  ok EVENTS
+//       ROUNDS times over every live window, in handle order, raises the
+//       window event numbered EVENT (decimal) without changing anything: the
+//       stream of shows and hides of menus, tips and controls that a busy
+//       desktop sends to every watching program.
 //   quit                     ok, then every window is destroyed and testwin ends
 //
 // A command that cannot be done is answered "error", a tab and the reason. The
@@ -273,7 +278,10 @@ std::wstring Create(const Fields& fields) {
         ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(program.icon));
         program.windows[window].icon = program.icon;
     }
-    if (visible) ::ShowWindow(window, SW_SHOWNOACTIVATE);
+    if (visible) {
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        Raise(EVENT_OBJECT_SHOW, window);
+    }
     return OkWith(Text(window));
 }
 
@@ -326,13 +334,19 @@ std::wstring StormTitle(const std::wstring& prefix, long long round, size_t numb
     return prefix + (tick ? L" tick " : L" tock ") + std::to_wstring(number);
 }
 
-std::wstring Storm(const Fields& fields) {
-    const auto rounds = fields.size() == 3 ? Number(fields[1]) : std::nullopt;
-    if (!rounds || *rounds < 0 || *rounds > MostStormRounds) return Error(L"storm wants rounds and a prefix");
-    // Taken once: a window destroyed by what the storm sets off drops out below.
+// The windows alive now, in handle order. Taken once by a storm: a window
+// destroyed by what the storm sets off drops out as the storm reaches it.
+std::vector<HWND> LiveWindows() {
     std::vector<HWND> windows;
     for (const auto& [window, state] : program.windows)
         if (state.alive) windows.push_back(window);
+    return windows;
+}
+
+std::wstring Storm(const Fields& fields) {
+    const auto rounds = fields.size() == 3 ? Number(fields[1]) : std::nullopt;
+    if (!rounds || *rounds < 0 || *rounds > MostStormRounds) return Error(L"storm wants rounds and a prefix");
+    const std::vector<HWND> windows = LiveWindows();
     long long retitles = 0;
     for (long long round = 0; round < *rounds; ++round) {
         for (size_t number = 0; number < windows.size(); ++number) {
@@ -344,6 +358,24 @@ std::wstring Storm(const Fields& fields) {
         }
     }
     return OkWith(std::to_wstring(retitles));
+}
+
+std::wstring Announce(const Fields& fields) {
+    const auto rounds = fields.size() == 3 ? Number(fields[1]) : std::nullopt;
+    const auto event = fields.size() == 3 ? Number(fields[2]) : std::nullopt;
+    if (!rounds || *rounds < 0 || *rounds > MostStormRounds || !event || *event <= 0 || *event > MAXDWORD)
+        return Error(L"announce wants rounds and an event");
+    const std::vector<HWND> windows = LiveWindows();
+    long long raised = 0;
+    for (long long round = 0; round < *rounds; ++round) {
+        for (HWND window : windows) {
+            if (!Alive(window)) continue;
+            Raise(static_cast<DWORD>(*event), window);
+            ++raised;
+            AnswerSentMessages();
+        }
+    }
+    return OkWith(std::to_wstring(raised));
 }
 
 void Answer(const std::wstring& text) {
@@ -373,6 +405,7 @@ Reply Execute(const Fields& fields) {
     if (command == L"create") return {Create(fields)};
     if (command == L"quit") return {Ok, 0, true};
     if (command == L"storm") return {Storm(fields)};
+    if (command == L"announce") return {Announce(fields)};
     if (command == L"hang") {
         const auto milliseconds = fields.size() == 2 ? Number(fields[1]) : std::nullopt;
         if (!milliseconds || *milliseconds < 0 || *milliseconds > MAXDWORD) return {Error(L"hang wants milliseconds")};
