@@ -315,6 +315,8 @@ void CApplication::SetWinEventHook() {
         // shares) tracking still works through the full passes.
         BusyScope busy;
         if (!winEventHook_) winEventHook_ = WinEventSetHook(weak_from_this().lock(), TrackedEventFirst, TrackedEventLast);
+        // The pass asks every window afresh.
+        ForgetPassedOverWindows();
         ::EnumWindows(EnumFindWindowProc, 0);
     });
 }
@@ -323,6 +325,9 @@ void CApplication::ClearWinEventHook() {
     platform::Guard(ClassName, L"ClearWinEventHook", [&] {
         HWINEVENTHOOK hook = std::exchange(winEventHook_, nullptr);
         WinEventClearHook(hook);
+        // Without events nothing tells of a window destroyed and its handle
+        // given to another.
+        ForgetPassedOverWindows();
     });
 }
 

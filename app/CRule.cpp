@@ -40,8 +40,25 @@ CRule::~CRule() {
     DestroyIcons();
 }
 
+// The tests of the text may now let windows through that they turned away.
+void CRule::SetTitle(std::wstring value) {
+    fields_.title = std::move(value);
+    ForgetPassedOverWindows();
+}
+
+void CRule::SetClass(std::wstring value) {
+    fields_.windowClass = std::move(value);
+    ForgetPassedOverWindows();
+}
+
+void CRule::SetSearchMask(int32_t value) noexcept {
+    fields_.searchMask = value;
+    ForgetPassedOverWindows();
+}
+
 void CRule::SetEnabled(bool value) {
     fields_.enabled = value;
+    ForgetPassedOverWindows();
     if (auto app = TheApp) app->SetEditMode(true);
 }
 
@@ -70,6 +87,7 @@ void CRule::SetSearchOptions(int32_t option, bool value) noexcept {
         fields_.searchMask |= option;
     else if (SearchOptions(option))
         fields_.searchMask &= ~option;
+    ForgetPassedOverWindows();
 }
 
 std::wstring CRule::ActionText(int32_t action) { return TextOf(ActionTexts, action); }
@@ -118,12 +136,14 @@ bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view window
     return IsMatch(hWnd, TextMatch::TitleText(title), windowClass, add);
 }
 
-bool CRule::IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add) {
+bool CRule::IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add,
+                    bool* textPassed) {
     bool matched = false;
     platform::Guard(ClassName, L"IsMatch", [&] {
         if (!fields_.enabled) return;
         if (!fields_.windowClass.empty() && !TextMatch::EqualsIgnoringCase(fields_.windowClass, windowClass)) return;
         if (!TitleMatches(title)) return;
+        if (textPassed) *textPassed = true;
         // Asked last: it is the one test that asks the system, and a scan
         // puts it to every rule for every window.
         if (fields_.criteria == CriteriaOnMinimize && !::IsIconic(hWnd)) return;
@@ -163,4 +183,5 @@ void CRule::Define(const RuleDefinition& definition) {
     std::wstring iconFilename = std::move(fields_.iconFilename);
     fields_ = definition;
     fields_.iconFilename = std::move(iconFilename);
+    ForgetPassedOverWindows();
 }

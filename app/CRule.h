@@ -59,9 +59,9 @@ public:
     const std::wstring& Name() const noexcept { return fields_.name; }
     void SetName(std::wstring value) { fields_.name = std::move(value); }
     const std::wstring& Title() const noexcept { return fields_.title; }
-    void SetTitle(std::wstring value) { fields_.title = std::move(value); }
+    void SetTitle(std::wstring value);
     const std::wstring& Class() const noexcept { return fields_.windowClass; }
-    void SetClass(std::wstring value) { fields_.windowClass = std::move(value); }
+    void SetClass(std::wstring value);
     int32_t Action() const noexcept { return fields_.action; }
     void SetAction(int32_t value) noexcept { fields_.action = value; }
     int32_t Criteria() const noexcept { return fields_.criteria; }
@@ -89,7 +89,7 @@ public:
     bool SearchOptions(int32_t option) const noexcept { return (fields_.searchMask & option) == option; }
     void SetSearchOptions(int32_t option, bool value) noexcept;
     int32_t SearchMask() const noexcept { return fields_.searchMask; }
-    void SetSearchMask(int32_t value) noexcept { fields_.searchMask = value; }
+    void SetSearchMask(int32_t value) noexcept;
 
     std::wstring ActionString() const { return ActionText(fields_.action); }
     std::wstring CriteriaString() const { return CriteriaText(fields_.criteria); }
@@ -105,8 +105,11 @@ public:
     // Whether the window falls under the rule; with `add` a matching window
     // starts being tracked by it.
     bool IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add);
-    // The same, for a title that many rules test in turn.
-    bool IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add);
+    // The same, for a title that many rules test in turn. `textPassed` is set
+    // when the rule's tests of the text (class and title) let the window
+    // through, whatever the window's state makes of it.
+    bool IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add,
+                 bool* textPassed = nullptr);
 
     // Writes the rule's record into the key `section\Name`; false when a
     // value could not be written.

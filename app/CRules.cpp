@@ -98,6 +98,8 @@ std::shared_ptr<CRule> CRules::Add(const RuleDefinition& definition, bool noEdit
         auto rule = CRule::Create();
         rule->Define(definition);
         rules_.Add(definition.name, rule);
+        // A rule more may take windows the others turned away.
+        ForgetPassedOverWindows();
         events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
         // The change Undo takes back.
         if (auto app = TheApp) {
@@ -116,6 +118,7 @@ bool CRules::NameTakenByAnother(const std::wstring& oldName, const std::wstring&
 }
 
 void CRules::PutBack(int32_t position, const std::wstring& name, std::shared_ptr<CRule> rule) {
+    ForgetPassedOverWindows();
     if (position == 1 || rules_.Empty()) {
         if (rules_.Empty())
             rules_.Add(name, std::move(rule));
@@ -202,10 +205,10 @@ void CRules::Remove(const RuleKey& key) {
     });
 }
 
-bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) const {
+bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool* textPassed) const {
     const TextMatch::TitleText text(title);
     for (const auto& entry : rules_) {
-        if (entry.value->IsMatch(hWnd, text, windowClass, false)) return true;
+        if (entry.value->IsMatch(hWnd, text, windowClass, false, textPassed)) return true;
     }
     return false;
 }
@@ -359,6 +362,7 @@ std::shared_ptr<CRule> CRules::Insert(const std::shared_ptr<CRule>& rule) {
             name = retry == 1 ? L"Copy of " + original : L"Copy (" + std::to_wstring(retry) + L") of " + original;
         if (name == original) {
             rules_.Add(name, rule);
+            ForgetPassedOverWindows();
             events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
             return rule;
         }

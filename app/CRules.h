@@ -65,7 +65,7 @@ public:
     auto end() const noexcept { return rules_.end(); }
 
     // Whether any rule would take the window.
-    bool Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass) const;
+    bool Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool* textPassed = nullptr) const;
     // Gives the window to the first rule that matches it.
     void FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass);
     // Re-checks every tracked window (or, with `reset`, releases them all),

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
 
 #include "AutoStartModule.h"
 #include "CApplication.h"
@@ -186,6 +187,22 @@ constexpr int ClassNameCapacity = 257;
 
 std::vector<std::shared_ptr<CWindow>> g_displayWindows;
 
+// Untracked windows the rules' text tests turned away, with the title each
+// had then. A desktop has a few thousand windows at most; a list grown past
+// this starts over rather than keep what it cannot tell is stale.
+std::unordered_map<HWND, std::wstring> g_passedOver;
+constexpr size_t MostPassedOver = 16384;
+
+void PassOver(HWND hWnd, std::wstring title) {
+    if (g_passedOver.size() >= MostPassedOver) g_passedOver.clear();
+    g_passedOver.insert_or_assign(hWnd, std::move(title));
+}
+
+bool PassedOver(HWND hWnd, const std::wstring& title) {
+    const auto found = g_passedOver.find(hWnd);
+    return found != g_passedOver.end() && found->second == title;
+}
+
 void AddDisplayWindow(HWND hWnd) {
     g_displayWindows.push_back(CWindow::Create(nullptr, hWnd, WindowSettings{ActionNone, CriteriaNone, DisplayOnlyAlpha, 0, false}));
 }
@@ -230,10 +247,21 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
         auto tracked = GetTrackedWindow(WindowKey(hWnd));
         std::wstring title, windowClass;
         if (!tracked) {
-            if (release) return;
+            if (release) {
+                g_passedOver.erase(hWnd);
+                return;
+            }
             title = WindowText(hWnd);
+            if (PassedOver(hWnd, title)) return;
             windowClass = WindowClassName(hWnd);
-            if (!app->Rules().Matches(hWnd, title, windowClass)) return;
+            bool textPassed = false;
+            if (!app->Rules().Matches(hWnd, title, windowClass, &textPassed)) {
+                // Only a verdict on the text alone holds until the text
+                // changes: a window turned away for not being minimized may
+                // be taken at its next event.
+                if (!textPassed) PassOver(hWnd, std::move(title));
+                return;
+            }
             if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
         }
         // The program's own windows (the main window, what it owns, the
@@ -276,6 +304,10 @@ BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept {
     });
     return TRUE;
 }
+
+void ForgetPassedOverWindows() noexcept { g_passedOver.clear(); }
+
+size_t PassedOverWindowCount() noexcept { return g_passedOver.size(); }
 
 const std::vector<std::shared_ptr<CWindow>>& DisplayWindows() { return g_displayWindows; }
 

@@ -90,6 +90,13 @@ std::shared_ptr<CWindow> GetTrackedWindowAt(int32_t index);
 // offered to the rules, a tracked one refreshed, or with `release` (the
 // window is being destroyed) let go. Always continues the enumeration.
 BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept;
+// The matching step remembers the windows whose title and class every rule
+// turned away, with their title, so that another event about one of them
+// (shows of tips and controls come by the hundred) costs one title read
+// while that title stays. Forgotten when a rule could take more windows than
+// before, at every full pass and whenever tracking stops.
+void ForgetPassedOverWindows() noexcept;
+size_t PassedOverWindowCount() noexcept;
 // Fill the display list with the windows the switcher offers, or with the
 // windows the rules editor lists.
 BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept;

@@ -54,6 +54,41 @@ TEST_F(EnumerationTest, TheTrackingStepTakesOnlyWindowsTheSearchOptionsAllow) {
     EXPECT_FALSE(Tracked(child));
 }
 
+TEST_F(EnumerationTest, AWindowTheRulesTurnedAwayIsAskedAgainOnceItsTitleOrTheRulesChange) {
+    auto rule = AddRule(L"Remembered", ActionHide, CriteriaAlways);
+    AddRule(L"Minimizable", ActionHide, CriteriaOnMinimize);
+    HWND retitled = testwin_.Create(L"Elsewhere one");
+    HWND forNewRule = testwin_.Create(L"Elsewhere two");
+    HWND forEditedRule = testwin_.Create(L"Elsewhere three");
+    HWND destroyed = testwin_.Create(L"Elsewhere four");
+    HWND minimizable = testwin_.Create(L"Minimizable later");
+    ForgetPassedOverWindows();
+    for (HWND window : {retitled, forNewRule, forEditedRule, destroyed, minimizable}) EXPECT_FALSE(Offer(window));
+    // Turned away by its state, not its text: not remembered.
+    EXPECT_EQ(PassedOverWindowCount(), 4u);
+    ASSERT_TRUE(testwin_.Minimize(minimizable));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(minimizable) != FALSE; }));
+    EXPECT_TRUE(Offer(minimizable));
+
+    // No event needed: the title read tells a retitled window.
+    ASSERT_TRUE(testwin_.Retitle(retitled, L"Remembered one"));
+    EXPECT_TRUE(Offer(retitled));
+    // A rule added, or one whose title changes, may take what none did.
+    EXPECT_FALSE(Offer(forNewRule));
+    AddRule(L"Elsewhere two", ActionHide, CriteriaAlways);
+    EXPECT_TRUE(Offer(forNewRule));
+    EXPECT_FALSE(Offer(forEditedRule));
+    rule->SetTitle(L"three");
+    EXPECT_TRUE(Offer(forEditedRule));
+
+    // A destroyed window is forgotten with its handle.
+    EXPECT_FALSE(Offer(destroyed));
+    EXPECT_EQ(PassedOverWindowCount(), 1u);
+    ASSERT_TRUE(testwin_.Destroy(destroyed));
+    EnumFindWindowProc(destroyed, TRUE);
+    EXPECT_EQ(PassedOverWindowCount(), 0u);
+}
+
 TEST_F(EnumerationTest, KnownWindowsAreRefreshedOrReleasedAndTheReleaseOfAStrangerChangesNothing) {
     AddRule(L"Known", ActionHide, CriteriaAlways);
     HWND window = testwin_.Create(L"Known window");
