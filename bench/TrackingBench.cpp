@@ -1,7 +1,9 @@
 // What tracking costs: a full scan and one window event of the application,
 // set beside the bare platform loop that reads every window's title and class,
-// over the windows of another process; then what the running program holds in
-// memory and spends in CPU time while it tracks windows and nothing happens.
+// over the windows of another process, and what the shows of windows no rule
+// can take cost the hook; then what the running program holds in memory and
+// spends in CPU time while it tracks windows and nothing happens, and while
+// another program sends it a storm of shows.
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -45,6 +47,7 @@ constexpr int EventRounds = 5;
 constexpr int EventsPerRound = 2000;
 constexpr int RejectedEventsPerRound = 200000;
 constexpr int StepRepetitions = 5;
+constexpr int ShowingWindowsPerKind = 20;
 constexpr double MicrosecondsPerMs = 1000.0;
 constexpr double NanosecondsPerMs = 1000000.0;
 constexpr double AimRatio = 1.25;
@@ -256,7 +259,11 @@ struct ScanTimes {
 ScanTimes TimeScans() {
     std::vector<double> scans, bares;
     for (int i = 0; i < ScanRepetitions; ++i) {
-        scans.push_back(Milliseconds([] { ::EnumWindows(EnumFindWindowProc, 0); }));
+        // As the program's full pass: every window asked afresh.
+        scans.push_back(Milliseconds([] {
+            ForgetPassedOverWindows();
+            ::EnumWindows(EnumFindWindowProc, 0);
+        }));
         bares.push_back(Milliseconds([] { ::EnumWindows(BareWindowProc, 0); }));
     }
     return {Median(scans), Median(bares)};
@@ -267,24 +274,104 @@ struct EventTimes {
     double rejectedNs;
 };
 
-// One event through the hook the application registered, as the system would
-// deliver it: a retitled window nobody tracks, and an event about a part of a
-// window, which the hook turns away before looking at anything.
-EventTimes TimeEvents(HWINEVENTHOOK hook, const std::vector<HWND>& windows) {
-    std::vector<double> accepted, rejected;
+// Whether the program has seen the window with its title before: a retitled
+// window is new to it, a window shown again with the title it had is not.
+// (An event the hook drops never gets as far as the title.)
+enum class Title { New, Seen };
+
+// One event through the hook, as the system delivers it, in microseconds: the
+// median over the rounds of `perRound` events taken over the windows in turn.
+double EventMicroseconds(HWINEVENTHOOK hook, DWORD eventId, const std::vector<HWND>& windows, LONG idObject,
+                         int perRound, Title title = Title::New) {
+    std::vector<double> rounds;
     for (int round = 0; round < EventRounds; ++round) {
-        accepted.push_back(Milliseconds([&] {
-            for (int i = 0; i < EventsPerRound; ++i)
-                WinEventProc(hook, EVENT_OBJECT_NAMECHANGE, windows[static_cast<size_t>(i) % windows.size()],
-                             OBJID_WINDOW, CHILDID_SELF, 0, 0);
-        }) * MicrosecondsPerMs / EventsPerRound);
-        rejected.push_back(Milliseconds([&] {
-            for (int i = 0; i < RejectedEventsPerRound; ++i)
-                WinEventProc(hook, EVENT_OBJECT_NAMECHANGE, windows[static_cast<size_t>(i) % windows.size()],
-                             OBJID_CLIENT, CHILDID_SELF, 0, 0);
-        }) * NanosecondsPerMs / RejectedEventsPerRound);
+        if (title == Title::Seen) {
+            for (HWND window : windows) WinEventProc(hook, eventId, window, idObject, CHILDID_SELF, 0, 0);
+        }
+        rounds.push_back(Milliseconds([&] {
+            for (int i = 0; i < perRound; ++i) {
+                // At most one window is remembered, so forgetting it is cheap.
+                if (title == Title::New) ForgetPassedOverWindows();
+                WinEventProc(hook, eventId, windows[static_cast<size_t>(i) % windows.size()], idObject, CHILDID_SELF,
+                             0, 0);
+            }
+        }) * MicrosecondsPerMs / perRound);
     }
-    return {Median(accepted), Median(rejected)};
+    return Median(rounds);
+}
+
+// A retitled window nobody tracks, and an event about a part of a window,
+// which the hook turns away before looking at anything.
+EventTimes TimeEvents(HWINEVENTHOOK hook, const std::vector<HWND>& windows) {
+    return {EventMicroseconds(hook, EVENT_OBJECT_NAMECHANGE, windows, OBJID_WINDOW, EventsPerRound),
+            EventMicroseconds(hook, EVENT_OBJECT_NAMECHANGE, windows, OBJID_CLIENT, RejectedEventsPerRound,
+                              Title::Seen) *
+                NanosecondsPerMs / MicrosecondsPerMs};
+}
+
+// --- shows of windows no rule can take -----------------------------------------
+
+// What a busy desktop shows all the time beside its top-level windows: a
+// control inside a window and a tip owned by one; no rule takes any of them.
+struct ShowingWindows {
+    std::vector<HWND> controls;
+    std::vector<HWND> tips;
+};
+
+bool MakeShowingWindows(TestWindowProgram& testwin, const std::vector<HWND>& windows, int perKind,
+                        ShowingWindows& made) {
+    for (int i = 0; i < perKind && static_cast<size_t>(i) < windows.size(); ++i) {
+        const std::wstring number = std::to_wstring(i);
+        HWND control = testwin.Create({.title = L"Apply " + number,
+                                       .kind = testing_support::TestWindowKind::Child,
+                                       .className = L"ButtonLike",
+                                       .relative = windows[static_cast<size_t>(i)]});
+        HWND tip = testwin.Create({.title = L"Saves the document under a new name " + number,
+                                   .kind = testing_support::TestWindowKind::OwnedPopup,
+                                   .className = L"TipLike",
+                                   .relative = windows[static_cast<size_t>(i)]});
+        if (!control || !tip) return false;
+        made.controls.push_back(control);
+        made.tips.push_back(tip);
+    }
+    return true;
+}
+
+// One show event through the hook for each kind of window, beside the events
+// the hook drops (a hide, as a show was dropped before shows were handled,
+// and the pointer, which shows itself all the time).
+void PrintShowEvents(HWINEVENTHOOK hook, int ruleCount, const std::vector<HWND>& windows,
+                     const ShowingWindows& showing) {
+    struct Case {
+        const char* name;
+        DWORD eventId;
+        LONG idObject;
+        const std::vector<HWND>* windows;
+        int perRound;
+        Title title;
+    };
+    const Case cases[] = {
+        {"name change of a window (as above)", EVENT_OBJECT_NAMECHANGE, OBJID_WINDOW, &windows, EventsPerRound,
+         Title::New},
+        {"show of a window first seen", EVENT_OBJECT_SHOW, OBJID_WINDOW, &windows, EventsPerRound, Title::New},
+        {"show of a window seen before", EVENT_OBJECT_SHOW, OBJID_WINDOW, &windows, EventsPerRound, Title::Seen},
+        {"show of a control (it, then its window)", EVENT_OBJECT_SHOW, OBJID_WINDOW, &showing.controls,
+         EventsPerRound, Title::New},
+        {"  the same, both seen before", EVENT_OBJECT_SHOW, OBJID_WINDOW, &showing.controls, EventsPerRound,
+         Title::Seen},
+        {"show of a tip (it, then its owner)", EVENT_OBJECT_SHOW, OBJID_WINDOW, &showing.tips, EventsPerRound,
+         Title::New},
+        {"  the same, both seen before", EVENT_OBJECT_SHOW, OBJID_WINDOW, &showing.tips, EventsPerRound, Title::Seen},
+        {"hide of a window (dropped)", EVENT_OBJECT_HIDE, OBJID_WINDOW, &windows, RejectedEventsPerRound, Title::Seen},
+        {"show of the pointer (dropped)", EVENT_OBJECT_SHOW, OBJID_CURSOR, &windows, RejectedEventsPerRound,
+         Title::Seen},
+    };
+    std::printf("\nOne event through the hook (%zu windows, %d rules; no rule takes any of these windows):\n",
+                windows.size(), ruleCount);
+    std::printf("%-46s %12s\n", "event", "us/event");
+    for (const Case& each : cases)
+        std::printf("%-46s %12.3f\n", each.name,
+                    EventMicroseconds(hook, each.eventId, *each.windows, each.idObject, each.perRound, each.title));
 }
 
 // --- where a scan's time goes ---------------------------------------------------
@@ -370,7 +457,13 @@ void PrintScanSteps(const std::shared_ptr<CApplication>& app, const std::vector<
              app->Rules().FindMatch(windows[i], titles[i], classes[i]);
              return size_t{0};
          }},
-        {"  EnumFindWindowProc, whole", [&](size_t i) { return static_cast<size_t>(EnumFindWindowProc(windows[i], 0)); }},
+        {"  EnumFindWindowProc, whole, first seen",
+         [&](size_t i) {
+             ForgetPassedOverWindows();
+             return static_cast<size_t>(EnumFindWindowProc(windows[i], 0));
+         }},
+        {"  EnumFindWindowProc, whole, seen before",
+         [&](size_t i) { return static_cast<size_t>(EnumFindWindowProc(windows[i], 0)); }},
         {"  bare: GetWindowTextW + GetClassNameW",
          [&](size_t i) { return static_cast<size_t>(BareWindowProc(windows[i], 0)); }},
     };
@@ -409,6 +502,8 @@ bool RunInProcess() {
     std::printf("%6s %5s %8s %10s %10s %7s %-14s %10s %12s\n", "N", "M", "windows", "scan ms", "bare ms", "ratio",
                 "aim", "event us", "rejected ns");
     std::vector<HWND> windows;
+    // Kept from the largest list for the shows below.
+    HWINEVENTHOOK showHook = nullptr;
     for (int windowCount : WindowCounts) {
         if (!GrowWindows(testwin, windows, windowCount)) {
             std::printf("testwin made only %zu windows\n", windows.size());
@@ -435,7 +530,11 @@ bool RunInProcess() {
                 return false;
             }
             const EventTimes events = TimeEvents(hook, windows);
-            WinEventClearHook(hook);
+            if (windowCount == AimWindows && ruleCount == AimRules) {
+                showHook = hook;
+            } else {
+                WinEventClearHook(hook);
+            }
             const double ratio = scan.scanMs / scan.bareMs;
             std::string aim = "-";
             if (windowCount == AimWindows && ruleCount == AimRules)
@@ -445,6 +544,14 @@ bool RunInProcess() {
                         events.rejectedNs);
         }
     }
+    ShowingWindows showing;
+    if (!showHook || !MakeShowingWindows(testwin, windows, ShowingWindowsPerKind, showing)) {
+        std::printf("no hook or no controls and tips for the show events\n");
+        WinEventClearHook(showHook);
+        return false;
+    }
+    PrintShowEvents(showHook, app->Rules().Count(), windows, showing);
+    WinEventClearHook(showHook);
     PrintScanSteps(app, windows);
     return true;
 }
@@ -557,10 +664,84 @@ void StoreTrackingRule() {
     WriteNumber(HKEY_CURRENT_USER, key, L"Index", 1);
 }
 
+// --- a storm of shows sent to the running program -------------------------------
+
+constexpr int StormRounds = 100;
+constexpr int StormWindowsPerKind = 10;
+constexpr wchar_t StormWindowTitle[] = L"Storm window ";
+
+// One storm: the events raised, the time from the first of them until a
+// window shown after them all is taken (the program handles events in the
+// order they come), and the program's CPU time meanwhile.
+struct StormFigures {
+    const char* name;
+    int events = 0;
+    double untilTakenMs = 0;
+    std::optional<double> cpuMs;
+};
+
+// The windows a storm comes from, in a program of their own: top-level
+// windows, a control inside each and a tip owned by each; no rule takes any.
+bool MakeStormWindows(TestWindowProgram& stormwin) {
+    std::vector<HWND> windows;
+    for (int i = 0; i < StormWindowsPerKind; ++i) {
+        HWND window = stormwin.Create(StormWindowTitle + std::to_wstring(i));
+        if (!window) return false;
+        windows.push_back(window);
+    }
+    ShowingWindows showing;
+    return MakeShowingWindows(stormwin, windows, StormWindowsPerKind, showing);
+}
+
+// `rounds` times `event` for every storm window, then a window the rule takes.
+std::optional<StormFigures> RunStorm(TestWindowProgram& stormwin, DWORD programId, const char* name, DWORD event,
+                                     int rounds) {
+    StormFigures figures;
+    figures.name = name;
+    if (!WaitUntilQuiet(programId)) return std::nullopt;
+    const std::optional<double> cpuBefore = ThreadRecordsMs(programId);
+    HWND sentinel = nullptr;
+    bool taken = false;
+    figures.untilTakenMs = Milliseconds([&] {
+        figures.events = rounds ? stormwin.Announce(rounds, event) : 0;
+        sentinel = stormwin.Create(L"Sentinel - " + std::wstring(TrackedTitle));
+        taken = sentinel && testing_support::WaitUntil([&] { return !::IsWindowVisible(sentinel); }, TrackAllTimeoutMs);
+    });
+    figures.cpuMs = Difference(ThreadRecordsMs(programId), cpuBefore);
+    if (sentinel) stormwin.Destroy(sentinel);
+    if (figures.events < 0 || !taken) {
+        std::printf("%s: %s\n", name, taken ? "testwin refused the storm" : "the window after the storm was not taken");
+        return std::nullopt;
+    }
+    return figures;
+}
+
+// The storms beside the same window taken with no storm before it; the
+// hides are dropped by the hook, as shows were before it handled them.
+bool MeasureStorms(TestWindowProgram& stormwin, DWORD programId, std::vector<StormFigures>& storms) {
+    const struct {
+        const char* name;
+        DWORD event;
+        int rounds;
+    } kinds[] = {
+        {"no storm (the window alone)", EVENT_OBJECT_SHOW, 0},
+        {"hides (dropped by the hook)", EVENT_OBJECT_HIDE, StormRounds},
+        {"shows", EVENT_OBJECT_SHOW, StormRounds},
+    };
+    for (const auto& kind : kinds) {
+        const auto figures = RunStorm(stormwin, programId, kind.name, kind.event, kind.rounds);
+        if (!figures) return false;
+        storms.push_back(*figures);
+    }
+    return true;
+}
+
 struct ProgramFigures {
     MemoryFigures memory;
     CpuTime idle;
     bool quiet = false;
+    std::vector<StormFigures> storms;
+    MemoryFigures afterStorms;
 };
 
 bool AllHidden(const std::vector<HWND>& windows) {
@@ -574,7 +755,7 @@ bool AllShown(const std::vector<HWND>& windows) {
 // Starts the program, waits until it has taken `tracked` (all hidden) and has
 // settled, then reads its memory and its CPU time over an idle interval.
 // Closes it as the task manager does; false when something failed.
-bool MeasureProgram(const std::vector<HWND>& tracked, ProgramFigures& figures) {
+bool MeasureProgram(const std::vector<HWND>& tracked, ProgramFigures& figures, TestWindowProgram* stormwin = nullptr) {
     using namespace testing_support;
     ChildProcess program(BesideTests(L"Pelkin.exe"), L"");
     HWND main = nullptr;
@@ -595,6 +776,10 @@ bool MeasureProgram(const std::vector<HWND>& tracked, ProgramFigures& figures) {
         ::Sleep(IdleIntervalMs);
         const CpuTime after = ProcessCpu(program.Id());
         figures.idle = {Difference(after.processMs, before.processMs), Difference(after.threadsMs, before.threadsMs)};
+        if (stormwin) {
+            if (!MeasureStorms(*stormwin, program.Id(), figures.storms)) figures.storms.clear();
+            figures.afterStorms = ProcessMemory(program.Id());
+        }
     } else {
         std::printf("Pelkin.exe did not take the %zu windows\n", tracked.size());
     }
@@ -626,6 +811,23 @@ void PrintProgramRow(const char* label, const ProgramFigures& figures) {
                 figures.quiet ? "" : "  (never settled)");
 }
 
+void PrintStorms(const std::vector<StormFigures>& storms, double unwatchedMs, int unwatchedEvents) {
+    std::printf("\nA storm from another program: %d rounds over %d windows no rule takes (%d top-level, a control\n"
+                "in each, a tip owned by each), then a window the rule takes. Time from the storm's first event\n"
+                "until that window is hidden; the program's CPU time over the same span.\n",
+                StormRounds, StormWindowsPerKind * 3, StormWindowsPerKind);
+    std::printf("%-34s %8s %15s %15s %14s\n", "storm", "events", "until taken ms", "program CPU ms", "CPU us/event");
+    const std::optional<double> aloneCpu = storms.empty() ? std::nullopt : storms.front().cpuMs;
+    for (const auto& storm : storms) {
+        std::optional<double> perEvent;
+        if (storm.events > 0 && storm.cpuMs && aloneCpu)
+            perEvent = (*storm.cpuMs - *aloneCpu) * MicrosecondsPerMs / storm.events;
+        std::printf("%-34s %8d %15.1f %15s %14s\n", storm.name, storm.events, storm.untilTakenMs,
+                    Figure(storm.cpuMs, "%.0f").c_str(), Figure(perEvent, "%.1f").c_str());
+    }
+    std::printf("%-34s %8d %15.1f   (raising only, no program watching)\n", "shows", unwatchedEvents, unwatchedMs);
+}
+
 bool PrefixConsent() {
     wchar_t value[ConsentCapacity] = {};
     const DWORD length = ::GetEnvironmentVariableW(PrefixConsentVariable, value, ConsentCapacity);
@@ -638,6 +840,16 @@ bool MeasureBothStates() {
         std::printf("testwin.exe did not start\n");
         return false;
     }
+    // The storm's own program, so that a storm reaches none of the tracked
+    // windows; its raising alone timed before anybody watches.
+    TestWindowProgram stormwin;
+    if (!stormwin.Running() || !MakeStormWindows(stormwin)) {
+        std::printf("testwin.exe did not make the storm's windows\n");
+        return false;
+    }
+    double unwatchedMs = 0;
+    int unwatchedEvents = 0;
+    unwatchedMs = Milliseconds([&] { unwatchedEvents = stormwin.Announce(StormRounds, EVENT_OBJECT_SHOW); });
     ProgramFigures idleProgram, trackingProgram;
     if (!MeasureProgram({}, idleProgram)) return false;
     std::vector<HWND> tracked;
@@ -651,7 +863,7 @@ bool MeasureBothStates() {
         }
         tracked.push_back(window);
     }
-    if (!MeasureProgram(tracked, trackingProgram)) return false;
+    if (!MeasureProgram(tracked, trackingProgram, &stormwin)) return false;
     std::printf("%-34s %13s %12s %15s %15s\n", "", "private KB", "commit KB", "idle CPU ms", "idle CPU ms");
     std::printf("%-34s %13s %12s %15s %15s\n", "", "PrivateBytes", "(page file)", "(thread times)", "(process times)");
     PrintProgramRow("no window tracked", idleProgram);
@@ -662,6 +874,11 @@ bool MeasureBothStates() {
     std::printf("After the exit: %s\n", testing_support::WaitUntil([&] { return AllShown(tracked); })
                                             ? "every tracked window shown again"
                                             : "SOME TRACKED WINDOWS STILL HIDDEN");
+    if (trackingProgram.storms.empty()) return false;
+    PrintStorms(trackingProgram.storms, unwatchedMs, unwatchedEvents);
+    std::printf("Commit after the storms: %s KB (before: %s KB).\n",
+                Figure(Kilobytes(trackingProgram.afterStorms.commitBytes), "%.0f").c_str(),
+                Figure(Kilobytes(trackingProgram.memory.commitBytes), "%.0f").c_str());
     return true;
 }
 
