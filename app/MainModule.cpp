@@ -240,6 +240,8 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
     platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
         auto app = TheApp;
         if (!app || hWnd == MainWindowHandle) return;
+        // A destroyed window's handle may come back on another window.
+        if (release) g_passedOver.erase(hWnd);
         // A scan puts these tests to every window of the desktop, and each
         // question about another program's window may cost a trip to the
         // system: title and class (which any scan reads) and the rules' own
@@ -247,10 +249,7 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
         auto tracked = GetTrackedWindow(WindowKey(hWnd));
         std::wstring title, windowClass;
         if (!tracked) {
-            if (release) {
-                g_passedOver.erase(hWnd);
-                return;
-            }
+            if (release) return;
             title = WindowText(hWnd);
             if (PassedOver(hWnd, title)) return;
             windowClass = WindowClassName(hWnd);

@@ -73,6 +73,11 @@ TEST_F(EnumerationTest, AWindowTheRulesTurnedAwayIsAskedAgainOnceItsTitleOrTheRu
     // No event needed: the title read tells a retitled window.
     ASSERT_TRUE(testwin_.Retitle(retitled, L"Remembered one"));
     EXPECT_TRUE(Offer(retitled));
+    // Destroyed once tracked, it goes from the list too.
+    ASSERT_TRUE(testwin_.Destroy(retitled));
+    EnumFindWindowProc(retitled, TRUE);
+    EXPECT_FALSE(Tracked(retitled));
+    EXPECT_EQ(PassedOverWindowCount(), 3u);
     // A rule added, or one whose title changes, may take what none did.
     EXPECT_FALSE(Offer(forNewRule));
     AddRule(L"Elsewhere two", ActionHide, CriteriaAlways);
