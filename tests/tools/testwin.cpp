@@ -334,30 +334,35 @@ std::wstring StormTitle(const std::wstring& prefix, long long round, size_t numb
     return prefix + (tick ? L" tick " : L" tock ") + std::to_wstring(number);
 }
 
-// The windows alive now, in handle order. Taken once by a storm: a window
+// `rounds` times over the windows alive at the start, in handle order, calls
+// `change(round, number, window)` for each one still alive, which answers
+// whether it changed the window; between two changes testwin answers what
+// was sent to its windows. Answers how many changes were made. A window
 // destroyed by what the storm sets off drops out as the storm reaches it.
-std::vector<HWND> LiveWindows() {
+template <class Change>
+std::wstring OverLiveWindows(long long rounds, Change&& change) {
     std::vector<HWND> windows;
     for (const auto& [window, state] : program.windows)
         if (state.alive) windows.push_back(window);
-    return windows;
+    long long changes = 0;
+    for (long long round = 0; round < rounds; ++round) {
+        for (size_t number = 0; number < windows.size(); ++number) {
+            if (!Alive(windows[number]) || !change(round, number, windows[number])) continue;
+            ++changes;
+            AnswerSentMessages();
+        }
+    }
+    return OkWith(std::to_wstring(changes));
 }
 
 std::wstring Storm(const Fields& fields) {
     const auto rounds = fields.size() == 3 ? Number(fields[1]) : std::nullopt;
     if (!rounds || *rounds < 0 || *rounds > MostStormRounds) return Error(L"storm wants rounds and a prefix");
-    const std::vector<HWND> windows = LiveWindows();
-    long long retitles = 0;
-    for (long long round = 0; round < *rounds; ++round) {
-        for (size_t number = 0; number < windows.size(); ++number) {
-            if (!Alive(windows[number])) continue;
-            if (!::SetWindowTextW(windows[number], StormTitle(fields[2], round, number).c_str())) continue;
-            Raise(EVENT_OBJECT_NAMECHANGE, windows[number]);
-            ++retitles;
-            AnswerSentMessages();
-        }
-    }
-    return OkWith(std::to_wstring(retitles));
+    return OverLiveWindows(*rounds, [&](long long round, size_t number, HWND window) {
+        if (!::SetWindowTextW(window, StormTitle(fields[2], round, number).c_str())) return false;
+        Raise(EVENT_OBJECT_NAMECHANGE, window);
+        return true;
+    });
 }
 
 std::wstring Announce(const Fields& fields) {
@@ -365,17 +370,10 @@ std::wstring Announce(const Fields& fields) {
     const auto event = fields.size() == 3 ? Number(fields[2]) : std::nullopt;
     if (!rounds || *rounds < 0 || *rounds > MostStormRounds || !event || *event <= 0 || *event > MAXDWORD)
         return Error(L"announce wants rounds and an event");
-    const std::vector<HWND> windows = LiveWindows();
-    long long raised = 0;
-    for (long long round = 0; round < *rounds; ++round) {
-        for (HWND window : windows) {
-            if (!Alive(window)) continue;
-            Raise(static_cast<DWORD>(*event), window);
-            ++raised;
-            AnswerSentMessages();
-        }
-    }
-    return OkWith(std::to_wstring(raised));
+    return OverLiveWindows(*rounds, [&](long long, size_t, HWND window) {
+        Raise(static_cast<DWORD>(*event), window);
+        return true;
+    });
 }
 
 void Answer(const std::wstring& text) {
