@@ -1,16 +1,12 @@
 #include "KestrixModule.h"
 
-#include "ErrorModule.h"
-#include "Guard.h"
+#include "ComponentStartup.h"
+#include "KestrixVersion.h"
 
 namespace KestrixModule {
 
 void Startup() noexcept {
-    thread_local bool started = false;
-    if (started) return;
-    started = true;
-    KestrixErrors::InstallErrorLog();
-    platform::SetErrorTrapping(true);
+    platform::StartComponent({KestrixInfo::Title, KestrixInfo::Major, KestrixInfo::Minor, KestrixInfo::Revision});
 }
 
 }  // namespace KestrixModule

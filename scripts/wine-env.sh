@@ -9,6 +9,9 @@ PACKAGES=(
     googletest
 )
 WINE64=/usr/lib/wine/wine64
+# The build folder; PELKIN_BUILD_DIR gives a second working copy of the build
+# (and with it its own Wine prefix) beside the usual one.
+build="${PELKIN_BUILD_DIR:-$root/build}"
 WINESERVER=/usr/lib/wine/wineserver
 
 as_root() {
@@ -27,8 +30,13 @@ install_missing_packages() {
 }
 
 configure_and_build() {
-    [ -f "$root/build/build.ninja" ] || cmake --preset mingw >/dev/null
-    cmake --build --preset mingw
+    if [ "$build" = "$root/build" ]; then
+        [ -f "$build/build.ninja" ] || cmake --preset mingw >/dev/null
+        cmake --build --preset mingw
+    else
+        [ -f "$build/build.ninja" ] || cmake --preset mingw -B "$build" >/dev/null
+        cmake --build "$build"
+    fi
 }
 
 # Starts Xvfb on a display number it picks itself; sets DISPLAY and XVFB_PID.
@@ -85,7 +93,7 @@ start_wine_session() {
     "$WINE64" wineboot >/dev/null 2>&1 || true
     local ready="$prefix/.keepalive-ready"
     rm -f "$ready"
-    "$WINE64" "$root/build/bin/keepalive.exe" "$("$WINE64" winepath -w "$ready" 2>/dev/null)" >/dev/null 2>&1 &
+    "$WINE64" "$build/bin/keepalive.exe" "$("$WINE64" winepath -w "$ready" 2>/dev/null)" >/dev/null 2>&1 &
     KEEPALIVE_PID=$!
     for _ in $(seq 1 300); do
         [ -f "$ready" ] && return 0
