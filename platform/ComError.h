@@ -24,35 +24,33 @@ HRESULT ReportError(const Error& failure) noexcept;
 // callee left in its error information when it left any.
 void ThrowIfFailed(HRESULT hr, std::wstring_view source);
 
-// Runs the body of a COM member. With `trap` set and error trapping on, a
-// failure is logged under module and procedure and the member answers S_OK
-// (the failure is handled where it happened); otherwise it is reported to
-// the caller as an HRESULT with error information.
+// How a COM member treats a failure of its body. Each class has one rule
+// for all its members: hand the failure to the caller as an HRESULT with
+// error information, or (classes that handle their own failures) log it
+// under module and procedure and answer S_OK while error trapping is on,
+// reporting it to the caller only while trapping is off.
+enum class OnFailure { ToCaller, LogWhileTrapping };
+
+// Runs the body of every COM member; no exception ever leaves it. Stale
+// error information is cleared first so that a caller never reads an old
+// failure after a success. A failure with no source of its own is given
+// "module.procedure".
 template <class Body>
-HRESULT ComBoundary(std::wstring_view module, std::wstring_view procedure, bool trap, Body&& body) noexcept {
+HRESULT ComMember(OnFailure policy, std::wstring_view module, std::wstring_view procedure, Body&& body) noexcept {
     try {
         ::SetErrorInfo(0, nullptr);
         std::forward<Body>(body)();
         return S_OK;
     } catch (...) {
-        if (trap && ErrorTrapping()) {
+        if (policy == OnFailure::LogWhileTrapping && ErrorTrapping()) {
             LogCurrentFailure(module, procedure);
             return S_OK;
         }
-        return ReportError(CurrentError());
+        Error failure = CurrentError();
+        if (failure.Source().empty() && !module.empty())
+            failure = Error(failure.Number(), failure.Description(), std::wstring(module) + L"." + std::wstring(procedure));
+        return ReportError(failure);
     }
-}
-
-// A member that hands every failure to its caller.
-template <class Body>
-HRESULT ComCall(Body&& body) noexcept {
-    return ComBoundary({}, {}, false, std::forward<Body>(body));
-}
-
-// A member that handles its own failures while error trapping is on.
-template <class Body>
-HRESULT ComTrapped(std::wstring_view module, std::wstring_view procedure, Body&& body) noexcept {
-    return ComBoundary(module, procedure, true, std::forward<Body>(body));
 }
 
 // Raises "Invalid procedure call" (an invalid pointer argument) when p is null.

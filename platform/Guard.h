@@ -1,9 +1,12 @@
 #pragma once
-// The per-procedure error convention. A boundary (event handler, window
-// procedure, callback, public operation) runs its body through Guard: while
-// error trapping is on, a failure is logged with the boundary's module and
-// procedure name and the boundary returns its default result; while it is
-// off, the failure reaches the caller unchanged.
+// The per-procedure error convention. A public operation or event handler
+// runs its body through Guard: while error trapping is on, a failure is
+// logged with the boundary's module and procedure name and the boundary
+// returns its default result; while it is off, the failure reaches the
+// caller unchanged. Window procedures, system callbacks and destructors have
+// no caller to hand a failure to: they use GuardCallback, which always logs,
+// and so does a noexcept function (Guard would rethrow into it while trapping
+// is off). COM members use ComMember (ComError.h).
 //
 // Each deliverable links its own copy of this library, so the trapping flag
 // and the logger are per deliverable: the program and each component log to
@@ -46,13 +49,29 @@ auto Guard(std::wstring_view module, std::wstring_view procedure, Body&& body) -
     return GuardCallback(module, procedure, std::forward<Body>(body));
 }
 
-// A step whose failure is of no consequence: it is skipped silently and the
+// A step of teardown or of message handling whose failure must not stop the
+// steps after it: the failure is logged under module and procedure and the
 // caller goes on with its next step.
 template <class Body>
-void SkipFailure(Body&& body) noexcept {
+void SkipFailure(std::wstring_view module, std::wstring_view procedure, Body&& body) noexcept {
     try {
         std::forward<Body>(body)();
     } catch (...) {
+        LogCurrentFailure(module, procedure);
+    }
+}
+
+// The few places that drop a failure without a trace: the start-up routine
+// and the uninstall path, the log itself, and the small lookups that answer
+// "none" (no object, false, the default) whenever they cannot answer. Every
+// other failure that is not handed on is logged (SkipFailure, GuardCallback).
+template <class Body>
+auto IgnoreFailure(Body&& body) noexcept -> std::invoke_result_t<Body> {
+    using Result = std::invoke_result_t<Body>;
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        if constexpr (!std::is_void_v<Result>) return Result{};
     }
 }
 

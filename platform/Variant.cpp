@@ -89,6 +89,19 @@ Variant Variant::RefToBool(VARIANT_BOOL* flag) {
     return v;
 }
 
+Variant Variant::RefToInt32(LONG* number) {
+    Variant v;
+    v.v_.vt = VT_I4 | VT_BYREF;
+    v.v_.plVal = number;
+    return v;
+}
+
+Variant Variant::CopyOfValue(const VARIANT& value) {
+    Variant v;
+    ThrowIfFailed(::VariantCopyInd(&v.v_, const_cast<VARIANT*>(&value)), L"Variant");
+    return v;
+}
+
 Variant Variant::Adopt(VARIANT& raw) noexcept {
     Variant v;
     v.v_ = raw;

@@ -52,6 +52,11 @@ public:
     static Variant FromObject(IUnknown* object);
     // A reference to a flag that stays the caller's: reading it later reads the flag then.
     static Variant RefToBool(VARIANT_BOOL* flag);
+    // The same for a 32-bit number (an event argument the handler may change).
+    static Variant RefToInt32(LONG* number);
+    // A copy that follows a reference (VT_BYREF) to the value it names, so
+    // that the copy does not outlive what the caller's variable held.
+    static Variant CopyOfValue(const VARIANT& value);
     // Takes over a raw VARIANT's contents; the raw one is left empty.
     static Variant Adopt(VARIANT& raw) noexcept;
 

@@ -5,15 +5,13 @@
 
 #include <olectl.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ComPtr.h"
-#include "Handles.h"
+#include "ComponentServer.h"
 #include "KestrixInterfaces.h"
 #include "Process.h"
 #include "ScratchRegistry.h"
@@ -27,90 +25,30 @@ using namespace testing_support;
 
 namespace {
 
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using EntryPointFn = HRESULT(STDAPICALLTYPE*)();
-
-std::wstring DllPath() { return BesideTests(L"Kestrix.dll"); }
-
-// Loaded once and kept: objects made from it may outlive a test, and the
-// windows it creates must never outlive its code.
-HMODULE Server() {
-    static const HMODULE module = ::LoadLibraryW(DllPath().c_str());
-    return module;
+const ComponentDll& Server() {
+    static const ComponentDll dll(L"Kestrix.dll");
+    return dll;
 }
 
-template <class Fn>
-Fn Export(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(Server(), name)));
-}
-
-std::wstring GuidText(REFGUID guid) {
-    wchar_t text[64] = {};
-    ::StringFromGUID2(guid, text, 64);
-    return text;
-}
-
-std::wstring SystemProgram(const wchar_t* name) {
-    wchar_t folder[MAX_PATH] = {};
-    ::GetSystemDirectoryW(folder, MAX_PATH);
-    return std::wstring(folder) + L"\\" + name;
-}
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
-struct Class {
-    const CLSID* clsid;
-    const wchar_t* progId;
-};
-const Class Classes[] = {{&CLSID_Kestrix, L"Kestrix.Kestrix"}, {&CLSID_TimerEx, L"Kestrix.TimerEx"}};
-const std::wstring ClassesKey = L"Software\\Classes\\";
+const RegisteredClass Classes[] = {{&CLSID_Kestrix, L"Kestrix.Kestrix"}, {&CLSID_TimerEx, L"Kestrix.TimerEx"}};
 
 // The class and ProgID keys of both classes in one hive: all there, or none.
 void ExpectClassKeys(HKEY hive, bool registered) {
-    for (const Class& entry : Classes) {
-        const std::wstring key = ClassesKey + L"CLSID\\" + GuidText(*entry.clsid);
-        const std::wstring progIdKey = ClassesKey + entry.progId;
-        if (!registered) {
-            EXPECT_FALSE(KeyExists(hive, key)) << platform::Narrow(key);
-            EXPECT_FALSE(KeyExists(hive, progIdKey)) << platform::Narrow(progIdKey);
-            continue;
-        }
-        const std::wstring server = ReadValue(hive, key + L"\\InprocServer32", L"").text;
-        EXPECT_TRUE(platform::EqualsNoCase(server, DllPath())) << platform::Narrow(server);
-        EXPECT_EQ(ReadValue(hive, key + L"\\InprocServer32", L"ThreadingModel").text, L"Apartment");
-        EXPECT_EQ(ReadValue(hive, key + L"\\ProgID", L"").text, entry.progId);
-        EXPECT_EQ(ReadValue(hive, key + L"\\TypeLib", L"").text, GuidText(LIBID_KestrixLib));
-        EXPECT_EQ(ReadValue(hive, progIdKey + L"\\CLSID", L"").text, GuidText(*entry.clsid));
-    }
-}
-
-bool TypeLibRegistered() {
-    Bstr path;
-    return SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_KestrixLib, 1, 0, 0, path.put()));
+    testing_support::ExpectClassKeys(hive, Classes, LIBID_KestrixLib, Server().Path(), registered);
 }
 
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_NE(Server(), nullptr) << "cannot load " << platform::Narrow(DllPath());
+        ASSERT_TRUE(Server().Loaded()) << "cannot load " << platform::Narrow(Server().Path());
     }
     void TearDown() override { ::CoUninitialize(); }
 
-    static ComPtr<IClassFactory> Factory(REFCLSID clsid) {
-        ComPtr<IClassFactory> factory;
-        EXPECT_EQ(
-            Export<GetClassObjectFn>("DllGetClassObject")(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
-        return factory;
-    }
+    static ComPtr<IClassFactory> Factory(REFCLSID clsid) { return Server().Factory(clsid); }
     template <class I>
     static ComPtr<I> Create(REFCLSID clsid) {
-        ComPtr<I> object;
-        if (auto factory = Factory(clsid)) {
-            EXPECT_EQ(factory->CreateInstance(nullptr, __uuidof(I), reinterpret_cast<void**>(&object)), S_OK);
-        }
-        return object;
+        return Server().Create<I>(clsid);
     }
 };
 
@@ -136,44 +74,6 @@ HRESULT Call(IDispatch* object, DISPID id, WORD flags, std::initializer_list<Var
     return hr;
 }
 
-struct Captured {
-    bool finished = false;
-    std::string output;
-};
-
-// Runs a console program with its output (both streams) collected; its exit
-// code says nothing for the script host.
-Captured RunCaptured(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
-    Captured result;
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    platform::UniqueKernelHandle reader, writer;
-    if (!::CreatePipe(reader.put(), writer.put(), &inheritable, 0)) return result;
-    ::SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer.get();
-    startup.hStdError = writer.get();
-    std::wstring commandLine = Quoted(program) + L" " + arguments;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &info))
-        return result;
-    platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
-    // Only the child may hold the writing end, or reading would never end.
-    writer.reset();
-    std::thread drain([&] {
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-            result.output.append(buffer, read);
-    });
-    result.finished = ::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
-    if (!result.finished) ::TerminateProcess(process.get(), 1);
-    drain.join();
-    return result;
-}
-
 std::string ReadAll(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -184,18 +84,16 @@ std::string ReadAll(const std::wstring& path) {
 // --- loaded by path, without registration --------------------------------------------
 
 TEST_F(ServerTest, ClassObjectsOnlyForCreatableClasses) {
-    auto getClassObject = Export<GetClassObjectFn>("DllGetClassObject");
-    ASSERT_NE(getClassObject, nullptr);
     for (const CLSID* refused : {&CLSID_KestrixItem, &IID__Kestrix}) {
         void* object = &object;
-        EXPECT_EQ(getClassObject(*refused, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+        EXPECT_EQ(Server().GetClassObject(*refused, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
         EXPECT_EQ(object, nullptr);
     }
     void* object = &object;
-    EXPECT_EQ(getClassObject(CLSID_Kestrix, IID_IDispatch, &object), E_NOINTERFACE);
+    EXPECT_EQ(Server().GetClassObject(CLSID_Kestrix, IID_IDispatch, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
 
-    for (const Class& entry : Classes) {
+    for (const RegisteredClass& entry : Classes) {
         auto factory = Factory(*entry.clsid);
         ASSERT_TRUE(factory);
         // Aggregation is refused, whoever the outer object is.
@@ -209,23 +107,21 @@ TEST_F(ServerTest, ClassObjectsOnlyForCreatableClasses) {
 }
 
 TEST_F(ServerTest, CanUnloadOnlyWhenNothingOfItLives) {
-    auto canUnloadNow = Export<EntryPointFn>("DllCanUnloadNow");
-    ASSERT_NE(canUnloadNow, nullptr);
-    ASSERT_EQ(canUnloadNow(), S_OK) << "something of an earlier test is still alive";
+    ASSERT_EQ(Server().CanUnloadNow(), S_OK) << "something of an earlier test is still alive";
 
     auto factory = Factory(CLSID_TimerEx);
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     ComPtr<_TimerEx> timer;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID__TimerEx, reinterpret_cast<void**>(&timer)), S_OK);
     factory.Reset();
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     timer.Reset();
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 
     Factory(CLSID_Kestrix)->LockServer(TRUE);
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     Factory(CLSID_Kestrix)->LockServer(FALSE);
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 
     // An item a client keeps outlives its collection, and the module with it.
     auto kestrix = Create<_Kestrix>(CLSID_Kestrix);
@@ -235,12 +131,12 @@ TEST_F(ServerTest, CanUnloadOnlyWhenNothingOfItLives) {
     ASSERT_EQ(kestrix->Item(4, &item), S_OK);
     ASSERT_TRUE(item);
     kestrix.Reset();
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(Server().CanUnloadNow(), S_FALSE);
     LONG id = 0;
     EXPECT_EQ(item->get_ID(&id), S_OK);
     EXPECT_EQ(id, 4);
     item.Reset();
-    EXPECT_EQ(canUnloadNow(), S_OK);
+    EXPECT_EQ(Server().CanUnloadNow(), S_OK);
 }
 
 TEST_F(ServerTest, TypeInformationForClientsThatBindLate) {
@@ -345,24 +241,20 @@ TEST_F(ServerTest, LateBoundCallsAndTheirFailures) {
 // --- registration ------------------------------------------------------------------------
 
 TEST_F(ServerTest, PerUserRegistrationComesAndGoes) {
-    auto registerServer = Export<EntryPointFn>("DllRegisterServer");
-    auto unregisterServer = Export<EntryPointFn>("DllUnregisterServer");
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_NE(unregisterServer, nullptr);
     ScratchRegistry scratch;  // this process's user and machine hives are scratch keys now
 
     // Not fatal: whatever got registered must be unregistered below.
-    EXPECT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(Server().RegisterServer(), S_OK);
     ExpectClassKeys(HKEY_CURRENT_USER, true);
-    EXPECT_TRUE(TypeLibRegistered());
+    EXPECT_TRUE(TypeLibRegistered(LIBID_KestrixLib));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassesKey + L"CLSID\\" + GuidText(CLSID_Kestrix)));
 
-    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(Server().UnregisterServer(), S_OK);
     ExpectClassKeys(HKEY_CURRENT_USER, false);
-    EXPECT_FALSE(TypeLibRegistered());
+    EXPECT_FALSE(TypeLibRegistered(LIBID_KestrixLib));
     // Nothing left to remove is no failure (Wine answers E_INVALIDARG for a
     // type library that is not there).
-    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_EQ(Server().UnregisterServer(), S_OK);
 }
 
 namespace {
@@ -376,31 +268,7 @@ protected:
         ServerTest::TearDown();
     }
 
-    static DWORD Regsvr32(const std::wstring& options) {
-        ChildProcess tool(SystemProgram(L"regsvr32.exe"), options + L" " + Quoted(DllPath()));
-        DWORD exitCode = STILL_ACTIVE;
-        EXPECT_TRUE(tool.Started());
-        EXPECT_TRUE(tool.WaitForExit(60000, &exitCode)) << "regsvr32 " << platform::Narrow(options) << " hangs";
-        return exitCode;
-    }
-
-    // Runs the script client; answers its passed count after checking that nothing failed.
-    static int RunScript() {
-        const Captured run =
-            RunCaptured(SystemProgram(L"cscript.exe"), L"//nologo " + Quoted(BesideTests(L"Automation.vbs")), 120000);
-        EXPECT_TRUE(run.finished) << "the script hangs:\n" << run.output;
-        const size_t at = run.output.rfind(" passed, ");
-        const size_t lineEnd = at == std::string::npos ? std::string::npos : run.output.rfind('\n', at);
-        const size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
-        int passed = 0, failed = -1;
-        if (at == std::string::npos ||
-            std::sscanf(run.output.c_str() + lineStart, "%d passed, %d failed", &passed, &failed) != 2) {
-            ADD_FAILURE() << "the script did not finish:\n" << run.output;
-            return 0;
-        }
-        EXPECT_EQ(failed, 0) << run.output;
-        return passed;
-    }
+    static DWORD Regsvr32(const std::wstring& options) { return testing_support::Regsvr32(options, Server().Path()); }
 };
 
 }  // namespace
@@ -410,11 +278,11 @@ TEST_F(MachineRegistration, RegisteredClassesAreCreatedByProgIdUntilUnregistered
     ExpectClassKeys(HKEY_LOCAL_MACHINE, true);
     const std::wstring library = ClassesKey + L"TypeLib\\" + GuidText(LIBID_KestrixLib);
     EXPECT_TRUE(
-        platform::EqualsNoCase(ReadValue(HKEY_LOCAL_MACHINE, library + L"\\1.0\\0\\win64", L"").text, DllPath()));
+        platform::EqualsNoCase(ReadValue(HKEY_LOCAL_MACHINE, library + L"\\1.0\\0\\win64", L"").text, Server().Path()));
     const std::wstring dualInterface = ClassesKey + L"Interface\\" + GuidText(IID__Kestrix);
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, dualInterface + L"\\TypeLib", L"").text, GuidText(LIBID_KestrixLib));
 
-    for (const Class& entry : Classes) {
+    for (const RegisteredClass& entry : Classes) {
         CLSID clsid{};
         ASSERT_EQ(::CLSIDFromProgID(entry.progId, &clsid), S_OK) << platform::Narrow(entry.progId);
         EXPECT_EQ(clsid, *entry.clsid);
@@ -440,7 +308,7 @@ TEST_F(MachineRegistration, RegisteredClassesAreCreatedByProgIdUntilUnregistered
     // component refuses are logged beside the DLL.
     const std::wstring logPath = BesideTests(L"PKException.txt");
     const size_t logged = ReadAll(logPath).size();
-    EXPECT_GT(RunScript(), 0);
+    EXPECT_GT(RunScriptClient(L"Automation.vbs"), 0);
     const std::string log = ReadAll(logPath);
     const std::string added = log.size() > logged ? log.substr(logged) : std::string();
     EXPECT_NE(added.find("TimerEx.Let_Interval"), std::string::npos) << added;

@@ -1,0 +1,99 @@
+#pragma once
+// Measuring and drawing of the component's owner-drawn menu items. Nothing
+// here knows the COM classes: the band and its tools hand over what drawing
+// needs as plain values, so every style, highlight and colour can be driven
+// straight into a memory device context and read back.
+//
+// Sizes are at 96 DPI and scaled with the DPI of the window the menus belong
+// to (Scale); the menu fonts are those of that DPI.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "QuilletInterfaces.h"
+
+class Banner;
+
+namespace ToolDrawing {
+
+// What drawing needs of one tool.
+struct ToolLook {
+    QLToolStyle style = qlToolStyleNormal;
+    std::wstring caption;
+    std::wstring shortcut;
+    LONG icon = -1;             // 1-based image-list index; below 0 none
+    bool checked = false;
+    bool inOptionGroup = false;  // the tool has an OptionGroup: a bullet instead of a check
+    bool isDefault = false;      // bold caption
+    bool enabled = true;         // the tool's own Enabled
+    bool customDraw = false;     // the tool's or its band's AllowCustomDraw
+};
+
+// What drawing needs of the band the item belongs to.
+struct BandLook {
+    QLBandStyle style = qlBandPopup;
+    int itemHeight = 0;          // H: a normal item's height, the side of the icon square
+    int width = 0;               // W: a pop-up band's normal item width
+    Banner* banner = nullptr;    // rendered by the menu build before any item is drawn
+    HBITMAP picture = nullptr;   // tiled behind the items; none = the menu colour
+    int itemTop = 0;             // the item's top measured from the band's first item
+};
+
+// What drawing needs of the Quillet object.
+struct OwnerLook {
+    QLHighlightStyle highlight = qlHighlightNormal;
+    bool highlightDisabled = false;  // HighlightDisabledTools
+    LONG checkIcon = -1;             // CustomCheckmarkIcon
+    LONG optionIcon = -1;            // CustomOptionGroupIcon
+    HIMAGELIST imageList = nullptr;
+    HBITMAP dither = nullptr;        // the 8 x 8 checkerboard
+};
+
+struct BandMetrics {
+    int itemHeight = 0;
+    int width = 0;  // 0 for a menu-bar band
+};
+
+// What a CustomDraw handler sees and may change. Left/Top are the work
+// rectangle's origin, Width/Height its size; `draw` starts false and the item's
+// content is drawn only when the handler sets it.
+struct CustomDrawArgs {
+    HDC dc = nullptr;
+    LONG left = 0, top = 0, width = 0, height = 0;
+    bool selected = false;
+    bool enabled = false;
+    bool draw = false;
+};
+using CustomDrawHandler = std::function<void(CustomDrawArgs&)>;
+// What a CustomMeasure handler may change.
+using CustomMeasureHandler = std::function<void(LONG& width, LONG& height)>;
+
+// The DPI of a window (96 when it has none or the system cannot tell).
+UINT DpiOf(HWND window) noexcept;
+// A size at 96 DPI, at `dpi`.
+int Scale(int pixels, UINT dpi) noexcept;
+
+// The band measurement: item height from "yY" in the menu font plus 6; for a
+// pop-up band the widest caption + "   " + shortcut plus 30. `visibleTools`
+// are the band's visible tools in order.
+BandMetrics MeasureBand(std::span<const ToolLook> visibleTools, QLBandStyle style, HWND window);
+
+// The size of one item (WM_MEASUREITEM); a band with a banner adds its width
+// + 2. `custom` (when set and the tool allows custom drawing) may change it.
+SIZE MeasureTool(const ToolLook& tool, const BandLook& band, HWND window, const CustomMeasureHandler& custom);
+
+// Draws one item (WM_DRAWITEM) in a memory bitmap and copies it to the
+// item's device context in one BitBlt. `custom` is raised when set and the
+// tool allows custom drawing.
+void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
+              HWND window, const CustomDrawHandler& custom);
+
+// The height one visible tool adds to its band (Band.Height): its BeginGroup
+// separator is counted by the caller (SeparatorHeight(false)).
+int ItemHeight(const ToolLook& tool, int bandItemHeight, UINT dpi) noexcept;
+int SeparatorHeight(bool withCaption, UINT dpi) noexcept;
+
+}  // namespace ToolDrawing

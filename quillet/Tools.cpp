@@ -1,0 +1,230 @@
+#include "Tools.h"
+
+#include <algorithm>
+
+#include "Band.h"
+#include "ComEnumerator.h"
+#include "ComError.h"
+#include "QuilletModule.h"
+
+using platform::CheckOut;
+using platform::ComPtr;
+using QuilletModule::PositionOf;
+
+namespace {
+
+constexpr int SeparatorPosition = 1;
+
+template <class Body>
+HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
+    return platform::ComMember(platform::OnFailure::ToCaller, L"Tools", procedure, std::forward<Body>(body));
+}
+
+template <class Body>
+HRESULT TrappedMember(const wchar_t* procedure, Body&& body) noexcept {
+    return platform::ComMember(platform::OnFailure::LogWhileTrapping, L"Tools", procedure, std::forward<Body>(body));
+}
+
+}  // namespace
+
+ComPtr<Tools> Tools::Make(Band* parent, QLToolStyle separatorStyle) {
+    auto tools = platform::com::MakeObject<Tools>(parent);
+    tools->tools_.Add(SeparatorName, Tool::MakeSeparator(parent, separatorStyle));
+    return tools;
+}
+
+Tools::~Tools() { Orphan(); }
+
+void* Tools::Cast(REFIID iid) noexcept {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__Tools) return static_cast<_Tools*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
+}
+
+void Tools::Orphan() noexcept {
+    for (int position = tools_.Count(); position >= 1; --position)
+        platform::SkipFailure(L"Tools", L"Class_Terminate", [&] { RemoveAt(position); });
+    parent_ = nullptr;
+}
+
+void Tools::RemoveAt(int position) {
+    ComPtr<Tool> leaving = tools_.Item(position);
+    tools_.Remove(position);
+    leaving->Orphan();
+}
+
+Tool* Tools::Separator() const noexcept { return tools_.Empty() ? nullptr : tools_.Item(SeparatorPosition).Get(); }
+
+// --- positions and lookups --------------------------------------------------
+
+void Tools::ForEachVisible(const std::function<bool(Tool& tool, int position)>& visit) const {
+    int position = 0;
+    for (const auto& entry : tools_) {
+        Tool& tool = *entry.value.Get();
+        if (!tool.IsVisible()) continue;
+        if (tool.BeginsGroup()) ++position;
+        if (!visit(tool, position)) return;
+        ++position;
+    }
+}
+
+LONG Tools::IndexOfId(LONG id) const {
+    LONG found = 0;
+    ForEachVisible([&](Tool& tool, int position) {
+        if (tool.Id() != id) return true;
+        found = position;
+        return false;
+    });
+    return found;
+}
+
+Tool* Tools::FromId(LONG id) const {
+    if (id == 0) return Separator();
+    Tool* found = nullptr;
+    ForEachVisible([&](Tool& tool, int) {
+        if (tool.Id() == id) found = &tool;
+        return !found;
+    });
+    return found;
+}
+
+Tool* Tools::FromPosition(LONG wanted) const {
+    Tool* found = nullptr;
+    ForEachVisible([&](Tool& tool, int position) {
+        if (position == wanted) found = &tool;
+        return !found && position < wanted;
+    });
+    return found;
+}
+
+Tool* Tools::FindDeep(LONG id) const {
+    std::vector<const Tools*> searched;
+    return FindDeep(id, searched);
+}
+
+Tool* Tools::FindDeep(LONG id, std::vector<const Tools*>& searched) const {
+    // Bands may name each other as submenus; each is searched once.
+    if (std::find(searched.begin(), searched.end(), this) != searched.end()) return nullptr;
+    searched.push_back(this);
+    for (const auto& entry : tools_) {
+        Tool& tool = *entry.value.Get();
+        if (!tool.IsVisible()) continue;
+        if (tool.Id() == id) return &tool;
+        Band* sub = parent_ ? parent_->SubBandOf(tool) : nullptr;
+        if (Tool* found = sub ? sub->ToolList().FindDeep(id, searched) : nullptr) return found;
+    }
+    return nullptr;
+}
+
+// --- _Tools -----------------------------------------------------------------
+
+HRESULT Tools::Add(LONG ID, BSTR Name, BSTR Caption, LONG Icon, QLToolStyle Style, BSTR Shortcut,
+                   VARIANT_BOOL BeginGroup, VARIANT_BOOL Checked, VARIANT_BOOL Default, BSTR OptionGroup,
+                   BSTR SubBand, VARIANT_BOOL OwnerDraw, VARIANT_BOOL AllowCustomDraw, VARIANT_BOOL Enabled,
+                   VARIANT_BOOL Visible, _Tool** result) {
+    return Member(L"Add", [&] {
+        _Tool** out = CheckOut(result);
+        *out = nullptr;
+        if (!parent_) QuilletModule::Fail(L"Tools.Add");
+        Tool::Settings settings;
+        settings.name = platform::Bstr::Text(Name);
+        if (tools_.Exists(settings.name)) return;
+        settings.style = parent_->ToolStyleFor(Style);
+        settings.id = ID;
+        settings.caption = platform::Bstr::Text(Caption);
+        settings.icon = Icon;
+        settings.shortcut = platform::Bstr::Text(Shortcut);
+        settings.beginGroup = BeginGroup != VARIANT_FALSE;
+        settings.checked = Checked != VARIANT_FALSE;
+        settings.isDefault = Default != VARIANT_FALSE;
+        settings.optionGroup = platform::Bstr::Text(OptionGroup);
+        settings.subBand = platform::Bstr::Text(SubBand);
+        settings.ownerDraw = OwnerDraw != VARIANT_FALSE;
+        settings.allowCustomDraw = AllowCustomDraw != VARIANT_FALSE;
+        settings.enabled = Enabled != VARIANT_FALSE;
+        settings.visible = Visible != VARIANT_FALSE;
+        ComPtr<Tool> tool = Tool::Make(parent_, settings);
+        tools_.Add(settings.name, tool);
+        *out = tool.Detach();
+    });
+}
+
+HRESULT Tools::Exists(VARIANT Index, VARIANT_BOOL* result) {
+    return Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(PositionOf(tools_, Index) != 0); });
+}
+
+HRESULT Tools::GetToolFromID(LONG ID, _Tool** result) {
+    return Member(L"GetToolFromID", [&] { *CheckOut(result) = ComPtr<_Tool>(FromId(ID)).Detach(); });
+}
+
+HRESULT Tools::GetToolFromIndex(LONG Index, _Tool** result) {
+    return Member(L"GetToolFromIndex", [&] { *CheckOut(result) = ComPtr<_Tool>(FromPosition(Index)).Detach(); });
+}
+
+HRESULT Tools::Item(VARIANT Index, _Tool** result) {
+    return Member(L"Item", [&] {
+        _Tool** out = CheckOut(result);
+        *out = nullptr;
+        if (const int position = PositionOf(tools_, Index)) *out = ComPtr<_Tool>(tools_.Item(position).Get()).Detach();
+    });
+}
+
+HRESULT Tools::Move(VARIANT Index, VARIANT Before, VARIANT After) {
+    return Member(L"Move", [&] {
+        const int position = PositionOf(tools_, Index);
+        // The hidden separator tool keeps its place at the head.
+        if (position <= SeparatorPosition) return;
+        if (!QuilletModule::Omitted(Before))
+            MoveNextTo(position, Before, true);
+        else if (!QuilletModule::Omitted(After))
+            MoveNextTo(position, After, false);
+    });
+}
+
+void Tools::MoveNextTo(int position, const VARIANT& anchor, bool before) {
+    const int target = PositionOf(tools_, anchor);
+    if (target == 0 || target == position || (before && target == SeparatorPosition)) return;
+    const std::wstring anchorKey = tools_.Key(target);
+    const std::wstring key = tools_.Key(position);
+    ComPtr<Tool> tool = tools_.Item(position);
+    tools_.Remove(position);
+    const int at = tools_.IndexOf(anchorKey);
+    if (before)
+        tools_.AddBefore(at, key, tool);
+    else
+        tools_.AddAfter(at, key, tool);
+}
+
+HRESULT Tools::Remove(VARIANT Index) {
+    return TrappedMember(L"Remove", [&] {
+        const int position = PositionOf(tools_, Index);
+        if (position > SeparatorPosition) RemoveAt(position);
+    });
+}
+
+HRESULT Tools::RemoveAll() {
+    for (int position = tools_.Count(); position > SeparatorPosition; --position)
+        platform::SkipFailure(L"Tools", L"RemoveAll", [&] { RemoveAt(position); });
+    return S_OK;
+}
+
+HRESULT Tools::get_Count(LONG* value) {
+    return Member(L"Get_Count", [&] { *CheckOut(value) = tools_.Count(); });
+}
+
+HRESULT Tools::get_NewEnum(IUnknown** value) {
+    return Member(L"Get_NewEnum", [&] {
+        IUnknown** out = CheckOut(value);
+        std::vector<platform::Variant> items;
+        for (const auto& entry : tools_) items.push_back(platform::Variant::FromObject(static_cast<_Tool*>(entry.value.Get())));
+        *out = platform::com::MakeEnumerator<IEnumVARIANT, VARIANT>(std::move(items)).Detach();
+    });
+}
+
+HRESULT Tools::get_Parent(_Band** value) {
+    return Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Band>(parent_).Detach(); });
+}
+
+HRESULT Tools::FindTool(LONG ID, _Tool** result) {
+    return Member(L"FindTool", [&] { *CheckOut(result) = ComPtr<_Tool>(FindDeep(ID)).Detach(); });
+}
