@@ -99,6 +99,80 @@ LONG EventLong(const DISPPARAMS& params, UINT index) {
     return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
 }
 
+// The menus of the program's tray icon, as the menu component keys them.
+namespace menus {
+constexpr wchar_t MainBand[] = L"Pelkin!";
+constexpr wchar_t WindowsBand[] = L"Windows";
+constexpr wchar_t MainBanner[] = L"Pelkin!";
+constexpr LONG BannerWidth = 18;
+constexpr OLE_COLOR BannerForeColor = RGB(255, 255, 255);
+constexpr OLE_COLOR BannerBackColor = RGB(171, 66, 11);
+constexpr OLE_COLOR BannerBackColor2 = RGB(42, 0, 75);
+// The component numbers images from 1; this means "no icon".
+constexpr LONG NoIcon = -1;
+
+struct MainTool {
+    LONG id;
+    const wchar_t* name;
+    const wchar_t* caption;
+    const wchar_t* image;  // key in the main window's images, or none
+    bool beginGroup;
+    bool isDefault;
+    const wchar_t* subBand;
+};
+constexpr MainTool MainTools[] = {
+    {801, L"About", L"&About " PELKIN_TITLE "...", nullptr, false, false, L""},
+    {802, L"Setup", L"&Setup...", L"Setup", true, true, L""},
+    {803, L"Options", L"&Options...", nullptr, false, false, L""},
+    {804, L"Windows", L"&Windows", L"Windows", true, false, WindowsBand},
+    {805, L"Disable", L"&Disable", nullptr, true, false, L""},
+    {806, L"Refresh", L"&Refresh", L"Refresh", false, false, L""},
+    {807, L"Exit", L"E&xit", nullptr, true, false, L""},
+};
+}  // namespace menus
+
+// What the switcher's second hot key adds to the first: it steps backwards.
+constexpr int32_t ShiftModifier = qlHotkeyModifierShift;
+constexpr int32_t HotkeyAlreadyActive = platform::errors::ComponentCode(1000);
+constexpr wchar_t HotkeyAlreadyActiveText[] = L"Hotkey already active";
+// A band or banner the program built has gone missing.
+constexpr int32_t ObjectVariableNotSet = 91;
+[[noreturn]] void RaiseMissing(const wchar_t* source) {
+    platform::Raise(ObjectVariableNotSet, L"Object variable not set", source);
+}
+
+// The icon of a keyed image for the menu component, which counts from 1.
+LONG MenuIcon(const frmMain& owner, const wchar_t* image) {
+    const int index = image ? owner.ImageIndex(image) : -1;
+    return index < 0 ? menus::NoIcon : index + 1;
+}
+
+// A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
+platform::Variant HandleVariant(const void* handle) {
+    const auto value = reinterpret_cast<intptr_t>(handle);
+    if (value >= INT32_MIN && value <= INT32_MAX) return platform::Variant::FromInt32(static_cast<int32_t>(value));
+    return platform::Variant::FromInt64(value);
+}
+
+// An optional argument left out.
+VARIANT MissingArgument() noexcept {
+    VARIANT missing;
+    ::VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    return missing;
+}
+
+// An object argument of a menu component event, as the interface it is.
+template <class I>
+platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
+    platform::ComPtr<I> object;
+    if (IUnknown* unknown = platform::ObjectOf(platform::com::EventArgument(params, index)))
+        platform::ThrowIfFailed(unknown->QueryInterface(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf())),
+                                L"CApplication.QuilletEvents");
+    return object;
+}
+
 const std::wstring ConversionSource = std::wstring(ClassName) + L".Initialize";
 
 int32_t Load(const CRegistry& store, const Option<int32_t>& option) {
@@ -171,7 +245,7 @@ CApplication::CApplication()
       menuOptions_(Defaults(MenuOptionList)) {}
 
 CApplication::~CApplication() {
-    platform::Guard(ClassName, L"Class_Terminate", [&] { Dispose(); });
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Dispose(); });
 }
 
 void CApplication::RaiseOutOfRange(const wchar_t* property) {
@@ -183,7 +257,11 @@ bool CApplication::Initialize(frmMain& owner) {
         owner_ = &owner;
         CreateTrayComponent();
         TakeIcons(owner);
+        CreateMenuComponent();
+        BuildMenus(owner);
+        platform::ThrowIfFailed(quillet_->put_ImageList(HandleVariant(owner.imlIcons()).get()), L"Quillet.ImageList");
         windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
+        platform::ThrowIfFailed(quillet_->Attach(reinterpret_cast<LONG_PTR>(owner.hWnd())), L"Quillet.Attach");
         LoadOptions(CRegistry());
         // Windows a previous run left hidden (it was killed or crashed) come
         // back before the rules look at them.
@@ -212,9 +290,157 @@ void CApplication::CreateTrayComponent() {
 void CApplication::ReleaseTrayComponent() {
     if (!kestrix_) return;
     kestrixConnection_.Disconnect();
-    platform::Guard(ClassName, L"Dispose", [&] { platform::ThrowIfFailed(kestrix_->RemoveAll(), L"Kestrix.RemoveAll"); });
+    platform::SkipFailure(ClassName, L"Dispose",
+                          [&] { platform::ThrowIfFailed(kestrix_->RemoveAll(), L"Kestrix.RemoveAll"); });
     kestrix_.Reset();
     moKestrix_.Reset();
+}
+
+// --- the menu component ---------------------------------------------------------
+
+void CApplication::CreateMenuComponent() {
+    quillet_ = platform::com::CreateComponent<_Quillet>(CLSID_Quillet, L"Quillet.dll");
+    moQuillet_ = platform::com::MakeObject<platform::com::EventSink>(DIID___Quillet);
+    quilletConnection_ =
+        platform::com::EventConnection(quillet_.Get(), DIID___Quillet, static_cast<IDispatch*>(moQuillet_.Get()));
+    moQuillet_->On(BandOpenEventId,
+                   [this](const DISPPARAMS& p) { moQuillet_BandOpen(EventObject<_Band>(p, 0).Get()); });
+    moQuillet_->On(QuilletClickEventId,
+                   [this](const DISPPARAMS& p) { moQuillet_Click(EventObject<_Tool>(p, 0).Get()); });
+    moQuillet_->On(HotKeyPressedEventId, [this](const DISPPARAMS& p) {
+        moQuillet_HotKeyPressed(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2));
+    });
+}
+
+void CApplication::BuildMenus(const frmMain& owner) {
+    platform::ComPtr<_Banners> banners;
+    platform::ThrowIfFailed(quillet_->get_Banners(&banners), L"Quillet.Banners");
+    platform::ComPtr<_Banner> banner;
+    platform::ThrowIfFailed(banners->Add(platform::Bstr(menus::MainBanner).get(), menus::BannerWidth,
+                                         platform::Bstr(AppInfo::Title).get(), MenuIcon(owner, L"Setup"),
+                                         MissingArgument(), menus::BannerForeColor, menus::BannerBackColor,
+                                         menus::BannerBackColor2, &banner),
+                            L"Banners.Add");
+    platform::ComPtr<_Bands> bands;
+    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
+    platform::ComPtr<_Band> main;
+    platform::ThrowIfFailed(bands->Add(platform::Bstr(menus::MainBand).get(), qlBandPopup,
+                                       platform::Variant::FromObject(banner.Get()).get(), VARIANT_TRUE, VARIANT_FALSE,
+                                       VARIANT_TRUE, &main),
+                            L"Bands.Add");
+    if (!main) RaiseMissing(L"Bands.Add");
+    AddMainTools(*main.Get(), owner);
+    // Its tools are made afresh each time it opens.
+    platform::ComPtr<_Band> windows;
+    platform::ThrowIfFailed(bands->Add(platform::Bstr(menus::WindowsBand).get(), qlBandPopup, MissingArgument(),
+                                       VARIANT_TRUE, VARIANT_FALSE, VARIANT_TRUE, &windows),
+                            L"Bands.Add");
+}
+
+void CApplication::AddMainTools(_Band& band, const frmMain& owner) {
+    platform::ComPtr<_Tools> tools;
+    platform::ThrowIfFailed(band.get_Tools(&tools), L"Band.Tools");
+    for (const auto& tool : menus::MainTools) {
+        platform::ComPtr<_Tool> added;
+        platform::ThrowIfFailed(
+            tools->Add(tool.id, platform::Bstr(tool.name).get(), platform::Bstr(tool.caption).get(),
+                       MenuIcon(owner, tool.image), qlToolStyleNormal, platform::Bstr(L"").get(),
+                       platform::ToVariantBool(tool.beginGroup), VARIANT_FALSE, platform::ToVariantBool(tool.isDefault),
+                       platform::Bstr(L"").get(), platform::Bstr(tool.subBand).get(), VARIANT_TRUE, VARIANT_FALSE,
+                       VARIANT_TRUE, VARIANT_TRUE, &added),
+            L"Tools.Add");
+    }
+}
+
+platform::ComPtr<_Band> CApplication::MenuBand(const wchar_t* name) const {
+    platform::ComPtr<_Bands> bands;
+    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
+    platform::ComPtr<_Band> band;
+    platform::ThrowIfFailed(bands->Item(platform::Variant::FromText(name).get(), &band), L"Bands.Item");
+    if (!band) RaiseMissing(L"Bands.Item");
+    return band;
+}
+
+platform::ComPtr<_Banner> CApplication::MenuBannerObject(const wchar_t* name) const {
+    platform::ComPtr<_Banners> banners;
+    platform::ThrowIfFailed(quillet_->get_Banners(&banners), L"Quillet.Banners");
+    platform::ComPtr<_Banner> banner;
+    platform::ThrowIfFailed(banners->Item(platform::Variant::FromText(name).get(), &banner), L"Banners.Item");
+    if (!banner) RaiseMissing(L"Banners.Item");
+    return banner;
+}
+
+void CApplication::ApplyMenuBanner() {
+    if (!quillet_) return;
+    platform::ComPtr<_Banner> banner;
+    if (menuBanner_) banner = MenuBannerObject(menus::MainBanner);
+    platform::ThrowIfFailed(MenuBand(menus::MainBand)->putref_Banner(banner.Get()), L"Band.Banner");
+}
+
+void CApplication::ApplyMenuOwnerDraw() {
+    if (!quillet_) return;
+    platform::ComPtr<_Bands> bands;
+    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
+    LONG count = 0;
+    platform::ThrowIfFailed(bands->get_Count(&count), L"Bands.Count");
+    for (LONG position = 1; position <= count; ++position) {
+        platform::ComPtr<_Band> band;
+        platform::ThrowIfFailed(bands->Item(platform::Variant::FromInt32(position).get(), &band), L"Bands.Item");
+        if (band)
+            platform::ThrowIfFailed(band->put_OwnerDraw(platform::ToVariantBool(menuOwnerDraw_)), L"Band.OwnerDraw");
+    }
+}
+
+// The hot keys were cleared by switching the switcher off; events stop
+// before the component lets go of the window, then it goes.
+void CApplication::ReleaseMenuComponent() {
+    if (!quillet_) return;
+    quilletConnection_.Disconnect();
+    platform::SkipFailure(ClassName, L"Dispose",
+                          [&] { platform::ThrowIfFailed(quillet_->Detach(), L"Quillet.Detach"); });
+    platform::SkipFailure(ClassName, L"Dispose", [&] {
+        quillet_.Reset();
+        moQuillet_.Reset();
+    });
+}
+
+// The events arrive from the start; what the "Windows" band's list, the menu
+// commands and the switcher do with them comes with the menus and the
+// switcher themselves. Until then they change nothing.
+void CApplication::moQuillet_BandOpen(_Band*) { platform::Guard(ClassName, L"moQuillet_BandOpen", [] {}); }
+
+void CApplication::moQuillet_Click(_Tool*) { platform::Guard(ClassName, L"moQuillet_Click", [] {}); }
+
+void CApplication::moQuillet_HotKeyPressed(LONG, LONG, LONG) {
+    platform::Guard(ClassName, L"moQuillet_HotKeyPressed", [] {});
+}
+
+bool CApplication::RegisterSwitcherHotKeys(int32_t key, int32_t modifiers) {
+    LONG forward = 0;
+    platform::ThrowIfFailed(quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers), &forward),
+                            L"Quillet.SetHotKey");
+    // Without the first the second would only be held for nothing.
+    if (forward == 0) return false;
+    switcherHotKeyIds_[0] = forward;
+    platform::ThrowIfFailed(
+        quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers | ShiftModifier), &switcherHotKeyIds_[1]),
+        L"Quillet.SetHotKey");
+    return true;
+}
+
+void CApplication::ClearSwitcherHotKeys() {
+    for (LONG& id : switcherHotKeyIds_) {
+        if (id != 0) platform::ThrowIfFailed(quillet_->ClearHotKey(std::exchange(id, 0)), L"Quillet.ClearHotKey");
+    }
+}
+
+void CApplication::ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property) {
+    if (!switcher_ || !quillet_) return;
+    ClearSwitcherHotKeys();
+    if (RegisterSwitcherHotKeys(key, modifiers)) return;
+    // The keys in use before come back, so that Switcher stays true to what is held.
+    switcher_ = RegisterSwitcherHotKeys(switcherHotkey_, switcherHotkeyModifiers_);
+    platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L"." + property);
 }
 
 void CApplication::TakeIcons(const frmMain& owner) {
@@ -276,10 +502,12 @@ void CApplication::SaveOptions() {
 void CApplication::Dispose() {
     if (disposed_) return;
     disposed_ = true;
-    auto step = [](auto&& body) { platform::Guard(ClassName, L"Dispose", body); };
+    // Each step in its own guard: teardown always reaches its end.
+    auto step = [](auto&& body) { platform::SkipFailure(ClassName, L"Dispose", body); };
     step([&] { ClearWinEventHook(); });
     step([&] { SetSwitcher(false); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
+    ReleaseMenuComponent();
     // Rules go before the tray component: releasing a rule lets its windows go
     // and takes their icons away. The rule list and the clipboard stay, empty,
     // for whoever still holds the application.
@@ -542,23 +770,41 @@ void CApplication::SetInterval(int32_t value) {
 
 void CApplication::SetSwitcher(bool value) {
     if (value == switcher_) return;
+    if (quillet_ && value && !RegisterSwitcherHotKeys(switcherHotkey_, switcherHotkeyModifiers_))
+        platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L".Switcher");
+    if (quillet_ && !value) ClearSwitcherHotKeys();
     switcher_ = value;
 }
 
-void CApplication::SetSwitcherHotkey(int32_t value) { switcherHotkey_ = value; }
+void CApplication::SetSwitcherHotkey(int32_t value) {
+    ChangeSwitcherHotKeys(value, switcherHotkeyModifiers_, L"SwitcherHotkey");
+    switcherHotkey_ = value;
+}
 
-void CApplication::SetSwitcherHotkeyModifiers(int32_t value) { switcherHotkeyModifiers_ = value; }
+void CApplication::SetSwitcherHotkeyModifiers(int32_t value) {
+    ChangeSwitcherHotKeys(switcherHotkey_, value, L"SwitcherHotkeyModifiers");
+    switcherHotkeyModifiers_ = value;
+}
 
 void CApplication::SetWindowTitleLength(int32_t value) noexcept {
     if (value >= 0) windowTitleLength_ = value;
 }
 
+void CApplication::SetMenuBanner(bool value) {
+    menuBanner_ = value;
+    ApplyMenuBanner();
+}
+
 void CApplication::SetMenuHighlight(int32_t value) {
     menuHighlight_ = value;
+    if (quillet_)
+        platform::ThrowIfFailed(quillet_->put_HighlightStyle(static_cast<QLHighlightStyle>(value)),
+                                L"Quillet.HighlightStyle");
     events_.Raise(&IApplicationEvents::MenuOptionsChange, menuOwnerDraw_, value);
 }
 
 void CApplication::SetMenuOwnerDraw(bool value) {
     menuOwnerDraw_ = value;
+    ApplyMenuOwnerDraw();
     events_.Raise(&IApplicationEvents::MenuOptionsChange, value, menuHighlight_);
 }

@@ -12,6 +12,7 @@
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
 #include "Observers.h"
+#include "QuilletInterfaces.h"
 #include "WinEventModule.h"
 
 class frmMain;
@@ -100,6 +101,10 @@ public:
     _Kestrix* Kestrix() const noexcept { return kestrix_.Get(); }
     // Where the tray component's events arrive; handlers are set per event.
     platform::com::EventSink* KestrixEvents() const noexcept { return moKestrix_.Get(); }
+    // The menu component object (the tray menus, the switcher's hot keys):
+    // none before Initialize and after Dispose.
+    _Quillet* Quillet() const noexcept { return quillet_.Get(); }
+    platform::com::EventSink* QuilletEvents() const noexcept { return moQuillet_.Get(); }
 
     // Number of rules in the rule list.
     int RuleCount() const noexcept;
@@ -162,7 +167,7 @@ public:
     int32_t WindowTitleLength() const noexcept { return windowTitleLength_; }
     void SetWindowTitleLength(int32_t value) noexcept;
     bool MenuBanner() const noexcept { return menuBanner_; }
-    void SetMenuBanner(bool value) noexcept { menuBanner_ = value; }
+    void SetMenuBanner(bool value);
     int32_t MenuHighlight() const noexcept { return menuHighlight_; }
     void SetMenuHighlight(int32_t value);
     bool MenuOwnerDraw() const noexcept { return menuOwnerDraw_; }
@@ -179,6 +184,11 @@ private:
     void moKestrix_DblClick(LONG id, LONG button);
     void moKestrix_MouseUp(LONG id, LONG button);
     void moKestrix_MouseMove(LONG id);
+    // The menu component's events: a band about to open, a tool chosen, a hot
+    // key pressed.
+    void moQuillet_BandOpen(_Band* band);
+    void moQuillet_Click(_Tool* tool);
+    void moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers);
     // The action configured for a click kind (MouseOption) on icon `id`.
     int32_t MouseAction(LONG id, int clickKind) const;
     // Runs the configured action of a click kind on the icon `id`.
@@ -204,6 +214,22 @@ private:
     bool SetTrayIcon(LONG id, HICON icon, const std::wstring& tip);
     void RemoveTrayIcon(LONG id);
     void ReleaseTrayComponent();
+    void CreateMenuComponent();
+    void BuildMenus(const frmMain& owner);
+    void AddMainTools(_Band& band, const frmMain& owner);
+    // A band or banner of the menu component by name; raises when it is missing.
+    platform::ComPtr<_Band> MenuBand(const wchar_t* name) const;
+    platform::ComPtr<_Banner> MenuBannerObject(const wchar_t* name) const;
+    void ApplyMenuBanner();
+    void ApplyMenuOwnerDraw();
+    void ReleaseMenuComponent();
+    // The switcher's hot key and its Shift twin; false (and nothing left
+    // registered) when the first is refused.
+    bool RegisterSwitcherHotKeys(int32_t key, int32_t modifiers);
+    void ClearSwitcherHotKeys();
+    // Moves switched-on hot keys to another key or modifiers; the old ones
+    // stay when the new ones are refused.
+    void ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property);
 
     frmMain* owner_ = nullptr;
     WindowRegistry windows_;
@@ -212,6 +238,11 @@ private:
     platform::ComPtr<_Kestrix> kestrix_;
     platform::ComPtr<platform::com::EventSink> moKestrix_;
     platform::com::EventConnection kestrixConnection_;
+    platform::ComPtr<_Quillet> quillet_;
+    platform::ComPtr<platform::com::EventSink> moQuillet_;
+    platform::com::EventConnection quilletConnection_;
+    // Identifiers the menu component gave the switcher's two hot keys; 0: none.
+    std::array<LONG, 2> switcherHotKeyIds_{};
     HWINEVENTHOOK winEventHook_ = nullptr;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;

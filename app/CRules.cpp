@@ -46,7 +46,8 @@ CRules::~CRules() {
 
 void CRules::Clear() noexcept {
     // Rules still held elsewhere (the rule clipboard) keep tracking nothing.
-    for (const auto& rule : rules_.Snapshot()) platform::SkipFailure([&] { rule->Windows().RemoveAll(); });
+    for (const auto& rule : rules_.Snapshot())
+        platform::SkipFailure(ClassName, L"Clear", [&] { rule->Windows().RemoveAll(); });
     rules_.Clear();
 }
 
@@ -299,10 +300,11 @@ bool CRules::Initialize(const CRegistry& registry, std::wstring_view section) {
         std::vector<std::wstring> unplaced;
         for (const auto& name : names) {
             const std::wstring key = std::wstring(section) + L"\\" + name;
-            // An unreadable position is no position: the rule still loads.
+            // An unreadable position is logged and is no position: the rule still loads.
             int32_t index = 0;
-            platform::SkipFailure(
-                [&] { index = SettingToInt32(registry.GetSetting(key, IndexValue, 0), L"CRules.Initialize"); });
+            platform::SkipFailure(ClassName, L"Initialize", [&] {
+                index = SettingToInt32(registry.GetSetting(key, IndexValue, 0), L"CRules.Initialize");
+            });
             if (index >= 1 && index <= count && slots[static_cast<size_t>(index - 1)].empty())
                 slots[static_cast<size_t>(index - 1)] = name;
             else
@@ -324,11 +326,8 @@ void CRules::LoadRule(const CRegistry& registry, const std::wstring& key, const 
     const std::wstring source = std::wstring(ClassName) + L".Initialize";
     auto read = [&](auto convert, const wchar_t* value, auto fallback) {
         decltype(fallback) result = fallback;
-        try {
-            result = convert(registry.GetSetting(key, value, fallback));
-        } catch (...) {
-            platform::LogCurrentFailure(ClassName, L"Initialize");
-        }
+        platform::SkipFailure(ClassName, L"Initialize",
+                              [&] { result = convert(registry.GetSetting(key, value, fallback)); });
         return result;
     };
     auto number = [&](const wchar_t* value, int32_t fallback) {

@@ -18,12 +18,11 @@ const platform::ExceptionLog& ProgramExceptionLog() {
 }
 
 void LogError(int32_t number, std::wstring_view description, std::wstring_view module, std::wstring_view procedure) {
-    try {
+    // Logging never fails its caller.
+    platform::IgnoreFailure([&] {
         ProgramExceptionLog().Append(
             {number, std::wstring(description), std::wstring(module), std::wstring(procedure)});
-    } catch (...) {
-        // Logging never fails its caller.
-    }
+    });
 }
 
 void InstallErrorLog() {

@@ -57,25 +57,21 @@ bool HasUninstallSwitch(std::wstring_view arguments) {
     return platform::ContainsNoCase(arguments, L"/u") || platform::ContainsNoCase(arguments, L"/uninstall");
 }
 
+// Uninstalling is best effort and silent: a missing key is no error.
 void DeleteAllRegistryEntries() {
-    try {
+    platform::IgnoreFailure([] {
         CRegistry(HKEY_CURRENT_USER, CRegistry::BaseKey(AppInfo::CompanyName, AppInfo::ProductName))
             .DeleteAllSettings(L"");
         LSTATUS ignored = ERROR_SUCCESS;
         AutoStartModule::Remove(HKEY_CURRENT_USER, ignored);
         AutoStartModule::Remove(HKEY_LOCAL_MACHINE, ignored);
-    } catch (...) {
-        // Uninstalling is best effort and silent: a missing key is no error.
-    }
+    });
 }
 
 bool Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
     if (HasUninstallSwitch(arguments)) {
-        try {
-            AskAndUninstall();
-        } catch (...) {
-        }
+        platform::IgnoreFailure(AskAndUninstall);
         return false;
     }
     platform::SetErrorTrapping(true);

@@ -102,7 +102,8 @@ LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     auto* form = reinterpret_cast<frmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!form) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    return platform::Guard(ClassName, L"WindowProc", [&]() -> LRESULT { return form->OnMessage(message, wParam, lParam); });
+    return platform::GuardCallback(ClassName, L"WindowProc",
+                                   [&]() -> LRESULT { return form->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,7 +175,8 @@ bool frmMain::Form_QueryUnload(UnloadMode mode) {
 }
 
 void frmMain::Form_Unload() {
-    auto step = [](auto&& body) { platform::Guard(ClassName, L"Form_Unload", body); };
+    // Each step in its own guard: the program's teardown always reaches its end.
+    auto step = [](auto&& body) { platform::SkipFailure(ClassName, L"Form_Unload", body); };
     step([] {
         if (auto app = TheApp) app->Dispose();
     });

@@ -7,15 +7,22 @@
 
 using platform::SkipFailure;
 
+namespace {
+// Every step of delivery, flushing and teardown logs its failure and goes on;
+// a subscriber's failure never stops the queue.
+constexpr wchar_t ClassName[] = L"EventQueue";
+}  // namespace
+
 EventQueue::~EventQueue() {
     if (!subscriber_) return;
-    SkipFailure([&] { Flush(AllQueues); });
-    SkipFailure([&] {
+    auto step = [](auto&& body) { SkipFailure(ClassName, L"Class_Terminate", body); };
+    step([&] { Flush(AllQueues); });
+    step([&] {
         if (attached_) SubclassModule::DetachMessage(handler_.Get(), window_, QueueMessage);
         attached_ = false;
     });
-    SkipFailure([&] { form_.reset(); });
-    SkipFailure([&] {
+    step([&] { form_.reset(); });
+    step([&] {
         moTimer_.reset();
         posted_.reset();
         delay_.reset();
@@ -60,12 +67,12 @@ void EventQueue::Add(TVEvent eventType, AddMode mode, const std::wstring& eventI
     };
     bool append = true;
     if (mode == AddReplace) {
-        SkipFailure([&] {
+        SkipFailure(ClassName, L"Add", [&] {
             for (int i = queue->Count(); i >= 1; --i)
                 if (same(queue->Item(i))) queue->Remove(i);
         });
     } else if (mode == AddIfAbsent) {
-        SkipFailure([&] {
+        SkipFailure(ClassName, L"Add", [&] {
             for (const auto& entry : *queue)
                 if (same(entry.value)) {
                     append = false;
@@ -90,7 +97,7 @@ void EventQueue::DeliverOne(Queue& queue) {
     // messages must not receive the same record again.
     queue.Remove(1);
     VARIANT parameters = info->Parameters().get();
-    SkipFailure([&] { subscriber_->FireEvent(info->EventType(), &parameters); });
+    SkipFailure(ClassName, L"FireEvent", [&] { subscriber_->FireEvent(info->EventType(), &parameters); });
 }
 
 LRESULT EventQueue::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -98,7 +105,7 @@ LRESULT EventQueue::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
     // The subscriber normally owns this queue: keep it, and so the queue,
     // alive until this delivery is over, whatever its handlers release.
     platform::ComPtr<IEvent> keepAlive(subscriber_);
-    SkipFailure([&] {
+    SkipFailure(ClassName, L"WindowProc", [&] {
         if (wParam == PostedQueue) {
             if (posted_->Count() > 0) DeliverOne(*posted_);
             if (posted_->Count() > 0) ::PostMessageW(hWnd, QueueMessage, PostedQueue, lParam);
@@ -118,10 +125,10 @@ void EventQueue::moTimer_Timer() {
 void EventQueue::Flush(QueueKind kind) {
     if (!subscriber_) return;
     if (kind == AllQueues || kind == PostedQueue) {
-        while (posted_ && posted_->Count() > 0) SkipFailure([&] { DeliverOne(*posted_); });
+        while (posted_ && posted_->Count() > 0) SkipFailure(ClassName, L"Flush", [&] { DeliverOne(*posted_); });
     }
     if (kind == AllQueues || kind == DelayQueue) {
-        SkipFailure([&] { moTimer_->SetEnabled(false); });
-        while (delay_ && delay_->Count() > 0) SkipFailure([&] { DeliverOne(*delay_); });
+        SkipFailure(ClassName, L"Flush", [&] { moTimer_->SetEnabled(false); });
+        while (delay_ && delay_->Count() > 0) SkipFailure(ClassName, L"Flush", [&] { DeliverOne(*delay_); });
     }
 }

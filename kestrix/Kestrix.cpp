@@ -8,11 +8,17 @@
 #include "TimerEx.h"
 #include "SubclassModule.h"
 
-using platform::ComCall;
+using platform::ComMember;
+using platform::OnFailure;
 using platform::SkipFailure;
 using platform::Variant;
 
 namespace {
+
+// Members hand their failures to the caller; the steps of teardown, of the
+// callback window's messages and of event delivery log theirs and go on.
+constexpr wchar_t ClassName[] = L"Kestrix";
+constexpr OnFailure Policy = OnFailure::ToCaller;
 
 std::wstring KeyOf(LONG id) { return std::to_wstring(id); }
 
@@ -30,7 +36,8 @@ Kestrix::Kestrix() : events_(this, DIID_KestrixEvents) { AddConnectionPoint(even
 
 HRESULT Kestrix::Create(REFIID iid, void** object) noexcept {
     KestrixModule::Startup();
-    return ComCall([&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Kestrix.Class_Initialize"); });
+    return ComMember(Policy, ClassName, L"Class_Initialize",
+                     [&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Kestrix.Class_Initialize"); });
 }
 
 platform::ComPtr<Kestrix> Kestrix::Make() {
@@ -50,14 +57,15 @@ void Kestrix::Initialize() {
 
 Kestrix::~Kestrix() {
     // Whatever is still waiting reaches the client before the icons go.
-    SkipFailure([&] { eventQueue_.reset(); });
-    SkipFailure([&] { DetachWindow(); });
-    SkipFailure([&] { retryTimer_.reset(); });
+    auto step = [](auto&& body) { SkipFailure(ClassName, L"Class_Terminate", body); };
+    step([&] { eventQueue_.reset(); });
+    step([&] { DetachWindow(); });
+    step([&] { retryTimer_.reset(); });
     // Icons go while the window they name still exists; an item a client
     // still holds loses its icon too.
-    for (auto& entry : items_) SkipFailure([&] { entry.value->Orphan(); });
-    SkipFailure([&] { items_.Clear(); });
-    SkipFailure([&] { callbackWindow_.reset(); });
+    for (auto& entry : items_) step([&] { entry.value->Orphan(); });
+    step([&] { items_.Clear(); });
+    step([&] { callbackWindow_.reset(); });
     events_.DisconnectAll();
 }
 
@@ -89,9 +97,10 @@ void Kestrix::DetachWindow() {
 // --- icons the shell refused ------------------------------------------------
 
 void Kestrix::ScheduleRetry() noexcept {
-    SkipFailure([&] {
+    SkipFailure(ClassName, L"ScheduleRetry", [&] {
         if (!retryTimer_)
-            retryTimer_ = std::make_unique<OwnedTimer>(TimerEx::Make(), pkTimerPeriodic, retryInterval_, [this] { RetryRefusedIcons(); });
+            retryTimer_ = std::make_unique<OwnedTimer>(TimerEx::Make(), pkTimerPeriodic, retryInterval_,
+                                                       [this] { RetryRefusedIcons(); });
         retryTimer_->SetEnabled(true);
     });
 }
@@ -109,7 +118,7 @@ void Kestrix::RetryRefusedIcons() {
 // --- members ----------------------------------------------------------------
 
 HRESULT Kestrix::Add(LONG ID, VARIANT Icon, BSTR ToolTipText, VARIANT_BOOL Visible) {
-    return ComCall([&] {
+    return ComMember(Policy, ClassName, L"Add", [&] {
         const std::wstring key = KeyOf(ID);
         // Refused before anything is shown, so no stray icon appears under the ID.
         if (items_.Exists(key)) platform::Raise(platform::errors::DuplicateKey, L"Kestrix.Add");
@@ -124,64 +133,71 @@ HRESULT Kestrix::Add(LONG ID, VARIANT Icon, BSTR ToolTipText, VARIANT_BOOL Visib
     });
 }
 
+// Lookups answer "no" or no object whenever they cannot answer.
 HRESULT Kestrix::Exists(LONG ID, VARIANT_BOOL* result) {
-    if (!result) return E_POINTER;
-    *result = VARIANT_FALSE;
-    SkipFailure([&] { *result = platform::ToVariantBool(items_.Exists(KeyOf(ID))); });
-    return S_OK;
+    return ComMember(Policy, ClassName, L"Exists", [&] {
+        VARIANT_BOOL& answer = *platform::CheckOut(result);
+        answer = platform::IgnoreFailure([&] { return platform::ToVariantBool(items_.Exists(KeyOf(ID))); });
+    });
 }
 
 HRESULT Kestrix::Item(LONG ID, _KestrixItem** result) {
-    if (!result) return E_POINTER;
-    *result = nullptr;
-    SkipFailure([&] {
-        if (auto* item = items_.Find(KeyOf(ID))) (*item)->QueryInterface(IID__KestrixItem, reinterpret_cast<void**>(result));
+    return ComMember(Policy, ClassName, L"Item", [&] {
+        _KestrixItem*& answer = *platform::CheckOut(result);
+        answer = nullptr;
+        platform::IgnoreFailure([&] {
+            if (auto* item = items_.Find(KeyOf(ID)))
+                (*item)->QueryInterface(IID__KestrixItem, reinterpret_cast<void**>(&answer));
+        });
     });
-    return S_OK;
 }
 
 HRESULT Kestrix::PreparePopupMenu(LONG_PTR hWnd) {
-    return ComCall([&] {
+    return ComMember(Policy, ClassName, L"PreparePopupMenu", [&] {
         popupWindow_ = reinterpret_cast<HWND>(hWnd);
         ::SetForegroundWindow(popupWindow_);
         popupPrepared_ = VARIANT_TRUE;
     });
 }
 
+// An absent ID is no failure; a step that fails is logged and skipped.
 HRESULT Kestrix::Remove(LONG ID) {
-    SkipFailure([&] {
-        const std::wstring key = KeyOf(ID);
-        auto* found = items_.Find(key);
-        if (!found) return;
-        platform::ComPtr<KestrixItem> item = *found;
-        items_.Remove(key);
-        // A client may still hold the item; its icon goes all the same.
-        item->Orphan();
+    return ComMember(Policy, ClassName, L"Remove", [&] {
+        SkipFailure(ClassName, L"Remove", [&] {
+            const std::wstring key = KeyOf(ID);
+            auto* found = items_.Find(key);
+            if (!found) return;
+            platform::ComPtr<KestrixItem> item = *found;
+            items_.Remove(key);
+            // A client may still hold the item; its icon goes all the same.
+            item->Orphan();
+        });
     });
-    return S_OK;
 }
 
 HRESULT Kestrix::RemoveAll() {
-    for (int position = items_.Count(); position >= 1; --position) {
-        SkipFailure([&] {
-            platform::ComPtr<KestrixItem> item = items_.Item(position);
-            items_.Remove(position);
-            item->Orphan();
-        });
-    }
-    return S_OK;
+    return ComMember(Policy, ClassName, L"RemoveAll", [&] {
+        for (int position = items_.Count(); position >= 1; --position) {
+            SkipFailure(ClassName, L"RemoveAll", [&] {
+                platform::ComPtr<KestrixItem> item = items_.Item(position);
+                items_.Remove(position);
+                item->Orphan();
+            });
+        }
+    });
 }
 
 HRESULT Kestrix::get_Count(LONG* value) {
-    return ComCall([&] { *platform::CheckOut(value) = items_.Count(); });
+    return ComMember(Policy, ClassName, L"Get_Count", [&] { *platform::CheckOut(value) = items_.Count(); });
 }
 
 HRESULT Kestrix::get_Enabled(VARIANT_BOOL* value) {
-    return ComCall([&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+    return ComMember(Policy, ClassName, L"Get_Enabled",
+                     [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
 }
 
 HRESULT Kestrix::put_Enabled(VARIANT_BOOL value) {
-    return ComCall([&] {
+    return ComMember(Policy, ClassName, L"Let_Enabled", [&] {
         const bool enable = value != VARIANT_FALSE;
         if (enable == enabled_) return;
         if (enabled_)
@@ -193,10 +209,11 @@ HRESULT Kestrix::put_Enabled(VARIANT_BOOL value) {
 }
 
 HRESULT Kestrix::get_NewEnum(IUnknown** value) {
-    return ComCall([&] {
+    return ComMember(Policy, ClassName, L"Get_NewEnum", [&] {
         IUnknown** out = platform::CheckOut(value);
         std::vector<Variant> items;
-        for (const auto& entry : items_) items.push_back(Variant::FromObject(static_cast<_KestrixItem*>(entry.value.Get())));
+        for (const auto& entry : items_)
+            items.push_back(Variant::FromObject(static_cast<_KestrixItem*>(entry.value.Get())));
         *out = platform::com::MakeEnumerator<IEnumVARIANT, VARIANT>(std::move(items)).Detach();
     });
 }
@@ -204,30 +221,36 @@ HRESULT Kestrix::get_NewEnum(IUnknown** value) {
 // --- the callback window ----------------------------------------------------
 
 HRESULT Kestrix::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam, LONG_PTR* result) {
-    const HWND window = reinterpret_cast<HWND>(hWnd);
-    const UINT message = static_cast<UINT>(uMsg);
-    LRESULT answer = 0;
-    if (message == TrayCallbackMessage) {
-        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
-        SkipFailure([&] { OnTrayMessage(static_cast<LONG>(wParam), static_cast<UINT>(lParam)); });
-    } else if (message == taskbarCreatedMessage_) {
-        SkipFailure([&] { OnTaskbarCreated(); });
-        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
-    } else {
-        answer = SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
-    }
-    if (result) *result = answer;
-    return S_OK;
+    return ComMember(Policy, ClassName, L"WindowProc", [&] {
+        const HWND window = reinterpret_cast<HWND>(hWnd);
+        const UINT message = static_cast<UINT>(uMsg);
+        auto passOn = [&] {
+            return SubclassModule::CallOldWindowProc(window, message, static_cast<WPARAM>(wParam), lParam);
+        };
+        LRESULT answer = 0;
+        if (message == TrayCallbackMessage) {
+            answer = passOn();
+            SkipFailure(ClassName, L"WindowProc",
+                        [&] { OnTrayMessage(static_cast<LONG>(wParam), static_cast<UINT>(lParam)); });
+        } else if (message == taskbarCreatedMessage_) {
+            SkipFailure(ClassName, L"WindowProc", [&] { OnTaskbarCreated(); });
+            answer = passOn();
+        } else {
+            answer = passOn();
+        }
+        if (result) *result = answer;
+    });
 }
 
 void Kestrix::QueueMouse(TVEvent type, EventQueue::AddMode mode, EventQueue::QueueKind kind, const std::wstring& key,
                          std::initializer_list<Variant> parameters) {
-    SkipFailure([&] { eventQueue_->Add(type, mode, key, kind, platform::MakeVariantArray(parameters)); });
+    SkipFailure(ClassName, L"WindowProc",
+                [&] { eventQueue_->Add(type, mode, key, kind, platform::MakeVariantArray(parameters)); });
 }
 
 void Kestrix::OnTrayMessage(LONG id, UINT mouseMessage) {
     POINT cursor{};
-    SkipFailure([&] { ::GetCursorPos(&cursor); });
+    SkipFailure(ClassName, L"WindowProc", [&] { ::GetCursorPos(&cursor); });
     const Variant x = Variant::FromInt32(cursor.x), y = Variant::FromInt32(cursor.y), ID = Variant::FromInt32(id);
     switch (mouseMessage) {
         case WM_MOUSEMOVE:
@@ -258,7 +281,7 @@ void Kestrix::OnTrayMessage(LONG id, UINT mouseMessage) {
 
 void Kestrix::ButtonDown(LONG id, LONG button, POINT cursor) {
     // A click still held back belongs before anything of the new press.
-    SkipFailure([&] { eventQueue_->Flush(EventQueue::DelayQueue); });
+    SkipFailure(ClassName, L"WindowProc", [&] { eventQueue_->Flush(EventQueue::DelayQueue); });
     clickKey_ = KeyOf(id) + KeyOf(button);
     const Variant ID = Variant::FromInt32(id), b = Variant::FromInt32(button);
     QueueMouse(tvEventClick, EventQueue::AddIfAbsent, EventQueue::DelayQueue, clickKey_, {ID, b, PopupFlag()});
@@ -268,8 +291,10 @@ void Kestrix::ButtonDown(LONG id, LONG button, POINT cursor) {
 }
 
 void Kestrix::OnTaskbarCreated() {
-    for (const auto& item : items_.Snapshot()) SkipFailure([&] { item->AddToTray(true); });
-    SkipFailure([&] { eventQueue_->Add(tvEventTaskbarRestart, EventQueue::AddAlways, {}, EventQueue::PostedQueue, Variant()); });
+    for (const auto& item : items_.Snapshot()) SkipFailure(ClassName, L"WindowProc", [&] { item->AddToTray(true); });
+    SkipFailure(ClassName, L"WindowProc", [&] {
+        eventQueue_->Add(tvEventTaskbarRestart, EventQueue::AddAlways, {}, EventQueue::PostedQueue, Variant());
+    });
 }
 
 // --- delivery ---------------------------------------------------------------
@@ -277,43 +302,44 @@ void Kestrix::OnTaskbarCreated() {
 void Kestrix::PostPopupRelease() noexcept { ::PostMessageW(popupWindow_, PopupReleaseMessage, 0, 0); }
 
 HRESULT Kestrix::FireEvent(TVEvent EventType, VARIANT* Parameters) {
-    VARIANT none{};
-    const VARIANT& p = Parameters ? *Parameters : none;
+    return ComMember(Policy, ClassName, L"FireEvent", [&] {
+        VARIANT none{};
+        SkipFailure(ClassName, L"FireEvent", [&] { Deliver(EventType, Parameters ? *Parameters : none); });
+    });
+}
+
+// A handler's failure is logged and does not keep the release message, or
+// the events after it, from going out.
+void Kestrix::Deliver(TVEvent type, const VARIANT& p) {
     auto raise = [&](DISPID id, std::initializer_list<Variant> arguments) {
-        SkipFailure([&] { events_.Fire(id, arguments); });
+        SkipFailure(ClassName, L"FireEvent", [&] { events_.Fire(id, arguments); });
     };
     // The popup flag is read after the handlers ran: a handler that prepared
     // a pop-up menu gets its release message once it has returned.
     auto releaseIfPrepared = [&](long index) {
-        SkipFailure([&] {
+        SkipFailure(ClassName, L"FireEvent", [&] {
             if (FlagParameter(p, index)) PostPopupRelease();
         });
     };
-    SkipFailure([&] {
-        switch (EventType) {
-            case tvEventClick:
-                if (clickKey_.empty()) return;  // a double click cancelled it
-                raise(ClickEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1))});
-                releaseIfPrepared(2);
-                break;
-            case tvEventDblClick:
-                raise(DblClickEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1))});
-                releaseIfPrepared(2);
-                break;
-            case tvEventMouseDown:
-            case tvEventMouseUp:
-                raise(EventType == tvEventMouseDown ? MouseDownEventId : MouseUpEventId,
-                      {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1)),
-                       Variant::FromInt32(Parameter(p, 2)), Variant::FromInt32(Parameter(p, 3))});
-                releaseIfPrepared(4);
-                break;
-            case tvEventMouseMove:
-                raise(MouseMoveEventId, {Variant::FromInt32(Parameter(p, 0)), Variant::FromInt32(Parameter(p, 1)),
-                                         Variant::FromInt32(Parameter(p, 2)), Variant::FromInt32(Parameter(p, 3))});
-                break;
-            case tvEventTaskbarRestart: raise(TaskbarRestartEventId, {}); break;
-            default: break;
-        }
-    });
-    return S_OK;
+    auto number = [&](long index) { return Variant::FromInt32(Parameter(p, index)); };
+    switch (type) {
+        case tvEventClick:
+            if (clickKey_.empty()) return;  // a double click cancelled it
+            raise(ClickEventId, {number(0), number(1)});
+            releaseIfPrepared(2);
+            break;
+        case tvEventDblClick:
+            raise(DblClickEventId, {number(0), number(1)});
+            releaseIfPrepared(2);
+            break;
+        case tvEventMouseDown:
+        case tvEventMouseUp:
+            raise(type == tvEventMouseDown ? MouseDownEventId : MouseUpEventId,
+                  {number(0), number(1), number(2), number(3)});
+            releaseIfPrepared(4);
+            break;
+        case tvEventMouseMove: raise(MouseMoveEventId, {number(0), number(1), number(2), number(3)}); break;
+        case tvEventTaskbarRestart: raise(TaskbarRestartEventId, {}); break;
+        default: break;
+    }
 }

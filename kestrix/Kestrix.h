@@ -81,6 +81,7 @@ private:
                     std::initializer_list<platform::Variant> parameters);
     platform::Variant PopupFlag() { return platform::Variant::RefToBool(&popupPrepared_); }
     void PostPopupRelease() noexcept;
+    void Deliver(TVEvent type, const VARIANT& parameters);
     void RetryRefusedIcons();
 
     std::unique_ptr<EventQueue> eventQueue_;

@@ -13,7 +13,7 @@ OwnedTimer::OwnedTimer(platform::ComPtr<_TimerEx> timer, PKTimerEventType kind, 
 
 OwnedTimer::~OwnedTimer() {
     connection_.Disconnect();
-    platform::SkipFailure([&] { SetEnabled(false); });
+    platform::SkipFailure(L"OwnedTimer", L"Class_Terminate", [&] { SetEnabled(false); });
 }
 
 bool OwnedTimer::Enabled() const {

@@ -4,25 +4,31 @@
 #include "KestrixModule.h"
 #include "TimerExModule.h"
 
-using platform::ComTrapped;
+using platform::ComMember;
+using platform::OnFailure;
 
 namespace {
 constexpr wchar_t ClassName[] = L"TimerEx";
+// A timer handles its own failures: logged while error trapping is on (as it
+// always is once the component has started), else handed to the caller.
+constexpr OnFailure Policy = OnFailure::LogWhileTrapping;
 }  // namespace
 
 TimerEx::TimerEx() : events_(this, DIID_TimerExEvents) { AddConnectionPoint(events_); }
 
 TimerEx::~TimerEx() {
     // The table must never refer to a timer that is gone.
-    platform::Guard(ClassName, L"Class_Terminate", [&] {
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] {
         if (id_ != 0) TimerExModule::StopTimer(id_);
     });
-    platform::SkipFailure([&] { tag_ = platform::Variant(); });
+    platform::SkipFailure(ClassName, L"Class_Terminate", [&] { tag_ = platform::Variant(); });
 }
 
 HRESULT TimerEx::Create(REFIID iid, void** object) noexcept {
     KestrixModule::Startup();
-    return platform::ComCall([&] {
+    // Construction fails to its caller whatever the trapping flag says: a
+    // factory that answered success would hand out no object.
+    return ComMember(OnFailure::ToCaller, ClassName, L"Class_Initialize", [&] {
         platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"TimerEx.Class_Initialize");
     });
 }
@@ -72,35 +78,36 @@ void TimerEx::Fire() {
 }
 
 HRESULT TimerEx::get_Enabled(VARIANT_BOOL* value) {
-    return ComTrapped(ClassName, L"Get_Enabled", [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+    return ComMember(Policy, ClassName, L"Get_Enabled",
+                     [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
 }
 
 HRESULT TimerEx::put_Enabled(VARIANT_BOOL value) {
-    return ComTrapped(ClassName, L"Let_Enabled", [&] { SetEnabled(value != VARIANT_FALSE); });
+    return ComMember(Policy, ClassName, L"Let_Enabled", [&] { SetEnabled(value != VARIANT_FALSE); });
 }
 
 HRESULT TimerEx::get_EventType(PKTimerEventType* value) {
-    return ComTrapped(ClassName, L"Get_EventType", [&] { *platform::CheckOut(value) = eventType_; });
+    return ComMember(Policy, ClassName, L"Get_EventType", [&] { *platform::CheckOut(value) = eventType_; });
 }
 
 HRESULT TimerEx::put_EventType(PKTimerEventType value) {
-    return ComTrapped(ClassName, L"Let_EventType", [&] { SetEventType(value); });
+    return ComMember(Policy, ClassName, L"Let_EventType", [&] { SetEventType(value); });
 }
 
 HRESULT TimerEx::get_ID(LONG_PTR* value) {
-    return ComTrapped(ClassName, L"Get_ID", [&] { *platform::CheckOut(value) = static_cast<LONG_PTR>(id_); });
+    return ComMember(Policy, ClassName, L"Get_ID", [&] { *platform::CheckOut(value) = static_cast<LONG_PTR>(id_); });
 }
 
 HRESULT TimerEx::get_Interval(LONG* value) {
-    return ComTrapped(ClassName, L"Get_Interval", [&] { *platform::CheckOut(value) = interval_; });
+    return ComMember(Policy, ClassName, L"Get_Interval", [&] { *platform::CheckOut(value) = interval_; });
 }
 
 HRESULT TimerEx::put_Interval(LONG value) {
-    return ComTrapped(ClassName, L"Let_Interval", [&] { SetInterval(value); });
+    return ComMember(Policy, ClassName, L"Let_Interval", [&] { SetInterval(value); });
 }
 
 HRESULT TimerEx::get_Subscriber(ITimerEx** value) {
-    return ComTrapped(ClassName, L"Get_Subscriber", [&] {
+    return ComMember(Policy, ClassName, L"Get_Subscriber", [&] {
         ITimerEx** out = platform::CheckOut(value);
         *out = subscriber_;
         if (subscriber_) subscriber_->AddRef();
@@ -108,21 +115,21 @@ HRESULT TimerEx::get_Subscriber(ITimerEx** value) {
 }
 
 HRESULT TimerEx::putref_Subscriber(ITimerEx* value) {
-    return ComTrapped(ClassName, L"Set_Subscriber", [&] { subscriber_ = value; });
+    return ComMember(Policy, ClassName, L"Set_Subscriber", [&] { subscriber_ = value; });
 }
 
 HRESULT TimerEx::get_Tag(VARIANT* value) {
-    return ComTrapped(ClassName, L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
+    return ComMember(Policy, ClassName, L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
 }
 
 HRESULT TimerEx::put_Tag(VARIANT value) {
-    return ComTrapped(ClassName, L"Let_Tag", [&] { tag_ = platform::Variant(value); });
+    return ComMember(Policy, ClassName, L"Let_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT TimerEx::putref_Tag(VARIANT value) {
-    return ComTrapped(ClassName, L"Set_Tag", [&] { tag_ = platform::Variant(value); });
+    return ComMember(Policy, ClassName, L"Set_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT TimerEx::Notify() {
-    return ComTrapped(ClassName, L"Notify", [&] { Fire(); });
+    return ComMember(Policy, ClassName, L"Notify", [&] { Fire(); });
 }

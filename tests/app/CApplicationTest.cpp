@@ -426,12 +426,14 @@ TEST_F(CApplicationTest, StartUpCreatesTheTrayComponentAndTeardownTakesEveryIcon
     EXPECT_EQ((std::vector<DWORD>{NIM_ADD, NIM_ADD, NIM_ADD, NIM_DELETE, NIM_DELETE, NIM_DELETE}), tray.Requests());
 }
 
-// The program's manifest names the component's classes: they are created
-// from the DLL beside the program without any registration.
-TEST(ProgramManifestTest, ActivatesTheTrayComponentWithoutRegistration) {
-    CLSID registered{};
-    ASSERT_NE(S_OK, ::CLSIDFromProgID(L"Kestrix.Kestrix", &registered))
-        << "the test needs a prefix where the component is not registered";
+// The program's manifest names the components' classes: they are created
+// from the DLLs beside the program without any registration.
+TEST(ProgramManifestTest, ActivatesBothComponentsWithoutRegistration) {
+    for (const wchar_t* progId : {L"Kestrix.Kestrix", L"Quillet.Quillet"}) {
+        CLSID registered{};
+        ASSERT_NE(S_OK, ::CLSIDFromProgID(progId, &registered))
+            << "the test needs a prefix where the components are not registered";
+    }
     const std::wstring program = BesideTests(L"Pelkin.exe");
     ACTCTXW context{};
     context.cbSize = sizeof context;
@@ -442,7 +444,7 @@ TEST(ProgramManifestTest, ActivatesTheTrayComponentWithoutRegistration) {
     ASSERT_NE(activation, INVALID_HANDLE_VALUE);
     ULONG_PTR cookie = 0;
     ASSERT_TRUE(::ActivateActCtx(activation, &cookie));
-    for (const CLSID* clsid : {&CLSID_Kestrix, &CLSID_TimerEx}) {
+    for (const CLSID* clsid : {&CLSID_Kestrix, &CLSID_TimerEx, &CLSID_Quillet}) {
         platform::ComPtr<IDispatch> object;
         EXPECT_EQ(S_OK, ::CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                            reinterpret_cast<void**>(&object)));

@@ -1,6 +1,8 @@
 // Pelkin.exe started and driven from outside, the way a user meets it: its
 // message boxes are found on screen and answered by pressing their buttons.
 // These tests use the current user's hive of the throwaway test prefix.
+#include <objbase.h>
+
 #include "Dialogs.h"
 #include "ProgramFixture.h"
 #include "Strings.h"
@@ -40,6 +42,19 @@ protected:
         ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs));
         EXPECT_EQ(FindDialog(Title), nullptr);
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"False");
+    }
+
+    // Ctrl+Tab, the switcher's stored default, with and without Shift.
+    static bool SwitcherKeyHeld() {
+        constexpr int ProbeId = 0xBEEF;
+        bool held = false;
+        for (UINT modifiers : {MOD_CONTROL, MOD_CONTROL | MOD_SHIFT}) {
+            if (::RegisterHotKey(nullptr, ProbeId, modifiers, VK_TAB))
+                ::UnregisterHotKey(nullptr, ProbeId);
+            else
+                held = held || ::GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED;
+        }
+        return held;
     }
 
     static bool SettingsPresent() {
@@ -110,20 +125,32 @@ TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesOneMainWindow) {
     EXPECT_TRUE(first.WaitForExit(ExitTimeoutMs));
 }
 
-TEST_F(ProgramTest, StartUpLoadsTheTrayComponentFromTheProgramsFolder) {
+// Nothing is registered in the prefix: the program finds both components
+// beside itself. The switcher's hot key it registers through the menu
+// component is held for the whole desktop, so this process is refused it.
+TEST_F(ProgramTest, StartUpLoadsBothComponentsFromTheProgramsFolderAndHoldsTheSwitcherKey) {
+    for (const wchar_t* progId : {L"Kestrix.Kestrix", L"Quillet.Quillet"}) {
+        CLSID registered{};
+        ASSERT_NE(S_OK, ::CLSIDFromProgID(progId, &registered)) << platform::Narrow(progId) << " is registered";
+    }
+    ASSERT_FALSE(SwitcherKeyHeld()) << "another program holds the switcher's key";
     ChildProcess program(ProgramPath(), L"");
     HWND main = WaitForMainWindow(program);
     ASSERT_NE(main, nullptr);
     // The component's callback window and its event queue's window, made
     // once the main window has started the application.
     EXPECT_TRUE(WaitUntil([&] { return TopLevelWindows(L"", program.Id(), L"frmSubclass").size() == 2; }));
-    const std::wstring component = platform::ToLower(BesideTests(L"Kestrix.dll"));
-    bool loaded = false;
-    for (const auto& module : LoadedModules(program.Id())) loaded = loaded || platform::ToLower(module) == component;
-    EXPECT_TRUE(loaded) << "Kestrix.dll beside the program is not loaded";
+    EXPECT_TRUE(WaitUntil([] { return SwitcherKeyHeld(); }));
+    for (const wchar_t* dll : {L"Kestrix.dll", L"Quillet.dll"}) {
+        const std::wstring component = platform::ToLower(BesideTests(dll));
+        bool loaded = false;
+        for (const auto& module : LoadedModules(program.Id())) loaded = loaded || platform::ToLower(module) == component;
+        EXPECT_TRUE(loaded) << platform::Narrow(dll) << " beside the program is not loaded";
+    }
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
     EXPECT_TRUE(program.WaitForExit(ExitTimeoutMs));
+    EXPECT_FALSE(SwitcherKeyHeld());
 }
 
 TEST_F(ProgramTest, ExitAsksForConfirmationAndEndsOnYesStoringEnabled) {

@@ -177,6 +177,43 @@ TEST_F(KestrixTest, APreparedPopupMenuGetsItsReleaseMessageAfterTheHandlerReturn
     SubclassModule::DetachMessage(counter.Get(), popup.get(), Kestrix::PopupReleaseMessage);
 }
 
+// A client's handler that fails is no reason to lose what follows it: the
+// failure goes to the component's log, the pop-up release still goes out and
+// the next events arrive.
+TEST_F(KestrixTest, AFailingHandlerIsLoggedAndWhatFollowsItStillHappens) {
+    static std::vector<std::wstring> logged;
+    logged.clear();
+    platform::SetFailureLogger([](const platform::Error& e, std::wstring_view module, std::wstring_view procedure) {
+        logged.push_back(std::wstring(module) + L"." + std::wstring(procedure) + L" " + e.Description());
+    });
+    Add(7);
+    platform::UniqueWindow popup(::CreateWindowExW(0, L"STATIC", L"popup owner", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                                   nullptr, nullptr, nullptr));
+    int releases = 0;
+    ComPtr<SubclassHandler> counter;
+    counter.Attach(SubclassHandler::Create([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        ++releases;
+        return 0;
+    }));
+    ASSERT_TRUE(SubclassModule::AttachMessage(counter.Get(), popup.get(), Kestrix::PopupReleaseMessage));
+    events->OnEvent(L"Click", [&] {
+        ASSERT_EQ(S_OK, kestrix->PreparePopupMenu(reinterpret_cast<LONG_PTR>(popup.get())));
+        platform::Raise(platform::errors::InvalidPropertyValue, L"a handler broke", L"Client.Click");
+    });
+    Mouse(7, WM_RBUTTONDOWN);
+    Mouse(7, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return releases == 1; }));
+    EXPECT_EQ((Lines{L"Kestrix.FireEvent a handler broke"}), logged);
+
+    events->OnEvent(L"Click", [] {});
+    Mouse(7, WM_LBUTTONDOWN);
+    Mouse(7, WM_LBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return events->Count(L"Click 7 1") == 1; }));
+    EXPECT_EQ(1u, logged.size());
+    SubclassModule::DetachMessage(counter.Get(), popup.get(), Kestrix::PopupReleaseMessage);
+    platform::SetFailureLogger(nullptr);
+}
+
 TEST_F(KestrixTest, ARecreatedTaskbarShowsEveryIconAgainAndTellsTheClient) {
     Add(7);
     Add(8, L"hidden", false);

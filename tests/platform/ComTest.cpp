@@ -233,25 +233,34 @@ TEST_F(ComErrorTest, ReportedFailuresAreRaisedAgainWithTheirDetails) {
 
 TEST_F(ComErrorTest, TrappedMembersLogWhileTrappingIsOnAndReportOtherwise) {
     auto failing = [] { platform::Raise(380, L"Widget.Size"); };
+    using platform::ComMember;
+    using platform::OnFailure;
 
     platform::SetErrorTrapping(true);
-    EXPECT_EQ(platform::ComTrapped(L"Widget", L"Let_Size", failing), S_OK);
+    EXPECT_EQ(ComMember(OnFailure::LogWhileTrapping, L"Widget", L"Let_Size", failing), S_OK);
     EXPECT_EQ(g_logged, (std::vector<std::wstring>{L"Widget", L"Let_Size", L"380"}));
     // A member that reports to its caller does so whatever the flag says.
     g_logged.clear();
-    EXPECT_EQ(platform::ComCall(failing), static_cast<HRESULT>(0x800A017C));
+    EXPECT_EQ(ComMember(OnFailure::ToCaller, L"Widget", L"Let_Size", failing), static_cast<HRESULT>(0x800A017C));
     EXPECT_TRUE(g_logged.empty());
 
     platform::SetErrorTrapping(false);
-    const HRESULT hr = platform::ComTrapped(L"Widget", L"Let_Size", failing);
+    const HRESULT hr = ComMember(OnFailure::LogWhileTrapping, L"Widget", L"Let_Size", failing);
     EXPECT_EQ(hr, static_cast<HRESULT>(0x800A017C));
     EXPECT_TRUE(g_logged.empty());
     EXPECT_EQ(RaisedBy([&] { platform::ThrowIfFailed(hr, L"Caller"); }),
               (Details{380, L"Invalid property value", L"Widget.Size"}));
+    // A failure without a source of its own is named after the member.
+    EXPECT_EQ(RaisedBy([] {
+                  platform::ThrowIfFailed(ComMember(OnFailure::ToCaller, L"Widget", L"Get_Size",
+                                                    [] { platform::CheckOut<LONG>(nullptr); }),
+                                          L"Caller");
+              }),
+              (Details{5, L"Invalid procedure call or argument", L"Widget.Get_Size"}));
 
     // A member that succeeds leaves no stale error information for its caller.
     platform::ReportError(Error(13, L"stale", L"Old.Call"));
-    EXPECT_EQ(platform::ComTrapped(L"Widget", L"Get_Size", [] {}), S_OK);
+    EXPECT_EQ(ComMember(OnFailure::LogWhileTrapping, L"Widget", L"Get_Size", [] {}), S_OK);
     ComPtr<IErrorInfo> info;
     EXPECT_EQ(::GetErrorInfo(0, &info), S_FALSE);
 }

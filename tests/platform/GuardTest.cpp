@@ -81,3 +81,26 @@ TEST_F(GuardTest, WithTrappingOffTheFailureReachesTheCallerUnlogged) {
     EXPECT_EQ(platform::Guard(L"m", L"p", [] { return std::wstring(L"ok"); }), L"ok");
     EXPECT_TRUE(g_logged.empty());
 }
+
+// Teardown steps go on after a failure whatever the trapping flag says, and
+// leave a trace; only the documented silent lookups leave none.
+TEST_F(GuardTest, SkippedStepsAreLoggedAndIgnoredLookupsAnswerTheirDefault) {
+    for (bool trapping : {true, false}) {
+        SCOPED_TRACE(trapping ? "trapping on" : "trapping off");
+        g_logged.clear();
+        platform::SetErrorTrapping(trapping);
+        std::vector<int> ran;
+        platform::SkipFailure(L"CApplication", L"Dispose", [&] {
+            ran.push_back(1);
+            platform::Raise(platform::errors::TypeMismatch, L"CApplication.Dispose");
+        });
+        platform::SkipFailure(L"CApplication", L"Dispose", [&] { ran.push_back(2); });
+        EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+        ASSERT_EQ(g_logged.size(), 1u);
+        EXPECT_EQ(g_logged[0], (Logged{L"13", L"Type mismatch", L"CApplication", L"Dispose"}));
+
+        EXPECT_EQ(platform::IgnoreFailure([]() -> int { throw std::runtime_error("absent"); }), 0);
+        EXPECT_EQ(platform::IgnoreFailure([] { return std::wstring(L"found"); }), L"found");
+        EXPECT_EQ(g_logged.size(), 1u) << "an ignored lookup is not logged";
+    }
+}
