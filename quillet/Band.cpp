@@ -201,19 +201,25 @@ void Band::InsertSeparator(UINT position) {
     if (!::InsertMenuItemW(menu_.get(), position, TRUE, &item)) platform::RaiseWin32(::GetLastError(), L"Band.Build");
 }
 
+// Check marks, the default item and the disabled look.
+UINT Band::ItemState(const Tool& tool) const noexcept {
+    UINT state = tool.IsChecked() ? MFS_CHECKED : 0;
+    if (tool.IsDefault()) state |= MFS_DEFAULT;
+    // A disabled band still lets its submenus open.
+    const bool opensSubmenu = !tool.SubBand().empty();
+    if (!tool.IsEnabled() || (!opensSubmenu && !enabled_)) state |= DisabledState;
+    return state;
+}
+
 void Band::InsertTool(const Tool& tool) {
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_DATA;
+    item.fState = ItemState(tool);
     if (tool.IsChecked()) {
         item.fMask |= MIIM_CHECKMARKS;
-        item.fState = MFS_CHECKED;
         if (tool.InOptionGroup()) item.fType = MFT_RADIOCHECK;
     }
-    if (tool.IsDefault()) item.fState |= MFS_DEFAULT;
-    // A disabled band still lets its submenus open.
-    const bool opensSubmenu = !tool.SubBand().empty();
-    if ((opensSubmenu || enabled_) ? !tool.IsEnabled() : true) item.fState |= DisabledState;
     if (Band* sub = SubBandOf(tool)) {
         item.fMask |= MIIM_SUBMENU;
         item.hSubMenu = sub->Build(true, style_ == qlBandPopup ? inheritedShown_ : true, style_ == qlBandMenuBar);

@@ -119,6 +119,7 @@ private:
     void FillItems();
     void Measure();
     void InsertSeparator(UINT position);
+    UINT ItemState(const Tool& tool) const noexcept;
     void InsertTool(const Tool& tool);
     int Height();
     std::optional<int> OffsetOf(const Tool& tool) const;

@@ -127,6 +127,7 @@ HRESULT Quillet::Create(REFIID iid, void** object) noexcept {
 }
 
 ComPtr<Quillet> Quillet::Make() {
+    QuilletModule::Startup();
     auto quillet = platform::com::MakeObject<Quillet>();
     quillet->Initialize();
     return quillet;

@@ -22,6 +22,7 @@ constexpr wchar_t Blanks[] = L" \t";
 constexpr WORD BreakKey = 12;
 constexpr wchar_t FunctionKeyPrefix = L'F';
 constexpr int LastFunctionKey = 24;
+constexpr int DecimalBase = 10;
 
 struct NamedKey {
     std::wstring_view name;
@@ -49,7 +50,7 @@ std::optional<WORD> FunctionKey(std::wstring_view part) {
     int number = 0;
     for (wchar_t digit : part.substr(1)) {
         if (digit < L'0' || digit > L'9' || number > LastFunctionKey) return std::nullopt;
-        number = number * 10 + (digit - L'0');
+        number = number * DecimalBase + (digit - L'0');
     }
     if (number < 1 || number > LastFunctionKey) return std::nullopt;
     return static_cast<WORD>(VK_F1 - 1 + number);

@@ -18,16 +18,16 @@ public:
     // The values of Tools.Add.
     struct Settings {
         LONG id = 0;
-        std::wstring name;
-        std::wstring caption;
+        std::wstring name{};
+        std::wstring caption{};
         LONG icon = -1;
         QLToolStyle style = qlToolStyleNormal;
-        std::wstring shortcut;
+        std::wstring shortcut{};
         bool beginGroup = false;
         bool checked = false;
         bool isDefault = false;
-        std::wstring optionGroup;
-        std::wstring subBand;
+        std::wstring optionGroup{};
+        std::wstring subBand{};
         bool ownerDraw = true;
         bool allowCustomDraw = false;
         bool enabled = true;
