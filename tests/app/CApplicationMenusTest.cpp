@@ -8,19 +8,22 @@
 
 #include "CApplication.h"
 #include "MainModule.h"
+#include "Process.h"
 #include "ScratchRegistry.h"
 #include "Variant.h"
+#include "Wait.h"
 #include "frmMain.h"
 
 using platform::ComPtr;
+using testing_support::BesideTests;
+using testing_support::ChildProcess;
 using testing_support::ScratchRegistry;
+using testing_support::WaitUntil;
 
 namespace {
 
 constexpr int HotKeyProbeId = 0xBEEF;
-// Registering again under an identifier the thread already uses replaces
-// that key: the key the test holds has an identifier of its own.
-constexpr int HotKeyHolderId = 0xBEF0;
+constexpr DWORD HolderTimeoutMs = 10000;
 constexpr UINT FreeKey = VK_F9;
 constexpr UINT HeldKey = VK_F11;
 
@@ -245,8 +248,14 @@ TEST_F(CApplicationMenusTest, TheSwitcherHoldsItsKeyAndItsShiftTwinOrFailsLeavin
     EXPECT_TRUE(HotKeyHeld(MOD_ALT, FreeKey));
     EXPECT_TRUE(HotKeyHeld(MOD_ALT | MOD_SHIFT, FreeKey));
 
-    // Another window holds the key asked for.
-    ASSERT_TRUE(::RegisterHotKey(nullptr, HotKeyHolderId, MOD_ALT, HeldKey));
+    // Another program holds the key asked for.
+    const std::wstring heldName = L"PelkinSwitcherKeyHeld-" + std::to_wstring(::GetCurrentProcessId());
+    platform::UniqueKernelHandle held(::CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+    ASSERT_TRUE(held);
+    ChildProcess holder(BesideTests(L"hotkey_holder.exe"),
+                        std::to_wstring(HeldKey) + L" " + std::to_wstring(MOD_ALT) + L" " + heldName);
+    ASSERT_TRUE(holder.Started());
+    ASSERT_EQ(::WaitForSingleObject(held.get(), HolderTimeoutMs), WAIT_OBJECT_0) << "the other program holds no key";
     auto expectAlreadyActive = [](auto&& change, const wchar_t* source) {
         try {
             change();
@@ -267,9 +276,10 @@ TEST_F(CApplicationMenusTest, TheSwitcherHoldsItsKeyAndItsShiftTwinOrFailsLeavin
     expectAlreadyActive([&] { app->SetSwitcher(true); }, L"CApplication.Switcher");
     EXPECT_FALSE(app->Switcher());
     EXPECT_FALSE(HotKeyHeld(MOD_ALT | MOD_SHIFT, HeldKey)) << "no twin held for a refused key";
-    ::UnregisterHotKey(nullptr, HotKeyHolderId);
 
-    // Teardown lets the keys go.
+    // Once the other program has gone the key is the switcher's; teardown lets it go.
+    holder.Terminate();
+    ASSERT_TRUE(WaitUntil([] { return !HotKeyHeld(MOD_ALT, HeldKey); }));
     app->SetSwitcher(true);
     EXPECT_TRUE(HotKeyHeld(MOD_ALT, HeldKey));
     app->Dispose();
