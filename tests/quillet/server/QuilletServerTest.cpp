@@ -14,9 +14,9 @@
 #include "ComPtr.h"
 #include "ComponentServer.h"
 #include "Handles.h"
+#include "HotKeyHolder.h"
 #include "KestrixTestSupport.h"
 #include "MenuKeyboard.h"
-#include "Process.h"
 #include "QuilletInterfaces.h"
 #include "ScratchRegistry.h"
 #include "Strings.h"
@@ -516,7 +516,6 @@ namespace {
 constexpr UINT HotKey = VK_F11;
 constexpr auto HotKeyModifiers = static_cast<QLHotKeyModifiers>(qlHotkeyModifierCtrl | qlHotkeyModifierShift);
 const std::wstring HotKeyCombination = L"ctrl+shift+F11";  // as xdotool names it
-constexpr DWORD HolderTimeoutMs = 10000;
 
 std::wstring Pressed(LONG id) {
     return L"HotKeyPressed " + std::to_wstring(id) + L" " + std::to_wstring(HotKey) + L" " +
@@ -543,20 +542,15 @@ TEST_F(QuilletOnWindow, HotKeyPressedUntilCleared) {
 }
 
 TEST_F(QuilletOnWindow, HotKeyHeldByAnotherProgramIsRefused) {
-    const std::wstring heldName = L"PelkinHotKeyHeld-" + std::to_wstring(::GetCurrentProcessId());
-    platform::UniqueKernelHandle held(::CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
-    ASSERT_TRUE(held);
-    ChildProcess holder(BesideTests(L"hotkey_holder.exe"),
-                        std::to_wstring(HotKey) + L" " + std::to_wstring(HotKeyModifiers) + L" " + heldName);
-    ASSERT_TRUE(holder.Started());
-    ASSERT_EQ(::WaitForSingleObject(held.get(), HolderTimeoutMs), WAIT_OBJECT_0) << "the other program has no hot key";
+    HotKeyHolder holder(HotKey, HotKeyModifiers);
+    ASSERT_TRUE(holder.Held()) << "the other program has no hot key";
 
     LONG id = -1;
     EXPECT_EQ(quillet_->SetHotKey(HotKey, HotKeyModifiers, &id), S_OK);
     EXPECT_EQ(id, 0);
 
     // Once the other program has gone, the combination is free for this one.
-    holder.Terminate();
+    holder.Release();
     EXPECT_TRUE(WaitUntil([&] { return SUCCEEDED(quillet_->SetHotKey(HotKey, HotKeyModifiers, &id)) && id != 0; }));
     EXPECT_EQ(quillet_->ClearHotKey(id), S_OK);
 }
