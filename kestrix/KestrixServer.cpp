@@ -16,18 +16,4 @@ const platform::com::ServerInfo Server{&LIBID_KestrixLib, 1, 0, Classes};
 
 }  // namespace
 
-extern "C" {
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-    return platform::com::GetClassObject(Server, clsid, iid, object);
-}
-
-STDAPI DllCanUnloadNow() { return platform::com::CanUnloadNow(); }
-
-STDAPI DllRegisterServer() { return platform::com::RegisterServer(Server, false); }
-
-STDAPI DllUnregisterServer() { return platform::com::UnregisterServer(Server, false); }
-
-STDAPI DllInstall(BOOL install, LPCWSTR commandLine) { return platform::com::Install(Server, install, commandLine); }
-
-}  // extern "C"
+PLATFORM_COM_SERVER_EXPORTS(Server)

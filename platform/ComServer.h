@@ -37,3 +37,16 @@ HRESULT UnregisterServer(const ServerInfo& server, bool machine) noexcept;
 HRESULT Install(const ServerInfo& server, BOOL install, LPCWSTR commandLine) noexcept;
 
 }  // namespace platform::com
+
+// The five exports of a component DLL, all answered from its ServerInfo. Use
+// once, at namespace scope, in the file that defines the DLL's classes table.
+#define PLATFORM_COM_SERVER_EXPORTS(server)                                                                   \
+    extern "C" {                                                                                               \
+    STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {                                      \
+        return platform::com::GetClassObject(server, clsid, iid, object);                                     \
+    }                                                                                                          \
+    STDAPI DllCanUnloadNow() { return platform::com::CanUnloadNow(); }                                         \
+    STDAPI DllRegisterServer() { return platform::com::RegisterServer(server, false); }                       \
+    STDAPI DllUnregisterServer() { return platform::com::UnregisterServer(server, false); }                   \
+    STDAPI DllInstall(BOOL install, LPCWSTR commandLine) { return platform::com::Install(server, install, commandLine); } \
+    }
