@@ -15,6 +15,7 @@
 #include "OwnedTimer.h"
 #include "RecoveryModule.h"
 #include "Strings.h"
+#include "Window.h"
 
 namespace {
 
@@ -41,11 +42,7 @@ int32_t Resolve(int32_t showCmd, HWND window) {
     return showCmd == AutomaticShowCommand ? AutomaticCommandFor(window) : showCmd;
 }
 
-LONG_PTR ExtendedStyle(HWND window) { return ::GetWindowLongPtrW(window, GWL_EXSTYLE); }
-
-void ClearLayered(HWND window) {
-    ::SetWindowLongPtrW(window, GWL_EXSTYLE, ExtendedStyle(window) & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
-}
+void ClearLayered(HWND window) { platform::SetLayeredAlpha(window, platform::OpaqueAlpha, false); }
 
 void PlaceAt(HWND window, HWND after, UINT flags) { ::SetWindowPos(window, after, 0, 0, 0, 0, flags); }
 
@@ -257,7 +254,7 @@ void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
             break;
         case ActionHide: ::ShowWindowAsync(hwnd_, SW_HIDE); break;
         case ActionOnTop:
-            if (ExtendedStyle(hwnd_) & WS_EX_TOPMOST) break;
+            if (platform::HasExtendedStyle(hwnd_, WS_EX_TOPMOST)) break;
             if (show) {
                 PlaceAt(hwnd_, HWND_TOPMOST, KeepPlace);
                 ::ShowWindowAsync(hwnd_, showCmd);
@@ -267,10 +264,8 @@ void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
             break;
         case ActionTransparency:
             // A window that is layered already keeps the opacity it has.
-            if (!(ExtendedStyle(hwnd_) & WS_EX_LAYERED)) {
-                ::SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, ExtendedStyle(hwnd_) | WS_EX_LAYERED);
-                ::SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alpha_), LWA_ALPHA);
-            }
+            if (alpha_ < platform::OpaqueAlpha)
+                platform::SetLayeredAlpha(hwnd_, static_cast<BYTE>(std::max(alpha_, 0)), false);
             [[fallthrough]];
         case ActionIgnore:
             if (show) {

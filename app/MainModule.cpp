@@ -15,6 +15,7 @@
 #include "Handles.h"
 #include "Strings.h"
 #include "Version.h"
+#include "Window.h"
 #include "frmMain.h"
 
 HWND MainWindowHandle = nullptr;
@@ -119,6 +120,8 @@ int RunMessageLoop() {
     g_messageLoopRunning = true;
     MSG msg{};
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, the arrows and Enter move through a modeless dialog's controls.
+        if (platform::RouteDialogMessage(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
@@ -203,8 +206,6 @@ void AddDisplayWindow(HWND hWnd) {
     g_displayWindows.push_back(CWindow::Create(nullptr, hWnd, WindowSettings{ActionNone, CriteriaNone, DisplayOnlyAlpha, 0, false}));
 }
 
-LONG_PTR ExtendedStyle(HWND hWnd) { return ::GetWindowLongPtrW(hWnd, GWL_EXSTYLE); }
-
 }  // namespace
 
 std::wstring WindowKey(HWND hWnd) {
@@ -222,12 +223,6 @@ std::shared_ptr<CWindow> GetTrackedWindowAt(int32_t index) {
     auto app = TheApp;
     if (!app || index < 1 || index > app->Windows().Count()) return nullptr;
     return app->Windows().Item(index);
-}
-
-bool IsOwnWindow(HWND hWnd) {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hWnd, &processId);
-    return processId == ::GetCurrentProcessId();
 }
 
 HWND WindowOwner(HWND hWnd) { return reinterpret_cast<HWND>(::GetWindowLongPtrW(hWnd, GWLP_HWNDPARENT)); }
@@ -261,7 +256,7 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
         }
         // The program's own windows (the main window, what it owns, the
         // components' windows, the dialogs) are never a rule's business.
-        if (WindowOwner(hWnd) == MainWindowHandle || IsOwnWindow(hWnd)) return;
+        if (WindowOwner(hWnd) == MainWindowHandle || platform::IsOwnWindow(hWnd)) return;
         if (app->RuleOptions(SearchTopLevelWindowsOnly) && ::GetParent(hWnd)) return;
         if (tracked) {
             if (release)
@@ -278,9 +273,9 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
 BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
     platform::GuardCallback(MainModuleName, L"EnumAltTabWindowProc", [&] {
         if (!::IsWindowVisible(hWnd) || !::IsWindowEnabled(hWnd)) return;
-        if (!(ExtendedStyle(hWnd) & WS_EX_APPWINDOW)) {
+        if (!platform::HasExtendedStyle(hWnd, WS_EX_APPWINDOW)) {
             if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) return;
-            if (ExtendedStyle(hWnd) & WS_EX_TOOLWINDOW) return;
+            if (platform::HasExtendedStyle(hWnd, WS_EX_TOOLWINDOW)) return;
             HWND owner = ::GetParent(hWnd);
             if (!owner) owner = WindowOwner(hWnd);
             // An owner the user can reach stands for its owned windows.
@@ -359,15 +354,7 @@ void ResetMenuBar(HWND hWnd) {
 }
 
 void SetWindowAlpha(HWND hWnd, int32_t alpha) {
-    const LONG_PTR style = ExtendedStyle(hWnd);
-    if (alpha != OpaqueAlpha) {
-        if (style & WS_EX_LAYERED) return;
-        ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style | WS_EX_LAYERED);
-        ::SetLayeredWindowAttributes(hWnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
-    } else if (style & WS_EX_LAYERED) {
-        ::SetLayeredWindowAttributes(hWnd, 0, static_cast<BYTE>(OpaqueAlpha), LWA_ALPHA);
-        ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
-    }
+    platform::SetLayeredAlpha(hWnd, static_cast<BYTE>(std::clamp(alpha, 0, OpaqueAlpha)), false);
 }
 
 bool IsPointInRect(int32_t x, int32_t y, const RECT& rect) noexcept {

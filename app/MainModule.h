@@ -116,8 +116,6 @@ std::wstring WindowText(HWND hWnd);
 std::wstring WindowClassName(HWND hWnd);
 // The owner of a top-level window (none for unowned windows).
 HWND WindowOwner(HWND hWnd);
-// Whether the window belongs to this process.
-bool IsOwnWindow(HWND hWnd);
 
 // Raises the window (when it answers) and makes it the foreground window.
 void BringToFront(HWND hWnd);

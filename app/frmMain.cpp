@@ -25,29 +25,15 @@ constexpr KeyedImage FixedImages[] = {
     {L"Default", IDI_DEFAULT}, {L"PKSmall", IDI_PKSMALL}, {L"PKSmallDisabled", IDI_PKSMALLDISABLED},
 };
 
-void RegisterWindowClass(WNDPROC procedure) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (::GetClassInfoExW(ProgramInstance(), WindowClass, &wc)) return;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = ProgramInstance();
-    wc.lpszClassName = WindowClass;
-    wc.hIcon = static_cast<HICON>(::LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDI_PKSMALL), IMAGE_ICON, 0, 0,
-                                               LR_DEFAULTSIZE | LR_SHARED));
-    if (!::RegisterClassExW(&wc)) platform::RaiseWin32(::GetLastError(), L"frmMain.Load");
-}
-
 }  // namespace
 
-frmMain::~frmMain() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
-}
+frmMain::frmMain() noexcept : Window(ClassName) {}
 
 bool frmMain::Initialize() {
     return platform::Guard(ClassName, L"Initialize", [&] {
         BusyScope busy;
         Load();
-        MainWindowHandle = hwnd_;
+        MainWindowHandle = hWnd();
         TheApp = std::make_shared<CApplication>();
         auto app = TheApp;
         const bool rulesLoaded = app->Initialize(*this);
@@ -57,15 +43,16 @@ bool frmMain::Initialize() {
 }
 
 void frmMain::Load() {
-    if (hwnd_) return;
-    RegisterWindowClass(&frmMain::WindowProc);
+    if (hWnd()) return;
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int x = work.left + (work.right - work.left - FormWidth) / 2;
     const int y = work.top + (work.bottom - work.top - FormHeight) / 2;
-    ::CreateWindowExW(0, WindowClass, AppInfo::MainWindowCaption, WS_OVERLAPPEDWINDOW, x, y, FormWidth, FormHeight,
-                      nullptr, nullptr, ProgramInstance(), this);
-    if (!hwnd_) platform::RaiseWin32(::GetLastError(), L"frmMain.Load");
+    const ClassInfo windowClass{WindowClass, ProgramInstance(),
+                                static_cast<HICON>(::LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDI_PKSMALL),
+                                                                IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED))};
+    Create(windowClass, 0, AppInfo::MainWindowCaption, WS_OVERLAPPEDWINDOW, RECT{x, y, x + FormWidth, y + FormHeight});
+    created_ = hWnd();
     LoadImages();
 }
 
@@ -94,22 +81,10 @@ platform::UniqueHIcon frmMain::ImageIcon(std::wstring_view key) const {
     return platform::UniqueHIcon(::ImageList_GetIcon(imlIcons_.get(), index, ILD_NORMAL));
 }
 
-LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->hwnd_ = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<frmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!form) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    return platform::GuardCallback(ClassName, L"WindowProc",
-                                   [&]() -> LRESULT { return form->OnMessage(message, wParam, lParam); });
-}
-
 LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            RegisterForm(hwnd_);
+            RegisterForm(hWnd());
             return 0;
         case WM_CLOSE:
             // A close request sent from another thread is the task manager's
@@ -121,21 +96,19 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENDSESSION:
             if (wParam) Close(UnloadMode::WindowsShutdown);
             return 0;
-        case WM_NCDESTROY: {
-            HWND hwnd = hwnd_;
-            hwnd_ = nullptr;
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            if (MainWindowHandle == hwnd) MainWindowHandle = nullptr;
-            UnregisterForm(hwnd);
-            return ::DefWindowProcW(hwnd, message, wParam, lParam);
-        }
         default:
-            return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+            return Default(message, wParam, lParam);
     }
 }
 
+void frmMain::OnDestroyed() {
+    HWND gone = std::exchange(created_, nullptr);
+    if (MainWindowHandle == gone) MainWindowHandle = nullptr;
+    UnregisterForm(gone);
+}
+
 void frmMain::Close(UnloadMode mode) {
-    if (!hwnd_) return;
+    if (!hWnd()) return;
     if (BusyScope::Active()) {
         // Windows shutting down or the task manager outrank the user's request.
         const bool stronger = mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager;
@@ -143,8 +116,8 @@ void frmMain::Close(UnloadMode mode) {
         if (closePending_) return;
         closePending_ = true;
         // The form may be gone by then: found again by its window.
-        BusyScope::WhenIdle([hwnd = hwnd_] {
-            auto* form = reinterpret_cast<frmMain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        BusyScope::WhenIdle([hwnd = hWnd()] {
+            auto* form = dynamic_cast<frmMain*>(platform::Window::FromHandle(hwnd));
             if (!::IsWindow(hwnd) || !form) return;
             form->closePending_ = false;
             form->Close(form->pendingMode_);
@@ -157,7 +130,7 @@ void frmMain::Close(UnloadMode mode) {
     if (asking_ && fromUser) return;
     if (Form_QueryUnload(mode)) return;
     Form_Unload();
-    if (hwnd_) ::DestroyWindow(hwnd_);
+    Destroy();
 }
 
 // Answers whether the close is cancelled.
@@ -185,7 +158,7 @@ void frmMain::Form_Unload() {
         // Every other open form goes, last opened first; this window is the first.
         const auto forms = OpenForms();
         for (size_t i = forms.size(); i-- > 1;) {
-            if (forms[i] != hwnd_) ::DestroyWindow(forms[i]);
+            if (forms[i] != hWnd()) ::DestroyWindow(forms[i]);
         }
     });
 }

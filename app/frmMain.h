@@ -6,21 +6,20 @@
 
 #include "Handles.h"
 #include "KeyedCollection.h"
+#include "Window.h"
 
-class frmMain {
+class frmMain : public platform::Window {
 public:
     // Why the window is being closed.
     enum class UnloadMode { ControlMenu, Code, WindowsShutdown, TaskManager };
 
-    frmMain() = default;
-    ~frmMain();
-    frmMain(const frmMain&) = delete;
-    frmMain& operator=(const frmMain&) = delete;
+    frmMain() noexcept;
+    // The window goes while the form is whole, so that its own teardown runs.
+    ~frmMain() override { Destroy(); }
 
     // Creates the window and the application object; the application's start-up result.
     bool Initialize();
 
-    HWND hWnd() const noexcept { return hwnd_; }
     HIMAGELIST imlIcons() const noexcept { return imlIcons_.get(); }
     // Position of a keyed image (0-based), -1 when there is none.
     int ImageIndex(std::wstring_view key) const;
@@ -31,15 +30,16 @@ public:
     void Close(UnloadMode mode);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroyed() override;
 
     void Load();
     void LoadImages();
     bool Form_QueryUnload(UnloadMode mode);
     void Form_Unload();
 
-    HWND hwnd_ = nullptr;
+    // The window's handle while it exists, for the teardown after it is gone.
+    HWND created_ = nullptr;
     platform::UniqueHImageList imlIcons_;
     platform::KeyedCollection<int> imageKeys_;
     bool asking_ = false;

@@ -5,14 +5,10 @@
 #include <windows.h>
 
 #include "Handles.h"
+#include "Window.h"
 
-class frmSubclass {
+class frmSubclass : public platform::Window {
 public:
     // Creates and loads the window; raises when the system refuses it.
     frmSubclass();
-
-    HWND hWnd() const noexcept { return window_.get(); }
-
-private:
-    platform::UniqueWindow window_;
 };

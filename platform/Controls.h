@@ -1,7 +1,9 @@
 #pragma once
 // Small helpers over the standard controls of the program's dialogs: text,
-// check state, enabling and showing, combo box items and selection.
+// check state, enabling and showing, combo box items and selection, check
+// lists, tree nodes, sliders and the dialog's focus.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -19,5 +21,36 @@ void SetComboItems(HWND combo, const std::vector<std::wstring>& items);
 // The selected position, -1 for none; selecting -1 clears the selection.
 int ComboSelection(HWND combo) noexcept;
 void SelectCombo(HWND combo, int position) noexcept;
+
+// Gives a dialog's control the focus the way the dialog manager does, so
+// that default buttons and edit selections follow.
+void FocusDialogControl(HWND dialog, HWND control) noexcept;
+
+// --- check lists: a one-column report list view with check boxes ----------------
+
+// The list's rows replaced by these, all unchecked; the one column spans the
+// list's width.
+void SetCheckListItems(HWND list, const std::vector<std::wstring>& items);
+bool IsRowChecked(HWND list, int row) noexcept;
+void SetRowChecked(HWND list, int row, bool checked) noexcept;
+// Makes the row the current one: focused and selected.
+void SetCurrentRow(HWND list, int row) noexcept;
+// Whether a list view change notification reports a check box turned.
+bool IsCheckChange(const NMLISTVIEW& change) noexcept;
+
+// --- tree views -------------------------------------------------------------------
+
+// A top-level node at the end, carrying `tag`.
+HTREEITEM AddTreeNode(HWND tree, const std::wstring& text, LPARAM tag);
+LPARAM TreeNodeTag(HWND tree, HTREEITEM node) noexcept;
+void SelectTreeNode(HWND tree, HTREEITEM node) noexcept;
+
+// --- sliders (trackbars) ----------------------------------------------------------
+
+// Range, the step of the arrow keys, and that of the page keys, which is
+// also the distance between tick marks.
+void SetSliderRange(HWND slider, int minimum, int maximum, int lineStep, int pageStep) noexcept;
+int SliderPosition(HWND slider) noexcept;
+void SetSliderPosition(HWND slider, int position) noexcept;
 
 }  // namespace platform

@@ -10,7 +10,8 @@
 // a reference for its call, so a form closed from inside one of its own
 // handlers (a message box, a pop-up menu pumping messages) lives until the
 // outermost handler returns. An object owned otherwise (a member, a
-// unique_ptr) destroys its window when it goes.
+// unique_ptr) destroys its window when it goes; a form whose OnDestroyed
+// must run then calls Destroy() in its own destructor, while it is whole.
 #include <windows.h>
 
 #include <memory>

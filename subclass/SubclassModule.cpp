@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Guard.h"
+#include "Window.h"
 
 namespace SubclassModule {
 
@@ -230,10 +231,6 @@ LRESULT CallOldWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) no
     return CallPrevious(PreviousProc(hWnd), hWnd, uMsg, wParam, lParam);
 }
 
-bool IsLocalWindow(HWND hWnd) noexcept {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hWnd, &processId);
-    return processId == ::GetCurrentProcessId();
-}
+bool IsLocalWindow(HWND hWnd) noexcept { return platform::IsOwnWindow(hWnd); }
 
 }  // namespace SubclassModule
