@@ -1,1 +1,152 @@
-// (being written)
+// The program's tray face as a user meets it: a right click on its icon in
+// Wine's tray with the real pointer opens the main menu with its banner, and
+// each command chosen there does its job, down to Exit.
+#include <memory>
+#include <string>
+
+#include "Dialogs.h"
+#include "MenuKeyboard.h"
+#include "ProgramFixture.h"
+#include "TestWindows.h"
+#include "WineTray.h"
+
+using namespace testing_support;
+using namespace program_test;
+
+namespace {
+
+constexpr int RightButton = 3;
+const std::wstring DisabledTip = Title + L" (Disabled)";
+const std::wstring AboutCaption = L"About " + Title;
+constexpr wchar_t OptionsCaption[] = L"Options";
+constexpr wchar_t TargetTitle[] = L"Tray face target";
+
+// The banner's gradient runs between these two colours.
+constexpr COLORREF BannerTop = RGB(171, 66, 11);
+constexpr COLORREF BannerBottom = RGB(42, 0, 75);
+
+bool Between(BYTE value, BYTE a, BYTE b) { return value >= std::min(a, b) && value <= std::max(a, b); }
+
+// Whether a pixel could be one of the banner's gradient.
+bool InBannerGradient(COLORREF pixel) {
+    return Between(GetRValue(pixel), GetRValue(BannerTop), GetRValue(BannerBottom)) &&
+           Between(GetGValue(pixel), GetGValue(BannerTop), GetGValue(BannerBottom)) &&
+           Between(GetBValue(pixel), GetBValue(BannerTop), GetBValue(BannerBottom));
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF pixel = ::GetPixel(screen, x, y);
+    ::ReleaseDC(nullptr, screen);
+    return pixel;
+}
+
+class TrayFaceProgramTest : public ProgramFixture {
+protected:
+    void TearDown() override {
+        if (program_ && program_->Running()) CloseProgram(main_, *program_);
+        ProgramFixture::TearDown();
+    }
+
+    void Start() {
+        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
+        ASSERT_TRUE(program_->Started());
+        main_ = WaitForMainWindow(*program_);
+        ASSERT_NE(main_, nullptr);
+        menuThread_ = ::GetWindowThreadProcessId(main_, nullptr);
+    }
+
+    static HWND ShownIcon(const std::wstring& tip) {
+        HWND icon = nullptr;
+        WaitUntil([&] { return (icon = FindTrayIcon(tip)) != nullptr; });
+        return icon;
+    }
+
+    // Right-clicks the program's icon and waits for the menu it opens.
+    HWND OpenMainMenu(const std::wstring& tip = Title) {
+        HWND icon = ShownIcon(tip);
+        if (!icon || !ClickTrayIcon(icon, RightButton)) return nullptr;
+        HWND menu = nullptr;
+        WaitUntil([&] { return (menu = ShownMenu(menuThread_)) != nullptr; });
+        return menu;
+    }
+
+    // Opens the menu and chooses the command with this letter, as typed.
+    bool Choose(wchar_t letter, const std::wstring& tip = Title) {
+        if (!OpenMainMenu(tip)) return false;
+        MenuKeyboard keyboard({Typed(letter)}, menuThread_);
+        return keyboard.Worked();
+    }
+
+    HWND WaitForDialog(const std::wstring& caption) {
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindDialog(caption, program_->Id())) != nullptr; });
+        return dialog;
+    }
+
+    std::unique_ptr<ChildProcess> program_;
+    HWND main_ = nullptr;
+    DWORD menuThread_ = 0;
+};
+
+TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCommandDoesItsJob) {
+    StoredRule rule;
+    rule.name = rule.title = TargetTitle;
+    rule.action = 0;  // hide in tray
+    rule.criteria = 1;
+    StoreRule(rule, 1);
+    TestWindowProgram testwin;
+    HWND target = testwin.Create(TargetTitle);
+    ASSERT_NE(target, nullptr);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "the rule never took the window";
+
+    // The banner runs down the menu's left edge in its two colours.
+    HWND menu = OpenMainMenu();
+    ASSERT_NE(menu, nullptr) << "no menu came on the right click";
+    RECT bounds{};
+    ::GetWindowRect(menu, &bounds);
+    const int bannerX = bounds.left + 8;
+    const COLORREF high = ScreenPixel(bannerX, bounds.top + 8);
+    const COLORREF low = ScreenPixel(bannerX, bounds.bottom - 8);
+    EXPECT_TRUE(InBannerGradient(high)) << std::hex << high;
+    EXPECT_TRUE(InBannerGradient(low)) << std::hex << low;
+    EXPECT_NE(high, low) << "the banner is a gradient";
+    {
+        MenuKeyboard dismiss({KeyDown(VK_ESCAPE)}, menuThread_);
+        EXPECT_TRUE(dismiss.Worked());
+    }
+
+    // Refresh takes the window again after the user brought it back.
+    ASSERT_TRUE(ClickTrayIcon(ShownIcon(TargetTitle)));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(target) != FALSE; }));
+    ASSERT_TRUE(Choose(L'r'));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "Refresh did not match the window again";
+
+    // About and Options open their dialogs.
+    ASSERT_TRUE(Choose(L'a'));
+    HWND about = WaitForDialog(AboutCaption);
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(PressButton(about, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(about); }));
+    ASSERT_TRUE(Choose(L'o'));
+    HWND options = WaitForDialog(OptionsCaption);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(PressButton(options, IDCANCEL));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(options); }));
+
+    // Disable shows in the icon's tip, and a second Disable takes it back.
+    ASSERT_TRUE(Choose(L'd'));
+    EXPECT_NE(ShownIcon(DisabledTip), nullptr) << "the tip does not say the program is disabled";
+    ASSERT_TRUE(Choose(L'd', DisabledTip));
+    EXPECT_NE(ShownIcon(Title), nullptr);
+
+    // Exit asks first, then ends the program, which gives the window back.
+    auto confirmation = AnswerDialog(Title, IDYES, program_->Id());
+    ASSERT_TRUE(Choose(L'x'));
+    EXPECT_NE(confirmation.get().find(L"Are you sure you want to close"), std::wstring::npos);
+    EXPECT_TRUE(program_->WaitForExit(ExitTimeoutMs));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(target) != FALSE; }));
+}
+
+}  // namespace

@@ -10,7 +10,8 @@ constexpr wchar_t MenuWindowClass[] = L"#32768";
 // Escape closes one level of an open menu; more than any test opens.
 constexpr int MostMenuLevels = 4;
 
-// A shown menu window of the thread; nullptr while there is none.
+}  // namespace
+
 HWND ShownMenu(DWORD thread) {
     for (HWND window = ::FindWindowExW(nullptr, nullptr, MenuWindowClass, nullptr); window;
          window = ::FindWindowExW(nullptr, window, MenuWindowClass, nullptr)) {
@@ -18,8 +19,6 @@ HWND ShownMenu(DWORD thread) {
     }
     return nullptr;
 }
-
-}  // namespace
 
 MenuKeyboard::MenuKeyboard(std::vector<MenuKey> keys, DWORD menuThread)
     : typist_([this, keys = std::move(keys), menuThread]() mutable { Type(std::move(keys), menuThread); }) {}

@@ -20,6 +20,10 @@ struct MenuKey {
 inline MenuKey KeyDown(WPARAM virtualKey) { return {WM_KEYDOWN, virtualKey}; }
 inline MenuKey Typed(wchar_t character) { return {WM_CHAR, static_cast<WPARAM>(character)}; }
 
+// The visible menu window ("#32768") of a thread of any process; nullptr
+// while that thread shows none.
+HWND ShownMenu(DWORD menuThread);
+
 class MenuKeyboard {
 public:
     // Types into the first menu that `menuThread` (by default the calling

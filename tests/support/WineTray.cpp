@@ -192,14 +192,14 @@ HWND FindTrayIcon(const std::wstring& tip) {
 // is given them unchanged. The hit test asks the same window tree the click
 // will be delivered through: the icon's child window, not a window of another
 // test above the tray.
-bool ClickTrayIcon(HWND iconWindow) {
+bool ClickTrayIcon(HWND iconWindow, int button) {
     HWND tray = ::GetAncestor(iconWindow, GA_ROOT);
     if (!::IsWindow(iconWindow) || !tray) return false;
     ::SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     const POINT centre = Centre(iconWindow);
     if (!WaitUntil([&] { return ::WindowFromPoint(centre) == iconWindow; }, RaiseTimeoutMs)) return false;
     return RunXdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) +
-                      L" click 1 mousemove restore");
+                      L" click " + std::to_wstring(button) + L" mousemove restore");
 }
 
 }  // namespace testing_support

@@ -34,10 +34,10 @@ std::wstring TrayIconTip(HWND iconWindow);
 // do and a click could hit the wrong one.
 HWND FindTrayIcon(const std::wstring& tip);
 
-// Clicks the icon with the left button of the real pointer, then puts the
-// pointer back where it was. The tray window is raised first, and the click is
+// Clicks the icon with a button of the real pointer (xdotool numbers them:
+// 1 left, 3 right), then puts the pointer back where it was. The tray window is raised first, and the click is
 // only made when the icon is what the pointer will hit. True when the click
 // was sent; it arrives a little later, so wait for its effect.
-bool ClickTrayIcon(HWND iconWindow);
+bool ClickTrayIcon(HWND iconWindow, int button = 1);
 
 }  // namespace testing_support
