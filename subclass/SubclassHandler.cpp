@@ -16,15 +16,11 @@ void* SubclassHandler::Cast(REFIID iid) noexcept {
 HRESULT STDMETHODCALLTYPE SubclassHandler::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam,
                                                       LONG_PTR* result) {
     if (!result) return E_POINTER;
-    *result = 0;
-    try {
-        *result = static_cast<LONG_PTR>(callback_(reinterpret_cast<HWND>(hWnd), static_cast<UINT>(uMsg),
-                                                  static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
-    } catch (...) {
-        // The caller is a window procedure, possibly in another module: the
-        // failure is logged here and the message answered with 0.
-        platform::LogCurrentFailure(L"SubclassHandler", L"WindowProc");
-        *result = 0;
-    }
+    // The caller is a window procedure, possibly in another module: a failure
+    // is logged here and the message answered with 0.
+    *result = platform::GuardCallback(L"SubclassHandler", L"WindowProc", [&]() -> LONG_PTR {
+        return static_cast<LONG_PTR>(callback_(reinterpret_cast<HWND>(hWnd), static_cast<UINT>(uMsg),
+                                               static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
+    });
     return S_OK;
 }

@@ -89,12 +89,11 @@ BOOL CALLBACK CollectRecord(HWND, LPWSTR name, HANDLE, ULONG_PTR data) {
     auto* found = reinterpret_cast<PropertyNames*>(data);
     // Properties named by atom have no text to compare.
     if (IS_INTRESOURCE(name)) return TRUE;
-    try {
+    // Out of memory ends the enumeration: what was found so far is dropped.
+    return platform::GuardCallback(L"SubclassModule", L"WindowProc", [&]() -> BOOL {
         if (std::wstring_view(name).starts_with(found->prefix)) found->names.emplace_back(name);
-    } catch (...) {
-        return FALSE;
-    }
-    return TRUE;
+        return TRUE;
+    });
 }
 
 // Property names are global atoms: left on a dying window they would
@@ -104,32 +103,27 @@ BOOL CALLBACK CollectRecord(HWND, LPWSTR name, HANDLE, ULONG_PTR data) {
 void DropRecords(HWND hWnd) noexcept {
     if (WNDPROC previous = PreviousProc(hWnd))
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    try {
+    platform::GuardCallback(L"SubclassModule", L"WindowProc", [&] {
         // The closing parenthesis keeps PK(12) from matching PK(123).
         PropertyNames found{WindowKey(hWnd).text, {}};
         ::EnumPropsExW(hWnd, CollectRecord, reinterpret_cast<LPARAM>(&found));
         for (const auto& name : found.names) ::RemovePropW(hWnd, name.c_str());
-    } catch (...) {
-        platform::LogCurrentFailure(L"SubclassModule", L"WindowProc");
-    }
+    });
 }
 
 LRESULT AskOwner(ISubclass* owner, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
     // The counted reference keeps an owner that detaches and releases itself
     // while handling the message alive until it has returned.
     platform::ComPtr<ISubclass> held(owner);
-    LONG_PTR answer = 0;
-    try {
+    // Owners are COM objects and must not throw; one that does anyway must
+    // not unwind through the system's message dispatch: the answer is 0.
+    return platform::GuardCallback(L"SubclassModule", L"WindowProc", [&]() -> LRESULT {
+        LONG_PTR answer = 0;
         if (FAILED(held->WindowProc(reinterpret_cast<LONG_PTR>(hWnd), static_cast<LONG>(uMsg),
                                     static_cast<LONG_PTR>(wParam), static_cast<LONG_PTR>(lParam), &answer)))
-            answer = 0;
-    } catch (...) {
-        // Owners are COM objects and must not throw; one that does anyway
-        // must not unwind through the system's message dispatch.
-        platform::LogCurrentFailure(L"SubclassModule", L"WindowProc");
-        answer = 0;
-    }
-    return static_cast<LRESULT>(answer);
+            return 0;
+        return static_cast<LRESULT>(answer);
+    });
 }
 
 LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {

@@ -1,0 +1,182 @@
+// Makes the README's pictures: Pelkin started with a few sample rules over
+// windows of testwin, then its main menu, its Windows menu and its Options
+// dialog opened as a user opens them and copied from the screen into bitmap
+// files. Run by scripts/screenshots.sh under the test harness's display.
+//
+//   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Dialogs.h"
+#include "Gdi.h"
+#include "MenuKeyboard.h"
+#include "Process.h"
+#include "ScratchRegistry.h"
+#include "TestWindows.h"
+#include "Wait.h"
+#include "WineTray.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring ProgramKey = L"Software\\Pelkin!";
+constexpr wchar_t Title[] = L"Pelkin!";
+constexpr wchar_t MainCaption[] = L"Pelkin!Main";
+constexpr int RightButton = 3;
+// Room around a menu, so that its shadow and edges show.
+constexpr int Margin = 6;
+// A window just shown may still be drawing; a picture waits this long.
+constexpr DWORD SettleMs = 300;
+
+struct SampleRule {
+    const wchar_t* title;
+    DWORD action;  // 0 tray, 1 hide, 2 on top, 3 transparent, 4 ignore
+};
+constexpr SampleRule SampleRules[] = {
+    {L"Inbox - Mail", 0}, {L"Music player", 0}, {L"Nightly build log", 1}, {L"Calculator", 2}, {L"Sticky notes", 3},
+};
+
+void StoreRules() {
+    DeleteTree(HKEY_CURRENT_USER, ProgramKey);
+    DWORD index = 1;
+    for (const auto& rule : SampleRules) {
+        const std::wstring key = ProgramKey + L"\\Rules\\" + rule.title;
+        WriteText(HKEY_CURRENT_USER, key, L"Enabled", L"True");
+        WriteText(HKEY_CURRENT_USER, key, L"Title", rule.title);
+        WriteText(HKEY_CURRENT_USER, key, L"Class", L"");
+        WriteText(HKEY_CURRENT_USER, key, L"Icon FileName", L"");
+        WriteNumber(HKEY_CURRENT_USER, key, L"Action", rule.action);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Criteria", 1);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Search Options", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Icon Location", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Icon Position", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Alpha", 160);
+        WriteNumber(HKEY_CURRENT_USER, key, L"AutoHide Delay", 0);
+        WriteNumber(HKEY_CURRENT_USER, key, L"Index", index++);
+    }
+    // The program would ask before it ends.
+    WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Confirmation", L"Exit", L"False");
+}
+
+// Copies a rectangle of the screen into a 24-bit bitmap file.
+bool SaveScreen(const RECT& area, const std::wstring& path) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    platform::WindowDC screen(nullptr);
+    platform::MemoryBitmap copy(screen.get(), width, height, platform::PixelFormat::TopDown32);
+    if (!::BitBlt(copy.dc(), 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY)) return false;
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    std::vector<BYTE> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    if (!::GetDIBits(copy.dc(), copy.Unselect(), 0, static_cast<UINT>(height), pixels.data(),
+                     reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS))
+        return false;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = _wfopen(path.c_str(), L"wb");
+    if (!out) return false;
+    const bool written = fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
+                         fwrite(pixels.data(), pixels.size(), 1, out) == 1;
+    return fclose(out) == 0 && written;
+}
+
+RECT Around(RECT area) {
+    ::InflateRect(&area, Margin, Margin);
+    return area;
+}
+
+RECT Union(HWND first, HWND second) {
+    RECT a{}, b{}, both{};
+    ::GetWindowRect(first, &a);
+    ::GetWindowRect(second, &b);
+    ::UnionRect(&both, &a, &b);
+    return both;
+}
+
+RECT Bounds(HWND window) {
+    RECT area{};
+    ::GetWindowRect(window, &area);
+    return area;
+}
+
+// The menu windows of a thread, the first opened first.
+std::vector<HWND> MenusOf(DWORD thread) {
+    std::vector<HWND> menus;
+    for (HWND window = ::FindWindowExW(nullptr, nullptr, L"#32768", nullptr); window;
+         window = ::FindWindowExW(nullptr, window, L"#32768", nullptr)) {
+        if (::GetWindowThreadProcessId(window, nullptr) == thread && ::IsWindowVisible(window))
+            menus.insert(menus.begin(), window);
+    }
+    return menus;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "screenshots: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return Fail("usage: screenshots.exe <folder>");
+    const std::wstring folder = std::wstring(argv[1]) + L"\\";
+    StoreRules();
+    TestWindowProgram testwin;
+    for (const auto& rule : SampleRules) testwin.Create(rule.title);
+    testwin.Create(L"Untitled - Notepad");
+
+    ChildProcess program(BesideTests(L"Pelkin.exe"), L"");
+    HWND main = nullptr;
+    if (!WaitUntil([&] { return (main = FindProcessWindow(MainCaption, program.Id())) != nullptr; }))
+        return Fail("Pelkin did not start");
+    const DWORD thread = ::GetWindowThreadProcessId(main, nullptr);
+    HWND icon = nullptr;
+    if (!WaitUntil([&] { return (icon = FindTrayIcon(Title)) != nullptr; })) return Fail("no program icon");
+
+    if (!ClickTrayIcon(icon, RightButton) || !WaitUntil([&] { return MenusOf(thread).size() == 1; }))
+        return Fail("no main menu");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(MenusOf(thread)[0])), folder + L"main-menu.bmp")) return Fail("main menu not saved");
+
+    // The Windows item opens the list of tracked windows beside the menu.
+    HWND mainMenu = MenusOf(thread)[0];
+    ::PostMessageW(mainMenu, WM_CHAR, L'w', 0);
+    if (!WaitUntil([&] { return MenusOf(thread).size() == 2; })) return Fail("no Windows menu");
+    ::Sleep(SettleMs);
+    const auto menus = MenusOf(thread);
+    if (!SaveScreen(Around(Union(menus[0], menus[1])), folder + L"windows-menu.bmp"))
+        return Fail("Windows menu not saved");
+    for (int level = 0; level < 2; ++level) ::PostMessageW(mainMenu, WM_KEYDOWN, VK_ESCAPE, 0);
+    WaitUntil([&] { return MenusOf(thread).empty(); });
+
+    if (!ClickTrayIcon(icon, RightButton) || !WaitUntil([&] { return MenusOf(thread).size() == 1; }))
+        return Fail("no main menu the second time");
+    {
+        MenuKeyboard keys({Typed(L'o')}, thread);
+        if (!keys.Worked()) return Fail("Options not chosen");
+    }
+    HWND options = nullptr;
+    if (!WaitUntil([&] { return (options = FindDialog(L"Options", program.Id())) != nullptr; }))
+        return Fail("no Options dialog");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(options)), folder + L"options.bmp")) return Fail("Options not saved");
+    PressButton(options, IDCANCEL);
+
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    program.WaitForExit(10000);
+    DeleteTree(HKEY_CURRENT_USER, ProgramKey);
+    return 0;
+}
