@@ -51,6 +51,11 @@ private:
     // The tool with this ID, read back from the control.
     std::optional<TOOLINFOW> GetToolInfo(UINT_PTR id, std::wstring* text = nullptr) const;
     void RememberLength(const std::wstring& text) noexcept;
+    // The text of the tool this record names.
+    std::wstring ReadText(TOOLINFOW info) const;
+    bool AddTool(TOOLINFOW info, const std::wstring& text);
+    // Sends to the control; 0 while there is none.
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const noexcept;
 
     platform::UniqueWindow control_;
     // The longest tip text seen, in characters with its terminator: the

@@ -16,4 +16,11 @@ public:
 
 protected:
     frmAbout();
+
+private:
+    bool OnInitDialog() override;
+    void OnCommand(int id, int notifyCode, HWND control) override;
+
+    // The form a modeless box gives the focus back to when it closes.
+    HWND owner_ = nullptr;
 };
