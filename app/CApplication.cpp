@@ -89,78 +89,17 @@ LONG TrayId(HWND hWnd) { return static_cast<LONG>(reinterpret_cast<intptr_t>(hWn
 // The tip of the program's icon while it is switched off.
 constexpr wchar_t DisabledTipSuffix[] = L" (Disabled)";
 
-HWND WindowOfTrayId(LONG id) { return reinterpret_cast<HWND>(static_cast<intptr_t>(id)); }
-
-// The single-click kind of a button; the double click is the next kind.
-// Anything but the right button counts as the left one.
-int SingleClickOf(LONG button) { return button == RightButton ? RightSingleClick : LeftSingleClick; }
-
 LONG EventLong(const DISPPARAMS& params, UINT index) {
     return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
 }
 
-// The menus of the program's tray icon, as the menu component keys them.
-namespace menus {
-constexpr wchar_t MainBand[] = L"Pelkin!";
-constexpr wchar_t WindowsBand[] = L"Windows";
-constexpr wchar_t MainBanner[] = L"Pelkin!";
-constexpr LONG BannerWidth = 18;
-constexpr OLE_COLOR BannerForeColor = RGB(255, 255, 255);
-constexpr OLE_COLOR BannerBackColor = RGB(171, 66, 11);
-constexpr OLE_COLOR BannerBackColor2 = RGB(42, 0, 75);
-// The component numbers images from 1; this means "no icon".
-constexpr LONG NoIcon = -1;
-
-struct MainTool {
-    LONG id;
-    const wchar_t* name;
-    const wchar_t* caption;
-    const wchar_t* image;  // key in the main window's images, or none
-    bool beginGroup;
-    bool isDefault;
-    const wchar_t* subBand;
-};
-constexpr MainTool MainTools[] = {
-    {801, L"About", L"&About " PELKIN_TITLE "...", nullptr, false, false, L""},
-    {802, L"Setup", L"&Setup...", L"Setup", true, true, L""},
-    {803, L"Options", L"&Options...", nullptr, false, false, L""},
-    {804, L"Windows", L"&Windows", L"Windows", true, false, WindowsBand},
-    {805, L"Disable", L"&Disable", nullptr, true, false, L""},
-    {806, L"Refresh", L"&Refresh", L"Refresh", false, false, L""},
-    {807, L"Exit", L"E&xit", nullptr, true, false, L""},
-};
-}  // namespace menus
-
-// What the switcher's second hot key adds to the first: it steps backwards.
-constexpr int32_t ShiftModifier = qlHotkeyModifierShift;
 constexpr int32_t HotkeyAlreadyActive = platform::errors::ComponentCode(1000);
 constexpr wchar_t HotkeyAlreadyActiveText[] = L"Hotkey already active";
-// A band or banner the program built has gone missing.
-constexpr int32_t ObjectVariableNotSet = 91;
-[[noreturn]] void RaiseMissing(const wchar_t* source) {
-    platform::Raise(ObjectVariableNotSet, L"Object variable not set", source);
-}
-
-// The icon of a keyed image for the menu component, which counts from 1.
-LONG MenuIcon(const frmMain& owner, const wchar_t* image) {
-    const int index = image ? owner.ImageIndex(image) : -1;
-    return index < 0 ? menus::NoIcon : index + 1;
-}
-
 // A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
 platform::Variant HandleVariant(const void* handle) {
     const auto value = reinterpret_cast<intptr_t>(handle);
     if (value >= INT32_MIN && value <= INT32_MAX) return platform::Variant::FromInt32(static_cast<int32_t>(value));
     return platform::Variant::FromInt64(value);
-}
-
-// An optional argument left out.
-VARIANT MissingArgument() noexcept {
-    VARIANT missing;
-    ::VariantInit(&missing);
-    missing.vt = VT_ERROR;
-    missing.scode = DISP_E_PARAMNOTFOUND;
-    return missing;
 }
 
 // An object argument of a menu component event, as the interface it is.
@@ -282,7 +221,7 @@ void CApplication::CreateTrayComponent() {
     moKestrix_->On(DblClickEventId,
                    [this](const DISPPARAMS& p) { moKestrix_DblClick(EventLong(p, 0), EventLong(p, 1)); });
     moKestrix_->On(MouseUpEventId, [this](const DISPPARAMS& p) {
-        moKestrix_MouseUp(EventLong(p, 0), EventLong(p, 1));
+        moKestrix_MouseUp(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2), EventLong(p, 3));
     });
     moKestrix_->On(MouseMoveEventId, [this](const DISPPARAMS& p) { moKestrix_MouseMove(EventLong(p, 0)); });
 }
@@ -312,85 +251,6 @@ void CApplication::CreateMenuComponent() {
     });
 }
 
-void CApplication::BuildMenus(const frmMain& owner) {
-    platform::ComPtr<_Banners> banners;
-    platform::ThrowIfFailed(quillet_->get_Banners(&banners), L"Quillet.Banners");
-    platform::ComPtr<_Banner> banner;
-    platform::ThrowIfFailed(banners->Add(platform::Bstr(menus::MainBanner).get(), menus::BannerWidth,
-                                         platform::Bstr(AppInfo::Title).get(), MenuIcon(owner, L"Setup"),
-                                         MissingArgument(), menus::BannerForeColor, menus::BannerBackColor,
-                                         menus::BannerBackColor2, &banner),
-                            L"Banners.Add");
-    platform::ComPtr<_Bands> bands;
-    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
-    platform::ComPtr<_Band> main;
-    platform::ThrowIfFailed(bands->Add(platform::Bstr(menus::MainBand).get(), qlBandPopup,
-                                       platform::Variant::FromObject(banner.Get()).get(), VARIANT_TRUE, VARIANT_FALSE,
-                                       VARIANT_TRUE, &main),
-                            L"Bands.Add");
-    if (!main) RaiseMissing(L"Bands.Add");
-    AddMainTools(*main.Get(), owner);
-    // Its tools are made afresh each time it opens.
-    platform::ComPtr<_Band> windows;
-    platform::ThrowIfFailed(bands->Add(platform::Bstr(menus::WindowsBand).get(), qlBandPopup, MissingArgument(),
-                                       VARIANT_TRUE, VARIANT_FALSE, VARIANT_TRUE, &windows),
-                            L"Bands.Add");
-}
-
-void CApplication::AddMainTools(_Band& band, const frmMain& owner) {
-    platform::ComPtr<_Tools> tools;
-    platform::ThrowIfFailed(band.get_Tools(&tools), L"Band.Tools");
-    for (const auto& tool : menus::MainTools) {
-        platform::ComPtr<_Tool> added;
-        platform::ThrowIfFailed(
-            tools->Add(tool.id, platform::Bstr(tool.name).get(), platform::Bstr(tool.caption).get(),
-                       MenuIcon(owner, tool.image), qlToolStyleNormal, platform::Bstr(L"").get(),
-                       platform::ToVariantBool(tool.beginGroup), VARIANT_FALSE, platform::ToVariantBool(tool.isDefault),
-                       platform::Bstr(L"").get(), platform::Bstr(tool.subBand).get(), VARIANT_TRUE, VARIANT_FALSE,
-                       VARIANT_TRUE, VARIANT_TRUE, &added),
-            L"Tools.Add");
-    }
-}
-
-platform::ComPtr<_Band> CApplication::MenuBand(const wchar_t* name) const {
-    platform::ComPtr<_Bands> bands;
-    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
-    platform::ComPtr<_Band> band;
-    platform::ThrowIfFailed(bands->Item(platform::Variant::FromText(name).get(), &band), L"Bands.Item");
-    if (!band) RaiseMissing(L"Bands.Item");
-    return band;
-}
-
-platform::ComPtr<_Banner> CApplication::MenuBannerObject(const wchar_t* name) const {
-    platform::ComPtr<_Banners> banners;
-    platform::ThrowIfFailed(quillet_->get_Banners(&banners), L"Quillet.Banners");
-    platform::ComPtr<_Banner> banner;
-    platform::ThrowIfFailed(banners->Item(platform::Variant::FromText(name).get(), &banner), L"Banners.Item");
-    if (!banner) RaiseMissing(L"Banners.Item");
-    return banner;
-}
-
-void CApplication::ApplyMenuBanner() {
-    if (!quillet_) return;
-    platform::ComPtr<_Banner> banner;
-    if (menuBanner_) banner = MenuBannerObject(menus::MainBanner);
-    platform::ThrowIfFailed(MenuBand(menus::MainBand)->putref_Banner(banner.Get()), L"Band.Banner");
-}
-
-void CApplication::ApplyMenuOwnerDraw() {
-    if (!quillet_) return;
-    platform::ComPtr<_Bands> bands;
-    platform::ThrowIfFailed(quillet_->get_Bands(&bands), L"Quillet.Bands");
-    LONG count = 0;
-    platform::ThrowIfFailed(bands->get_Count(&count), L"Bands.Count");
-    for (LONG position = 1; position <= count; ++position) {
-        platform::ComPtr<_Band> band;
-        platform::ThrowIfFailed(bands->Item(platform::Variant::FromInt32(position).get(), &band), L"Bands.Item");
-        if (band)
-            platform::ThrowIfFailed(band->put_OwnerDraw(platform::ToVariantBool(menuOwnerDraw_)), L"Band.OwnerDraw");
-    }
-}
-
 // The hot keys were cleared by switching the switcher off; events stop
 // before the component lets go of the window, then it goes.
 void CApplication::ReleaseMenuComponent() {
@@ -404,17 +264,6 @@ void CApplication::ReleaseMenuComponent() {
     });
 }
 
-// The events arrive from the start; what the "Windows" band's list, the menu
-// commands and the switcher do with them comes with the menus and the
-// switcher themselves. Until then they change nothing.
-void CApplication::moQuillet_BandOpen(_Band*) { platform::Guard(ClassName, L"moQuillet_BandOpen", [] {}); }
-
-void CApplication::moQuillet_Click(_Tool*) { platform::Guard(ClassName, L"moQuillet_Click", [] {}); }
-
-void CApplication::moQuillet_HotKeyPressed(LONG, LONG, LONG) {
-    platform::Guard(ClassName, L"moQuillet_HotKeyPressed", [] {});
-}
-
 bool CApplication::RegisterSwitcherHotKeys(int32_t key, int32_t modifiers) {
     LONG forward = 0;
     platform::ThrowIfFailed(quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers), &forward),
@@ -423,7 +272,7 @@ bool CApplication::RegisterSwitcherHotKeys(int32_t key, int32_t modifiers) {
     if (forward == 0) return false;
     switcherHotKeyIds_[0] = forward;
     platform::ThrowIfFailed(
-        quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers | ShiftModifier), &switcherHotKeyIds_[1]),
+        quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers | SwitcherBackwardsModifier), &switcherHotKeyIds_[1]),
         L"Quillet.SetHotKey");
     return true;
 }
@@ -496,6 +345,8 @@ void CApplication::SaveOptions() {
         Save(store, HighlightOption, menuHighlight_);
         Save(store, BannerOption, menuBanner_);
         SaveAll(store, MenuOptionList, menuOptions_);
+        // Every window is let go and matched again under the new options.
+        rules_->Refresh(true);
     });
 }
 
@@ -633,94 +484,6 @@ void CApplication::OnWindowRemove(HWND hWnd, bool silent) {
         }
         if (!silent) events_.Raise(&IApplicationEvents::WindowRemove);
     });
-}
-
-// --- clicks on tray icons -------------------------------------------------------
-
-int32_t CApplication::MouseAction(LONG id, int clickKind) const {
-    return id == ProgramIconId ? MouseOptionsMain(clickKind) : MouseOptionsWindow(clickKind);
-}
-
-// Released at once, unless a double click of that button has to be told apart.
-void CApplication::moKestrix_MouseUp(LONG id, LONG button) {
-    platform::Guard(ClassName, L"moKestrix_MouseUp", [&] {
-        const int single = SingleClickOf(button);
-        if (MouseAction(id, single) != 0 && MouseAction(id, single + 1) != 0) return;
-        RunMouseAction(id, single);
-    });
-}
-
-// The held-back click, when both the single and the double click do something.
-void CApplication::moKestrix_Click(LONG id, LONG button) {
-    platform::Guard(ClassName, L"moKestrix_Click", [&] {
-        const int single = SingleClickOf(button);
-        if (MouseAction(id, single) == 0 || MouseAction(id, single + 1) == 0) return;
-        RunMouseAction(id, single);
-    });
-}
-
-void CApplication::moKestrix_DblClick(LONG id, LONG button) {
-    platform::Guard(ClassName, L"moKestrix_DblClick", [&] {
-        RunMouseAction(id, SingleClickOf(button) + 1);
-    });
-}
-
-// Passing over the icon of a window that went away cleans up after it.
-void CApplication::moKestrix_MouseMove(LONG id) {
-    BusyScope busy;
-    platform::Guard(ClassName, L"moKestrix_MouseMove", [&] {
-        if (id == ProgramIconId) return;
-        HWND window = WindowOfTrayId(id);
-        if (::IsWindow(window)) return;
-        if (auto tracked = GetTrackedWindow(WindowKey(window)))
-            tracked->Delete();
-        else
-            RemoveStaleTrayIcon(id);
-    });
-}
-
-void CApplication::RunMouseAction(LONG id, int clickKind) {
-    BusyScope busy;
-    auto self = weak_from_this().lock();
-    if (id == ProgramIconId)
-        RunProgramIconAction(MouseOptionsMain(clickKind));
-    else
-        RunWindowIconAction(id, MouseOptionsWindow(clickKind));
-}
-
-void CApplication::RunProgramIconAction(int32_t action) {
-    switch (action) {
-        case ProgramIconNotConfigured:
-            if (MainWindowHandle) ::SetForegroundWindow(MainWindowHandle);
-            break;
-        // Setup, the menus, the options and the tray manager open the
-        // dialogs and menus of their own components.
-        default: break;
-    }
-}
-
-void CApplication::RunWindowIconAction(LONG id, int32_t action) {
-    HWND window = WindowOfTrayId(id);
-    auto tracked = GetTrackedWindow(WindowKey(window));
-    if (!tracked) {
-        RemoveStaleTrayIcon(id);
-        return;
-    }
-    switch (action) {
-        case WindowIconRestore: tracked->ExecuteAction(true, AutomaticShowCommand); break;
-        case WindowIconShowMenu:
-            // The menu is built on the window's own system menu: a window that
-            // is gone has none, and its wrapper goes.
-            if (!::IsWindow(window)) tracked->Delete();
-            break;
-        default: break;
-    }
-}
-
-void CApplication::RemoveStaleTrayIcon(LONG id) {
-    if (!kestrix_) return;
-    RemoveTrayIcon(id);
-    Refresh();
 }
 
 void CApplication::SetEnabled(bool value) {

@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <array>
 #include <cstdint>
-#include <string>
-
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ComClient.h"
 #include "Handles.h"
@@ -16,6 +16,8 @@
 #include "WinEventModule.h"
 
 class frmMain;
+class frmAbout;
+class frmOptions;
 class CRegistry;
 class CClipboard;
 class CRules;
@@ -62,6 +64,8 @@ enum WindowIconAction {
 };
 // The tray icon ID of the program's own icon; window icons use their handles.
 inline constexpr LONG ProgramIconId = 0;
+// What the switcher's second hot key adds to the first: it steps backwards.
+inline constexpr int32_t SwitcherBackwardsModifier = qlHotkeyModifierShift;
 enum MenuOption { MenuWindowTitles = 0, MenuIgnoredWindows = 1, MenuProgramSubMenu = 2, MenuWindowsSubMenu = 3 };
 
 // Values of AutoStart and HideIcon.
@@ -123,6 +127,20 @@ public:
     // its presence HideIcon.
     void Refresh();
 
+    // The tray menus, at a point on the screen: the main menu, the menu of
+    // tracked windows, and a window's own window menu with the program's
+    // items on top (none when `bare`). Each is owned by `owner`.
+    void PopupMenu(HWND owner, int32_t x, int32_t y);
+    void PopupWindowsMenu(HWND owner, int32_t x, int32_t y);
+    void PopupWindowMenu(HWND owner, HWND window, const std::wstring& title, int32_t x, int32_t y, bool bare);
+    // The program's windows: one of each at a time, an open one is brought
+    // forward; every rule inspector is a new one.
+    void DisplaySetup();
+    void DisplayOptions();
+    void DisplayAbout();
+    void DisplayOpen(const std::wstring& ruleName = {}, int32_t ownerKind = 0, HWND ownerWindow = nullptr);
+    void DisplayTrayManager(int32_t x, int32_t y);
+
     // What the window wrappers tell the application: a window is tracked now;
     // its tray icon is to be made or brought up to date; it is no longer
     // tracked (or, silently, only its icon goes).
@@ -177,12 +195,11 @@ private:
     // A window event from the hook: the window is offered to tracking.
     void WinEventProc(DWORD eventId, HWND hWnd) override;
 
-    // The tray component's mouse events. Button is LeftButton or RightButton.
-    // Where the pointer was matters only to the menus, which come with the
-    // menu component.
+    // The tray component's mouse events. Button is LeftButton or RightButton;
+    // the menus open where the pointer is.
     void moKestrix_Click(LONG id, LONG button);
     void moKestrix_DblClick(LONG id, LONG button);
-    void moKestrix_MouseUp(LONG id, LONG button);
+    void moKestrix_MouseUp(LONG id, LONG button, LONG x, LONG y);
     void moKestrix_MouseMove(LONG id);
     // The menu component's events: a band about to open, a tool chosen, a hot
     // key pressed.
@@ -191,10 +208,11 @@ private:
     void moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers);
     // The action configured for a click kind (MouseOption) on icon `id`.
     int32_t MouseAction(LONG id, int clickKind) const;
-    // Runs the configured action of a click kind on the icon `id`.
-    void RunMouseAction(LONG id, int clickKind);
-    void RunProgramIconAction(int32_t action);
-    void RunWindowIconAction(LONG id, int32_t action);
+    // Runs the configured action of a click kind on the icon `id`, with the
+    // pointer at (x, y).
+    void RunMouseAction(LONG id, int clickKind, LONG x, LONG y);
+    void RunProgramIconAction(int32_t action, LONG x, LONG y);
+    void RunWindowIconAction(LONG id, int32_t action, LONG x, LONG y);
     // A window icon whose window is no longer tracked: the icon goes.
     void RemoveStaleTrayIcon(LONG id);
     void ReleaseTrackedWindows();
@@ -223,6 +241,34 @@ private:
     void ApplyMenuBanner();
     void ApplyMenuOwnerDraw();
     void ReleaseMenuComponent();
+    // Calls the tray component's preparation for a pop-up owned by `owner`.
+    void PreparePopup(HWND owner);
+    // The main menu's "Disable" is checked while the program is switched off.
+    void ShowDisabledState();
+
+    // The "Windows" band made afresh from the tracked windows, grouped by action.
+    void BuildWindowList();
+    // A listed window: its icon into the window-icon cache, its tool under its group's header.
+    void AddWindowTool(_Tools& tools, CWindow& window, LONG listed);
+    // Fits the window-icon cache to one image per tracked window.
+    void FitWindowIconCache();
+    std::wstring ClipWindowTitle(const std::wstring& title) const;
+    // Inserts a string item (a separator when `caption` is empty) at a
+    // position; false when the menu refused it.
+    bool AddMenuItem(HMENU menu, const std::wstring& caption, UINT id, UINT position, UINT mask, UINT state,
+                     HMENU subMenu);
+    // The program's items on top of a window menu, taken out again when it closes.
+    class WindowMenuItems;
+    void InsertWindowMenuItems(WindowMenuItems& items, const std::wstring& title);
+    // The window's own items as they suit its state.
+    static void AdjustWindowMenuStates(HMENU menu, HWND window);
+    // What was chosen in a window menu, carried out for that window.
+    void ExecuteCommand(HWND window, UINT command);
+    // The listed window's tool with that ID; none when there is none.
+    platform::ComPtr<_Tool> ListedWindowTool(UINT command) const;
+    // The switcher's hot key: the switcher over the windows it offers.
+    void DisplaySwitcher(bool reverse);
+    WindowRegistry SwitcherList() const;
     // The switcher's hot key and its Shift twin; false (and nothing left
     // registered) when the first is refused.
     bool RegisterSwitcherHotKeys(int32_t key, int32_t modifiers);
@@ -243,6 +289,9 @@ private:
     platform::com::EventConnection quilletConnection_;
     // Identifiers the menu component gave the switcher's two hot keys; 0: none.
     std::array<LONG, 2> switcherHotKeyIds_{};
+    // The open options dialog and About box; each keeps itself while open.
+    std::weak_ptr<frmOptions> options_;
+    std::weak_ptr<frmAbout> about_;
     HWINEVENTHOOK winEventHook_ = nullptr;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;
