@@ -21,7 +21,6 @@ constexpr wchar_t TranslationQuery[] = L"\\VarFileInfo\\Translation";
 constexpr wchar_t LegalCopyrightName[] = L"LegalCopyright";
 constexpr size_t QueryLength = 64;
 
-using QueryValue = BOOL(WINAPI*)(LPCVOID block, LPCWSTR subBlock, LPVOID* value, PUINT length);
 
 // A copy of the program's own version resource; empty when it has none (a
 // test program).
@@ -35,22 +34,16 @@ std::vector<BYTE> ProgramVersionBlock() {
 }
 
 // One text of the version resource, in its first language; empty when absent.
-// The query lives in version.dll, which nothing else in the program needs, so
-// it is loaded for the read rather than linked.
 std::wstring VersionString(const wchar_t* name) {
     const std::vector<BYTE> block = ProgramVersionBlock();
-    const platform::UniqueHModule library(::LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    const auto query = library ? reinterpret_cast<QueryValue>(
-                                     reinterpret_cast<void*>(::GetProcAddress(library.get(), "VerQueryValueW")))
-                               : nullptr;
-    if (block.empty() || !query) return {};
+    if (block.empty()) return {};
     void* value = nullptr;
     UINT length = 0;
-    if (!query(block.data(), TranslationQuery, &value, &length) || length < 2 * sizeof(WORD)) return {};
+    if (!::VerQueryValueW(block.data(), TranslationQuery, &value, &length) || length < 2 * sizeof(WORD)) return {};
     const auto* language = static_cast<const WORD*>(value);
     wchar_t path[QueryLength] = {};
     std::swprintf(path, std::size(path), L"\\StringFileInfo\\%04x%04x\\%ls", language[0], language[1], name);
-    if (!query(block.data(), path, &value, &length) || length == 0) return {};
+    if (!::VerQueryValueW(block.data(), path, &value, &length) || length == 0) return {};
     const auto* text = static_cast<const wchar_t*>(value);
     return std::wstring(text, ::wcsnlen(text, length));
 }

@@ -107,11 +107,14 @@ TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCom
     RECT bounds{};
     ::GetWindowRect(menu, &bounds);
     const int bannerX = bounds.left + 8;
-    const COLORREF high = ScreenPixel(bannerX, bounds.top + 8);
-    const COLORREF low = ScreenPixel(bannerX, bounds.bottom - 8);
-    EXPECT_TRUE(InBannerGradient(high)) << std::hex << high;
-    EXPECT_TRUE(InBannerGradient(low)) << std::hex << low;
-    EXPECT_NE(high, low) << "the banner is a gradient";
+    COLORREF high = CLR_INVALID, low = CLR_INVALID;
+    // The menu window shows before its items are painted.
+    const bool painted = WaitUntil([&] {
+        high = ScreenPixel(bannerX, bounds.top + 8);
+        low = ScreenPixel(bannerX, bounds.bottom - 8);
+        return InBannerGradient(high) && InBannerGradient(low) && high != low;
+    });
+    EXPECT_TRUE(painted) << "no banner gradient: " << std::hex << high << " above, " << low << " below";
     {
         MenuKeyboard dismiss({KeyDown(VK_ESCAPE)}, menuThread_);
         EXPECT_TRUE(dismiss.Worked());
