@@ -32,6 +32,6 @@ started_pids+=("$WINESERVER_PID" "$KEEPALIVE_PID")
 "$WINE64" "$build/bin/screenshots.exe" "$("$WINE64" winepath -w "$shots" 2>/dev/null)"
 mkdir -p "$root/docs"
 for picture in main-menu windows-menu options; do
-    convert "$shots/$picture.bmp" -strip "$root/docs/$picture.png"
+    convert "$shots/$picture.bmp" -alpha off -strip "$root/docs/$picture.png"
     echo "docs/$picture.png"
 done

@@ -63,7 +63,8 @@ void StoreRules() {
     WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Confirmation", L"Exit", L"False");
 }
 
-// Copies a rectangle of the screen into a 24-bit bitmap file.
+// Copies a rectangle of the screen into a 32-bit bitmap file (its fourth
+// byte is no alpha: the screen has none).
 bool SaveScreen(const RECT& area, const std::wstring& path) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
