@@ -91,6 +91,11 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // (or the system's) doing, not the user's Exit command: no question.
             Close((::InSendMessageEx(nullptr) & ISMEX_SEND) ? UnloadMode::TaskManager : UnloadMode::ControlMenu);
             return 0;
+        case WM_MOUSEMOVE:
+            // The window is never shown: only a second start of the program
+            // sends this, and the user who started it wants the rules editor.
+            if (auto app = TheApp) app->DisplaySetup();
+            return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
