@@ -8,22 +8,19 @@
 
 #include "CApplication.h"
 #include "MainModule.h"
-#include "Process.h"
+#include "HotKeyHolder.h"
 #include "ScratchRegistry.h"
 #include "Variant.h"
 #include "Wait.h"
 #include "frmMain.h"
 
 using platform::ComPtr;
-using testing_support::BesideTests;
-using testing_support::ChildProcess;
 using testing_support::ScratchRegistry;
 using testing_support::WaitUntil;
 
 namespace {
 
 constexpr int HotKeyProbeId = 0xBEEF;
-constexpr DWORD HolderTimeoutMs = 10000;
 constexpr UINT FreeKey = VK_F9;
 constexpr UINT HeldKey = VK_F11;
 
@@ -249,13 +246,8 @@ TEST_F(CApplicationMenusTest, TheSwitcherHoldsItsKeyAndItsShiftTwinOrFailsLeavin
     EXPECT_TRUE(HotKeyHeld(MOD_ALT | MOD_SHIFT, FreeKey));
 
     // Another program holds the key asked for.
-    const std::wstring heldName = L"PelkinSwitcherKeyHeld-" + std::to_wstring(::GetCurrentProcessId());
-    platform::UniqueKernelHandle held(::CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
-    ASSERT_TRUE(held);
-    ChildProcess holder(BesideTests(L"hotkey_holder.exe"),
-                        std::to_wstring(HeldKey) + L" " + std::to_wstring(MOD_ALT) + L" " + heldName);
-    ASSERT_TRUE(holder.Started());
-    ASSERT_EQ(::WaitForSingleObject(held.get(), HolderTimeoutMs), WAIT_OBJECT_0) << "the other program holds no key";
+    testing_support::HotKeyHolder holder(HeldKey, MOD_ALT);
+    ASSERT_TRUE(holder.Held()) << "the other program holds no key";
     auto expectAlreadyActive = [](auto&& change, const wchar_t* source) {
         try {
             change();
