@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "EventQueue.h"
-#include "KestrixTestSupport.h"
+#include "EventLog.h"
 #include "Wait.h"
 
 using platform::Variant;
@@ -146,13 +146,13 @@ TEST_F(EventQueueTest, FlushDeliversAtOnceAndCancelsTheDelay) {
 
 TEST_F(EventQueueTest, ASubscriberThatPumpsMessagesReceivesEachEventOnce) {
     recorder->onDelivery = [&](const std::wstring& text) {
-        if (text == L"4:first") kestrix_testing::PumpPending();  // a modal loop, as a pop-up menu runs
+        if (text == L"4:first") testing_support::PumpPending();  // a modal loop, as a pop-up menu runs
     };
     Add(tvEventMouseDown, EventQueue::AddAlways, L"", EventQueue::PostedQueue, L"first");
     Add(tvEventMouseUp, EventQueue::AddAlways, L"", EventQueue::PostedQueue, L"second");
     Add(tvEventClick, EventQueue::AddAlways, L"", EventQueue::DelayQueue, L"third");
     ASSERT_TRUE(WaitUntil([&] { return recorder->delivered.size() >= 3; }));
-    kestrix_testing::PumpPending();
+    testing_support::PumpPending();
     EXPECT_EQ((std::vector<std::wstring>{L"4:first", L"6:second", L"1:third"}), recorder->delivered);
 }
 
@@ -163,7 +163,7 @@ TEST_F(EventQueueTest, DestroyingTheQueueDeliversWhatIsWaitingAndRestoresItsWind
     queue.reset();
     EXPECT_EQ((std::vector<std::wstring>{L"4:posted", L"1:delayed"}), recorder->delivered);
     EXPECT_FALSE(::IsWindow(window));
-    kestrix_testing::PumpPending();
+    testing_support::PumpPending();
     EXPECT_EQ(2u, recorder->delivered.size());
 }
 

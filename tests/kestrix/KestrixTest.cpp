@@ -8,12 +8,12 @@
 #include "SubclassHandler.h"
 #include "SubclassModule.h"
 #include "FakeTray.h"
-#include "KestrixTestSupport.h"
+#include "EventLog.h"
 #include "Wait.h"
 
-using kestrix_testing::EventLog;
+using testing_support::EventLog;
 using testing_support::FakeTray;
-using kestrix_testing::PumpPending;
+using testing_support::PumpPending;
 using platform::ComPtr;
 using platform::Variant;
 using testing_support::WaitUntil;

@@ -2,12 +2,12 @@
 
 #include "ComError.h"
 #include "Guard.h"
-#include "KestrixTestSupport.h"
+#include "EventLog.h"
 #include "TimerEx.h"
 #include "TimerExModule.h"
 #include "Wait.h"
 
-using kestrix_testing::EventLog;
+using testing_support::EventLog;
 using platform::ComPtr;
 using testing_support::WaitUntil;
 

@@ -15,7 +15,7 @@
 #include "ComponentServer.h"
 #include "Handles.h"
 #include "HotKeyHolder.h"
-#include "KestrixTestSupport.h"
+#include "EventLog.h"
 #include "MenuKeyboard.h"
 #include "QuilletInterfaces.h"
 #include "ScratchRegistry.h"
@@ -304,7 +304,7 @@ protected:
         ASSERT_TRUE(host_.Handle() && host_.Button());
         quillet_ = Server().Create<_Quillet>(CLSID_Quillet);
         ASSERT_TRUE(quillet_);
-        events_ = std::make_unique<kestrix_testing::EventLog>(
+        events_ = std::make_unique<testing_support::EventLog>(
             quillet_.Get(), DIID___Quillet,
             std::vector<std::pair<DISPID, std::wstring>>{{BandCloseEventId, L"BandClose"},
                                                          {BandOpenEventId, L"BandOpen"},
@@ -321,7 +321,7 @@ protected:
 
     HostWindow host_;
     ComPtr<_Quillet> quillet_;
-    std::unique_ptr<kestrix_testing::EventLog> events_;
+    std::unique_ptr<testing_support::EventLog> events_;
 };
 
 // --- pop-up menus worked by keys --------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the tray component's tests: recording events raised
-// through connection points, and running the message loop dry.
+// Recording the events a component raises through its connection points,
+// and running the message loop dry.
 #include <windows.h>
 
 #include <string>
@@ -9,7 +9,7 @@
 #include "ComClient.h"
 #include "ComObject.h"
 
-namespace kestrix_testing {
+namespace testing_support {
 
 // Collects "Name arg arg ..." lines for the events of one source.
 class EventLog {
@@ -34,4 +34,4 @@ private:
 // Pumps this thread's messages until none are waiting (timers not waited for).
 void PumpPending();
 
-}  // namespace kestrix_testing
+}  // namespace testing_support

@@ -1,8 +1,8 @@
-#include "KestrixTestSupport.h"
+#include "EventLog.h"
 
 #include "Variant.h"
 
-namespace kestrix_testing {
+namespace testing_support {
 
 EventLog::EventLog(IUnknown* source, const IID& events, std::vector<std::pair<DISPID, std::wstring>> names) {
     sink_ = platform::com::MakeObject<platform::com::EventSink>(events);
@@ -43,4 +43,4 @@ void PumpPending() {
     }
 }
 
-}  // namespace kestrix_testing
+}  // namespace testing_support
