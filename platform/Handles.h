@@ -59,6 +59,11 @@ struct GdiObject {
     static constexpr Handle Invalid() noexcept { return nullptr; }
     static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
+struct GlobalAtom {
+    using Handle = ATOM;
+    static constexpr Handle Invalid() noexcept { return 0; }
+    static void Close(Handle h) noexcept { ::GlobalDeleteAtom(h); }
+};
 }  // namespace traits
 
 using UniqueKernelHandle = UniqueHandle<traits::NullIsInvalid<HANDLE, ::CloseHandle>>;
@@ -74,6 +79,47 @@ using UniqueMemoryDC = UniqueHandle<traits::NullIsInvalid<HDC, ::DeleteDC>>;
 using UniqueHLocal = UniqueHandle<traits::NullIsInvalid<HLOCAL, ::LocalFree>>;
 template <class T>
 using UniqueGdiObject = UniqueHandle<traits::GdiObject<T>>;
+
+// A global atom, deleted again when its owner goes.
+using UniqueGlobalAtom = UniqueHandle<traits::GlobalAtom>;
+
+// A system-wide hot key registered for a window, unregistered when its owner goes.
+class UniqueHotKey {
+public:
+    UniqueHotKey() noexcept = default;
+    UniqueHotKey(HWND window, int id) noexcept : window_(window), id_(id) {}
+    UniqueHotKey(UniqueHotKey&& other) noexcept
+        : window_(std::exchange(other.window_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+    UniqueHotKey& operator=(UniqueHotKey&& other) noexcept {
+        if (this != &other) {
+            reset();
+            window_ = std::exchange(other.window_, nullptr);
+            id_ = std::exchange(other.id_, 0);
+        }
+        return *this;
+    }
+    UniqueHotKey(const UniqueHotKey&) = delete;
+    UniqueHotKey& operator=(const UniqueHotKey&) = delete;
+    ~UniqueHotKey() { reset(); }
+
+    // Registers the combination; false (and nothing held) when the system refuses it.
+    bool Register(HWND window, int id, UINT modifiers, UINT virtualKey) noexcept {
+        reset();
+        if (!::RegisterHotKey(window, id, modifiers, virtualKey)) return false;
+        window_ = window;
+        id_ = id;
+        return true;
+    }
+    void reset() noexcept {
+        if (id_ != 0) ::UnregisterHotKey(window_, id_);
+        window_ = nullptr;
+        id_ = 0;
+    }
+
+private:
+    HWND window_ = nullptr;
+    int id_ = 0;
+};
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class WindowDC {

@@ -306,25 +306,21 @@ LONG Quillet::RegisterHotKeyFor(LONG keyCode, LONG modifiers) {
     platform::ThrowIfFailed(::CoCreateGuid(&guid), L"Quillet.SetHotKey");
     wchar_t name[GuidTextCapacity] = {};
     if (!::StringFromGUID2(guid, name, GuidTextCapacity)) QuilletModule::Fail(L"Quillet.SetHotKey");
-    const ATOM atom = ::GlobalAddAtomW(name);
-    if (!atom) platform::RaiseWin32(::GetLastError(), L"Quillet.SetHotKey");
-    const LONG id = atom;
-    hotKeys_.emplace(id, window_);
-    if (!::RegisterHotKey(window_, id, static_cast<UINT>(modifiers), static_cast<UINT>(keyCode))) {
-        hotKeys_.erase(id);
-        ::GlobalDeleteAtom(atom);
-        return 0;
-    }
+    HeldHotKey held{platform::UniqueGlobalAtom(::GlobalAddAtomW(name)), {}};
+    if (!held.atom) platform::RaiseWin32(::GetLastError(), L"Quillet.SetHotKey");
+    const LONG id = held.atom.get();
+    if (!held.key.Register(window_, id, static_cast<UINT>(modifiers), static_cast<UINT>(keyCode))) return 0;
+    hotKeys_.emplace(id, std::move(held));
     return id;
 }
 
 void Quillet::ReleaseHotKey(LONG id) noexcept {
     const auto found = hotKeys_.find(id);
-    ::UnregisterHotKey(found != hotKeys_.end() ? found->second : window_, id);
     // Only atoms this object added are deleted: any other belongs to someone else.
-    if (found == hotKeys_.end()) return;
-    ::GlobalDeleteAtom(static_cast<ATOM>(id));
-    hotKeys_.erase(found);
+    if (found == hotKeys_.end())
+        ::UnregisterHotKey(window_, id);
+    else
+        hotKeys_.erase(found);
 }
 
 void Quillet::SetImageList(const VARIANT& value) {

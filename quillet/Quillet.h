@@ -132,6 +132,11 @@ private:
     platform::UniqueGdiObject<HBITMAP> dither_;
     platform::Variant tag_;
     // Hot keys made by SetHotKey, with the window each was registered for.
-    std::map<LONG, HWND> hotKeys_;
+    // A hot key goes before the atom that names it.
+    struct HeldHotKey {
+        platform::UniqueGlobalAtom atom;
+        platform::UniqueHotKey key;
+    };
+    std::map<LONG, HeldHotKey> hotKeys_;
     platform::com::ConnectionPoint events_;
 };
