@@ -270,7 +270,7 @@ TEST_F(CApplicationMenusTest, TheSwitcherHoldsItsKeyAndItsShiftTwinOrFailsLeavin
     EXPECT_FALSE(HotKeyHeld(MOD_ALT | MOD_SHIFT, HeldKey)) << "no twin held for a refused key";
 
     // Once the other program has gone the key is the switcher's; teardown lets it go.
-    holder.Terminate();
+    holder.Release();
     ASSERT_TRUE(WaitUntil([] { return !HotKeyHeld(MOD_ALT, HeldKey); }));
     app->SetSwitcher(true);
     EXPECT_TRUE(HotKeyHeld(MOD_ALT, HeldKey));
