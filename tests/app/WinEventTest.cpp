@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ComClient.h"
+#include "EventLog.h"
 #include "FakeTray.h"
 #include "RecoveryModule.h"
 #include "ScratchRegistry.h"
@@ -137,16 +138,7 @@ protected:
 
     // Calls the tray component's event as the component does.
     void FireTrayEvent(DISPID id, std::vector<LONG> arguments) {
-        std::vector<VARIANT> reversed;
-        for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
-            VARIANT value{};
-            value.vt = VT_I4;
-            value.lVal = *it;
-            reversed.push_back(value);
-        }
-        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-        ASSERT_EQ(S_OK, app_->KestrixEvents()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
-                                                      nullptr));
+        ASSERT_EQ(S_OK, testing_support::FireEvent(app_->KestrixEvents(), id, arguments));
     }
     static LONG IdOf(HWND window) { return static_cast<LONG>(reinterpret_cast<intptr_t>(window)); }
 

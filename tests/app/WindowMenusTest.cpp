@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CWindows.h"
+#include "EventLog.h"
 #include "MenuKeyboard.h"
 #include "TrackingFixture.h"
 #include "Xdotool.h"
@@ -150,16 +151,7 @@ protected:
 
     // Calls the tray component's event as the component does.
     void FireTrayEvent(DISPID id, std::vector<LONG> arguments) {
-        std::vector<VARIANT> reversed;
-        for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
-            VARIANT value{};
-            value.vt = VT_I4;
-            value.lVal = *it;
-            reversed.push_back(value);
-        }
-        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-        ASSERT_EQ(S_OK, app_->KestrixEvents()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr,
-                                                      nullptr));
+        ASSERT_EQ(S_OK, testing_support::FireEvent(app_->KestrixEvents(), id, arguments));
     }
     void FireTrayEvent(DISPID id, std::vector<LONG> arguments, std::vector<MenuKey> keys) {
         WithKeys(std::move(keys), [&] { FireTrayEvent(id, std::move(arguments)); });

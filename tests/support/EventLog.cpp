@@ -43,4 +43,17 @@ void PumpPending() {
     }
 }
 
+HRESULT FireEvent(IDispatch* sink, DISPID id, const std::vector<LONG>& arguments) {
+    // Automation passes arguments last first.
+    std::vector<VARIANT> reversed;
+    for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
+        VARIANT value{};
+        value.vt = VT_I4;
+        value.lVal = *it;
+        reversed.push_back(value);
+    }
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    return sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
 }  // namespace testing_support

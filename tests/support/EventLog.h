@@ -31,6 +31,10 @@ private:
     platform::com::EventConnection connection_;
 };
 
+// Calls an event sink's method as a component raising that event does, with
+// 32-bit arguments in their documented order.
+HRESULT FireEvent(IDispatch* sink, DISPID id, const std::vector<LONG>& arguments);
+
 // Pumps this thread's messages until none are waiting (timers not waited for).
 void PumpPending();
 
