@@ -18,6 +18,8 @@
 class frmMain;
 class frmAbout;
 class frmOptions;
+class frmSwitcher;
+class frmTrayManager;
 class CRegistry;
 class CClipboard;
 class CRules;
@@ -269,6 +271,8 @@ private:
     // The switcher's hot key: the switcher over the windows it offers.
     void DisplaySwitcher(bool reverse);
     WindowRegistry SwitcherList() const;
+    // The switcher has gone: the next hot key opens a new one.
+    void moSwitcher_Unload();
     // The switcher's hot key and its Shift twin; false (and nothing left
     // registered) when the first is refused.
     bool RegisterSwitcherHotKeys(int32_t key, int32_t modifiers);
@@ -292,6 +296,9 @@ private:
     // The open options dialog and About box; each keeps itself while open.
     std::weak_ptr<frmOptions> options_;
     std::weak_ptr<frmAbout> about_;
+    // Open while shown; each form keeps itself alive while its window exists.
+    std::weak_ptr<frmSwitcher> switcherForm_;
+    std::weak_ptr<frmTrayManager> trayManager_;
     HWINEVENTHOOK winEventHook_ = nullptr;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;

@@ -20,6 +20,8 @@
 #include "frmAbout.h"
 #include "frmMain.h"
 #include "frmOptions.h"
+#include "frmSwitcher.h"
+#include "frmTrayManager.h"
 
 namespace {
 
@@ -710,18 +712,36 @@ void CApplication::moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers
 
 // --- the switcher --------------------------------------------------------------------
 
-void CApplication::DisplaySwitcher([[maybe_unused]] bool reverse) {
+void CApplication::DisplaySwitcher(bool reverse) {
     platform::Guard(ClassName, L"DisplaySwitcher", [&] {
+        // The hot key again while the switcher is up moves its selection.
+        if (auto open = switcherForm_.lock(); open && open->hWnd()) {
+            open->SetCurrentSelection(open->CurrentSelection() + (reverse ? -1 : 1));
+            return;
+        }
         const WindowRegistry list = SwitcherList();
         // With "Show Cancel" even one window is offered, so that the user may
         // choose none.
         const int threshold = SwitcherOptions(SwitcherShowCancel) ? 0 : 1;
         if (list.Count() > threshold) {
-            // The switcher form is displayed here over `list`, stepping by `reverse`.
+            std::vector<std::shared_ptr<CWindow>> windows;
+            for (const auto& entry : list) windows.push_back(entry.value);
+            auto form = frmSwitcher::Create();
+            switcherForm_ = form;
+            form->OnUnload([self = weak_from_this()] {
+                if (auto app = self.lock()) app->moSwitcher_Unload();
+            });
+            form->Display(std::move(windows), switcherHotkey_, switcherHotkeyModifiers_, reverse,
+                          SwitcherOptions(SwitcherAltTabMode), SwitcherOptions(SwitcherShowCancel),
+                          owner_ ? owner_->imlIcons() : nullptr);
             return;
         }
         if (list.Count() == 1) list.Item(1)->Show();
     });
+}
+
+void CApplication::moSwitcher_Unload() {
+    platform::Guard(ClassName, L"moSwitcher_Unload", [&] { switcherForm_.reset(); });
 }
 
 // In Alt+Tab mode the windows the system's switcher shows, each tracked
@@ -745,14 +765,24 @@ WindowRegistry CApplication::SwitcherList() const {
 
 // --- the program's windows -----------------------------------------------------------
 
-// The rules editor, the rule inspector and the tray manager show here.
+// The rules editor and the rule inspector show here.
 void CApplication::DisplaySetup() { platform::Guard(ClassName, L"DisplaySetup", [] {}); }
 
 void CApplication::DisplayOpen(const std::wstring&, int32_t, HWND) {
     platform::Guard(ClassName, L"DisplayOpen", [] {});
 }
 
-void CApplication::DisplayTrayManager(int32_t, int32_t) { platform::Guard(ClassName, L"DisplayTrayManager", [] {}); }
+void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
+    platform::Guard(ClassName, L"DisplayTrayManager", [&] {
+        auto form = trayManager_.lock();
+        if (!form || !form->hWnd()) {
+            form = frmTrayManager::Create();
+            trayManager_ = form;
+            form->Initialize();
+        }
+        form->Display(x, y, true);
+    });
+}
 
 void CApplication::DisplayOptions() {
     platform::Guard(ClassName, L"DisplayOptions", [&] { DisplaySingle(options_); });

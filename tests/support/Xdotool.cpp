@@ -23,8 +23,10 @@ bool RunXdotool(const std::wstring& arguments) {
     return true;
 }
 
+UINT_PTR XWindowOf(HWND window) { return reinterpret_cast<UINT_PTR>(::GetPropW(window, XWindowProperty)); }
+
 bool PressKeys(HWND window, const std::wstring& combination) {
-    const auto xWindow = reinterpret_cast<UINT_PTR>(::GetPropW(window, XWindowProperty));
+    const auto xWindow = XWindowOf(window);
     if (!xWindow) return false;
     return RunXdotool(L"windowfocus --sync " + std::to_wstring(xWindow) + L" key " + combination);
 }

@@ -12,6 +12,9 @@ namespace testing_support {
 // Starts xdotool with these arguments; true when it was started.
 bool RunXdotool(const std::wstring& arguments);
 
+// The X window Wine shows a top-level window in; 0 when it has none.
+UINT_PTR XWindowOf(HWND window);
+
 // Gives the window the X input focus (keys go only to a focused X window,
 // and Wine sees hot keys only then) and presses the combination, named as
 // xdotool names keys ("ctrl+shift+F11").

@@ -1,9 +1,11 @@
 // Makes the README's pictures: Pelkin started with a few sample rules over
 // windows of testwin, then its main menu, its Windows menu and its Options
 // dialog opened as a user opens them and copied from the screen into bitmap
-// files. Run by scripts/screenshots.sh under the test harness's display.
+// files; then the switcher and the Tray Manager. Run by scripts/screenshots.sh
+// under the test harness's display.
 //
-//   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp
+//   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp,
+//                              switcher.bmp, tray-manager.bmp
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "TestWindows.h"
 #include "Wait.h"
 #include "WineTray.h"
+#include "Xdotool.h"
 
 using namespace testing_support;
 
@@ -61,6 +64,8 @@ void StoreRules() {
     }
     // The program would ask before it ends.
     WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Confirmation", L"Exit", L"False");
+    // A left click on the program's icon opens the Tray Manager.
+    WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Mouse", L"Main Left Single Click", L"5");
 }
 
 // Copies a rectangle of the screen into a 32-bit bitmap file (its fourth
@@ -124,6 +129,31 @@ std::vector<HWND> MenusOf(DWORD thread) {
     return menus;
 }
 
+// A shown window of the process that is none of its menus, dialogs or tips:
+// one of its painted forms.
+HWND ShownForm(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            const std::wstring windowClass = name;
+            if (owner != search.processId || !::IsWindowVisible(window) || windowClass == L"#32768" ||
+                windowClass == L"#32770" || windowClass == TOOLTIPS_CLASSW)
+                return TRUE;
+            search.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 int Fail(const char* what) {
     std::fprintf(stderr, "screenshots: %s\n", what);
     return 1;
@@ -175,6 +205,28 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(SettleMs);
     if (!SaveScreen(Around(Bounds(options)), folder + L"options.bmp")) return Fail("Options not saved");
     PressButton(options, IDCANCEL);
+    WaitUntil([&] { return !::IsWindow(options); });
+
+    // The switcher, while its hot key (Ctrl+Tab) is held down over a window
+    // that has the X focus, as hot keys need under Wine.
+    HWND focus = FindProcessWindow(L"Untitled - Notepad", testwin.ProcessId());
+    const std::wstring xWindow = std::to_wstring(XWindowOf(focus));
+    if (!RunXdotool(L"windowfocus --sync " + xWindow + L" keydown ctrl key Tab")) return Fail("no xdotool");
+    HWND switcher = nullptr;
+    const bool switcherShown = WaitUntil([&] { return (switcher = ShownForm(program.Id())) != nullptr; });
+    if (switcherShown) {
+        ::Sleep(SettleMs);
+        SaveScreen(Around(Bounds(switcher)), folder + L"switcher.bmp");
+    }
+    RunXdotool(L"key Escape keyup ctrl");
+    if (!switcherShown) return Fail("no switcher");
+    WaitUntil([&] { return ShownForm(program.Id()) == nullptr; });
+
+    if (!ClickTrayIcon(icon)) return Fail("the icon could not be clicked");
+    HWND manager = nullptr;
+    if (!WaitUntil([&] { return (manager = ShownForm(program.Id())) != nullptr; })) return Fail("no Tray Manager");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(manager)), folder + L"tray-manager.bmp")) return Fail("Tray Manager not saved");
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     program.WaitForExit(10000);

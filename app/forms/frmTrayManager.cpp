@@ -1,0 +1,392 @@
+#include "frmTrayManager.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+
+#include "CRegistry.h"
+#include "CToolTips.h"
+#include "CWindow.h"
+#include "Guard.h"
+#include "MainModule.h"
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"frmTrayManager";
+constexpr wchar_t WindowClass[] = L"PelkinTrayManager";
+constexpr wchar_t Caption[] = L"Tray Manager";
+constexpr wchar_t PinTip[] = L"Click push pin to keep open";
+constexpr wchar_t CloseTip[] = L"Close";
+constexpr wchar_t AlphaSetting[] = L"TrayManager Alpha";
+constexpr int32_t DefaultAlpha = 128;
+constexpr UINT_PTR PinToolId = 1;
+constexpr int32_t TipInitialDelayMs = 250;
+constexpr int32_t AutomaticDelay = -1;
+constexpr int32_t NoAction = -1;
+constexpr DWORD FormStyle = WS_POPUP | WS_DLGFRAME;
+constexpr DWORD FormExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+constexpr int PrimaryButton = 1;
+constexpr int MenuButton = 2;
+
+// Layout at 96 DPI.
+constexpr int ClientHeight96 = 38;
+constexpr int StripHeight96 = 16;
+constexpr int PinSize96 = 16;
+constexpr int PinBottom96 = 15;
+constexpr int TitleLeft96 = 4;
+constexpr int TitleRise96 = 2;
+constexpr int IconsInset96 = 3;
+constexpr int IconsRightInset96 = 2;
+constexpr int SlotWidth96 = 18;
+constexpr int IconSize96 = 16;
+constexpr int MinRowWidth96 = 90;
+constexpr int RowPadding96 = 4;
+constexpr int CloseButtonInset96 = 2;
+constexpr int TitleFontPoints = 8;
+constexpr int PointsPerInch = 72;
+
+bool Inside(const RECT& rect, int x, int y) noexcept {
+    const POINT point{x, y};
+    return ::PtInRect(&rect, point) != FALSE;
+}
+
+int TrackedCount() {
+    auto app = TheApp;
+    return app ? app->Windows().Count() : 0;
+}
+
+void PlaceOnTop(HWND window, UINT extraFlags) noexcept {
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | extraFlags);
+}
+
+// A corner near the screen's edge would put the pop-up out of reach:
+// it is moved back inside the work area of the point's monitor.
+POINT KeptOnScreen(int left, int top, SIZE size) noexcept {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{left, top + size.cy}, MONITOR_DEFAULTTONEAREST), &monitor))
+        return POINT{left, top};
+    const RECT& area = monitor.rcWork;
+    return POINT{std::clamp<LONG>(left, area.left, std::max(area.left, area.right - size.cx)),
+                 std::clamp<LONG>(top, area.top, std::max(area.top, area.bottom - size.cy))};
+}
+
+}  // namespace
+
+std::shared_ptr<frmTrayManager> frmTrayManager::Create() {
+    std::shared_ptr<frmTrayManager> form(new frmTrayManager());
+    const ClassInfo info{WindowClass, ProgramInstance(), nullptr, ::LoadCursorW(nullptr, IDC_ARROW), nullptr,
+                         CS_DBLCLKS};
+    form->platform::Window::Create(info, FormExStyle, Caption, FormStyle, RECT{0, 0, 0, 0});
+    return form;
+}
+
+frmTrayManager::frmTrayManager() : platform::Window(ClassName) {}
+
+frmTrayManager::~frmTrayManager() {
+    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Destroy(); });
+}
+
+void frmTrayManager::Initialize() {
+    dpi_ = platform::WindowDpi(hWnd());
+    if (auto app = TheApp; app && !observing_) {
+        app->Events().Add(this);
+        observing_ = true;
+    }
+    tips_ = std::make_unique<CToolTips>();
+    if (tips_->Initialize(hWnd(), AutomaticDelay)) tips_->SetDelay(TTDT_INITIAL, TipInitialDelayMs);
+    const int32_t stored = SettingToInt32(CRegistry().GetSetting(L"", AlphaSetting, DefaultAlpha), ClassName);
+    // A value out of range would wrap to another opacity, even to invisible.
+    alpha_ = static_cast<BYTE>(std::clamp<int32_t>(stored, 0, platform::OpaqueAlpha));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    LOGFONTW font{};
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) font = metrics.lfMessageFont;
+    font.lfHeight = -::MulDiv(TitleFontPoints, static_cast<int>(dpi_), PointsPerInch);
+    titleFont_.reset(::CreateFontIndirectW(&font));
+}
+
+int frmTrayManager::Scale(int size96) const noexcept { return platform::ScaleForDpi(size96, dpi_); }
+
+SIZE frmTrayManager::DesignedSize() const {
+    const int row = std::max(TrackedCount() * SlotWidth96, MinRowWidth96) + RowPadding96;
+    RECT frame{0, 0, Scale(row), Scale(ClientHeight96)};
+    ::AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void frmTrayManager::Layout(int clientWidth, int clientHeight) {
+    clientRect_ = RECT{0, 0, clientWidth, clientHeight};
+    stripRect_ = RECT{0, Scale(StripHeight96), clientWidth, clientHeight};
+    pinRect_ = RECT{clientWidth - Scale(PinSize96), 0, clientWidth, Scale(PinBottom96)};
+    titleRect_ = RECT{Scale(TitleLeft96), -Scale(TitleRise96), pinRect_.left - Scale(1), Scale(StripHeight96)};
+    iconsRect_ = RECT{Scale(IconsInset96), stripRect_.top + Scale(IconsInset96),
+                      stripRect_.right - Scale(IconsRightInset96), stripRect_.bottom - Scale(IconsInset96)};
+}
+
+void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
+    HWND form = hWnd();
+    if (!form) return;
+    const bool visible = ::IsWindowVisible(form) != FALSE;
+    if (!visible) pinned_ = false;
+    dpi_ = platform::WindowDpi(form);
+    const SIZE size = DesignedSize();
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
+    Layout(size.cx - (frame.right - frame.left), size.cy - (frame.bottom - frame.top));
+    RebuildTips();
+    if (visible) {
+        ::SetWindowPos(form, HWND_TOPMOST, 0, 0, size.cx, size.cy, SWP_NOMOVE | (activate ? 0 : SWP_NOACTIVATE));
+        ::InvalidateRect(form, nullptr, FALSE);
+    } else {
+        const POINT at = KeptOnScreen(x, y - size.cy, size);
+        ::SetWindowPos(form, HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_SHOWWINDOW);
+        ::SetForegroundWindow(form);
+    }
+}
+
+void frmTrayManager::RebuildTips() {
+    if (!tips_) return;
+    tips_->RemoveAll();
+    tips_->AddArea(hWnd(), PinToolId, pinRect_.left, pinRect_.top, pinRect_.right, pinRect_.bottom,
+                   pinned_ ? CloseTip : PinTip);
+    auto app = TheApp;
+    if (!app) return;
+    int index = 0;
+    for (auto& entry : app->Windows()) {
+        const auto& window = entry.value;
+        const RECT slot = GetWindowIconRect(index++);
+        if (!window) continue;
+        tips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), slot.left, slot.top, slot.right,
+                       slot.bottom, window->Title(false));
+    }
+}
+
+RECT frmTrayManager::GetWindowIconRect(int index) const noexcept {
+    const int left = iconsRect_.left + index * Scale(SlotWidth96);
+    return RECT{left, iconsRect_.top, left + Scale(SlotWidth96), iconsRect_.bottom};
+}
+
+std::shared_ptr<CWindow> frmTrayManager::GetWindowFromPos(int x, int y) const {
+    const bool inside = x >= iconsRect_.left && x <= iconsRect_.right && y >= iconsRect_.top && y <= iconsRect_.bottom;
+    if (!inside) return nullptr;
+    const int slot = Scale(SlotWidth96);
+    const int offset = x - iconsRect_.left;
+    const int position = offset / slot + (offset % slot > 0 ? 1 : 0);
+    if (position < 1 || position > TrackedCount()) return nullptr;
+    return GetTrackedWindowAt(position);
+}
+
+// --- painting ---------------------------------------------------------------------
+
+void frmTrayManager::OnPaint() {
+    platform::PaintScope paint(hWnd());
+    if (clientRect_.right <= 0 || clientRect_.bottom <= 0) return;
+    platform::MemoryBitmap canvas(paint.dc(), clientRect_.right, clientRect_.bottom);
+    Paint(canvas.dc());
+    ::BitBlt(paint.dc(), 0, 0, canvas.Width(), canvas.Height(), canvas.dc(), 0, 0, SRCCOPY);
+}
+
+void frmTrayManager::Paint(HDC dc) {
+    ::FillRect(dc, &clientRect_, ::GetSysColorBrush(COLOR_BTNFACE));
+    PaintPin(dc);
+    {
+        platform::SelectScope font(dc, titleFont_.get());
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+        // DT_MODIFYSTRING writes the shortened text back: give it a buffer.
+        std::wstring title = std::wstring(Caption) + std::wstring(4, L'\0');
+        RECT titleRect = titleRect_;
+        ::DrawTextW(dc, title.data(), static_cast<int>(std::char_traits<wchar_t>::length(Caption)), &titleRect,
+                    DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS | DT_MODIFYSTRING);
+    }
+    RECT strip = stripRect_;
+    ::DrawEdge(dc, &strip, BDR_SUNKENOUTER, BF_RECT);
+    PaintIcons(dc);
+}
+
+// The pin is drawn rather than loaded: a needle with its head seen from the
+// side, or, pressed in, the head seen from above.
+void frmTrayManager::PaintPin(HDC dc) const {
+    RECT pin = pinRect_;
+    if (pinned_) {
+        RECT button{pin.left + Scale(CloseButtonInset96), pin.top + Scale(CloseButtonInset96), pin.right, pin.bottom};
+        ::DrawFrameControl(dc, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE | DFCS_FLAT | DFCS_TRANSPARENT);
+        ::FrameRect(dc, &button, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    } else {
+        const bool pressed = pinPressed_ && pinHot_;
+        const int unit = std::max(1, Scale(PinSize96) / PinSize96);
+        const int midY = (pin.top + pin.bottom) / 2;
+        HBRUSH head = ::GetSysColorBrush(COLOR_BTNTEXT);
+        if (pressed) {
+            const RECT cap{pin.left + 5 * unit, midY - 3 * unit, pin.left + 11 * unit, midY + 3 * unit};
+            ::FillRect(dc, &cap, head);
+        } else {
+            const RECT needle{pin.left + 2 * unit, midY, pin.left + 8 * unit, midY + unit};
+            const RECT body{pin.left + 8 * unit, midY - 2 * unit, pin.left + 12 * unit, midY + 3 * unit};
+            const RECT collar{pin.left + 12 * unit, midY - 4 * unit, pin.left + 13 * unit, midY + 5 * unit};
+            ::FillRect(dc, &needle, head);
+            ::FillRect(dc, &body, head);
+            ::FillRect(dc, &collar, head);
+        }
+    }
+    if (pinPressed_ && pinHot_) ::DrawEdge(dc, &pin, BDR_SUNKENOUTER, BF_RECT);
+    else if (pinHot_ || pinPressed_) ::DrawEdge(dc, &pin, BDR_RAISEDINNER, BF_RECT);
+}
+
+void frmTrayManager::PaintIcons(HDC dc) const {
+    auto app = TheApp;
+    if (!app) return;
+    const int size = Scale(IconSize96);
+    int index = 0;
+    for (auto& entry : app->Windows()) {
+        const RECT slot = GetWindowIconRect(index++);
+        const auto& window = entry.value;
+        if (!window) continue;
+        HICON icon = window->IconHandle(0, false);
+        if (!icon) icon = window->Action() != NoAction ? app->EnabledIcon() : app->DefaultWindowIcon();
+        if (icon) ::DrawIconEx(dc, slot.left, slot.top, icon, size, size, 0, nullptr, DI_NORMAL);
+    }
+}
+
+// --- messages ---------------------------------------------------------------------
+
+LRESULT frmTrayManager::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const int x = GET_X_LPARAM(lParam);
+    const int y = GET_Y_LPARAM(lParam);
+    switch (message) {
+        case WM_ACTIVATE: {
+            const LRESULT result = Default(message, wParam, lParam);
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return result;
+        }
+        case WM_ACTIVATEAPP: {
+            const LRESULT result = Default(message, wParam, lParam);
+            OnActivate(wParam != FALSE);
+            return result;
+        }
+        case WM_PAINT: OnPaint(); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_NCHITTEST: return OnHitTest(wParam, lParam);
+        case WM_LBUTTONDOWN: OnMouseDown(PrimaryButton, x, y); return 0;
+        case WM_RBUTTONDOWN: OnMouseDown(MenuButton, x, y); return 0;
+        case WM_MOUSEMOVE: OnMouseMove(x, y); return 0;
+        case WM_LBUTTONUP: OnMouseUp(PrimaryButton, x, y); return 0;
+        case WM_RBUTTONUP: OnMouseUp(MenuButton, x, y); return 0;
+        case WM_DPICHANGED:
+            dpi_ = HIWORD(wParam);
+            if (::IsWindowVisible(hWnd())) Display(0, 0, false);
+            return 0;
+        case WM_DESTROY:
+            // The tips' window is owned by the form: it goes first, while the
+            // form is still whole.
+            platform::SkipFailure(ClassName, L"Form_Unload", [&] {
+                if (pinHot_) ::ReleaseCapture();
+            });
+            platform::SkipFailure(ClassName, L"Form_Unload", [&] { tips_.reset(); });
+            return Default(message, wParam, lParam);
+        default: return Default(message, wParam, lParam);
+    }
+}
+
+void frmTrayManager::OnActivate(bool active) {
+    HWND form = hWnd();
+    if (!form || !::IsWindowVisible(form)) return;
+    if (active) {
+        platform::SetLayeredAlpha(form, platform::OpaqueAlpha, false);
+        PlaceOnTop(form, SWP_NOACTIVATE);
+    } else if (pinned_) {
+        platform::SetLayeredAlpha(form, alpha_, false);
+    } else {
+        CloseWindow();
+    }
+}
+
+LRESULT frmTrayManager::OnHitTest(WPARAM wParam, LPARAM lParam) {
+    const LRESULT answer = Default(WM_NCHITTEST, wParam, lParam);
+    if (answer != HTCLIENT) return answer;
+    POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ScreenToClient(hWnd(), &point);
+    if (Inside(stripRect_, point.x, point.y) || Inside(pinRect_, point.x, point.y)) return answer;
+    // The title strip moves the window like a caption.
+    return HTCAPTION;
+}
+
+void frmTrayManager::OnMouseDown(int button, int x, int y) {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    pinPressed_ = false;
+    PlaceOnTop(hWnd(), 0);
+    if (!Inside(pinRect_, x, y)) {
+        auto window = GetWindowFromPos(x, y);
+        if (!window) return;
+        if (button == PrimaryButton) {
+            window->ExecuteAction(true, AutomaticShowCommand, false);
+            if (!pinned_) CloseWindow();
+        } else if (auto app = TheApp; app && button == MenuButton) {
+            app->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
+        }
+        return;
+    }
+    if (button != PrimaryButton) return;
+    pinPressed_ = true;
+    pinHot_ = true;
+    ::SetCapture(hWnd());
+    ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+}
+
+void frmTrayManager::OnMouseMove(int x, int y) {
+    if (Inside(pinRect_, x, y)) {
+        if (!pinHot_) {
+            pinHot_ = true;
+            ::SetCapture(hWnd());
+        }
+        ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+    } else if (pinPressed_) {
+        // Held outside: the pin shows as let go, but the press still counts
+        // as the pin's until the button comes up.
+        pinHot_ = false;
+        ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+    } else if (pinHot_) {
+        pinHot_ = false;
+        ::ReleaseCapture();
+        ::InvalidateRect(hWnd(), nullptr, FALSE);
+    }
+}
+
+void frmTrayManager::OnMouseUp(int button, int x, int y) {
+    if (pinHot_) pinHot_ = false;
+    if (::GetCapture() == hWnd()) ::ReleaseCapture();
+    if (!pinPressed_) return;
+    pinPressed_ = false;
+    if (button == PrimaryButton && Inside(pinRect_, x, y)) {
+        if (pinned_) {
+            CloseWindow();
+            return;
+        }
+        pinned_ = true;
+        if (tips_) tips_->SetText(PinToolId, CloseTip);
+    }
+    ::InvalidateRect(hWnd(), nullptr, FALSE);
+}
+
+void frmTrayManager::WindowAdd() {
+    platform::SkipFailure(ClassName, L"moApplication_WindowAdd", [&] {
+        if (hWnd() && ::IsWindowVisible(hWnd())) Display(0, 0, false);
+    });
+}
+
+void frmTrayManager::WindowRemove() {
+    platform::SkipFailure(ClassName, L"moApplication_WindowRemove", [&] {
+        if (hWnd() && ::IsWindowVisible(hWnd())) Display(0, 0, false);
+    });
+}
+
+void frmTrayManager::CloseWindow() noexcept { Destroy(); }
+
+void frmTrayManager::OnDestroyed() {
+    if (!observing_) return;
+    observing_ = false;
+    if (auto app = TheApp) app->Events().Remove(this);
+}

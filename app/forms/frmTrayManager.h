@@ -1,0 +1,71 @@
+#pragma once
+// The Tray Manager: a small pop-up strip with a slot for every window in the
+// tray; a click restores a window, a right click opens its window menu.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "CApplication.h"
+#include "Gdi.h"
+#include "Window.h"
+
+class CToolTips;
+class CWindow;
+
+class frmTrayManager : public platform::Window, private IApplicationEvents {
+public:
+    static std::shared_ptr<frmTrayManager> Create();
+    ~frmTrayManager() override;
+
+    // Prepares the form; called once after it is created.
+    void Initialize();
+    // Sized to the trayed windows and shown with its bottom-left corner at
+    // the screen point, or resized in place when it is shown already.
+    void Display(int32_t x, int32_t y, bool activate);
+
+protected:
+    frmTrayManager();
+
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroyed() override;
+
+private:
+    // IApplicationEvents: the registry changed while the pop-up is open.
+    void WindowAdd() override;
+    void WindowRemove() override;
+
+    int Scale(int size96) const noexcept;
+    // The outer size for the current number of tracked windows.
+    SIZE DesignedSize() const;
+    // The rectangles of the layout, from the client size.
+    void Layout(int clientWidth, int clientHeight);
+    void RebuildTips();
+    RECT GetWindowIconRect(int index) const noexcept;
+    std::shared_ptr<CWindow> GetWindowFromPos(int x, int y) const;
+
+    void OnPaint();
+    void Paint(HDC dc);
+    void PaintPin(HDC dc) const;
+    void PaintIcons(HDC dc) const;
+    void OnActivate(bool active);
+    LRESULT OnHitTest(WPARAM wParam, LPARAM lParam);
+    void OnMouseDown(int button, int x, int y);
+    void OnMouseMove(int x, int y);
+    void OnMouseUp(int button, int x, int y);
+    void CloseWindow() noexcept;
+
+    bool pinPressed_ = false;
+    bool pinHot_ = false;
+    bool pinned_ = false;
+    bool observing_ = false;
+    BYTE alpha_ = 128;
+    UINT dpi_ = 96;
+    std::unique_ptr<CToolTips> tips_;
+    platform::UniqueFont titleFont_;
+    RECT clientRect_{};
+    RECT stripRect_{};
+    RECT pinRect_{};
+    RECT titleRect_{};
+    RECT iconsRect_{};
+};
