@@ -30,6 +30,33 @@ struct StoredRule {
     DWORD searchMask = 0;
 };
 
+// The screen density programs started while it lives read at their start
+// (this process keeps the one it started with); the previous setting comes
+// back afterwards.
+class ScopedScreenDpi {
+public:
+    explicit ScopedScreenDpi(DWORD dpi)
+        : previous_(testing_support::ReadValue(HKEY_CURRENT_USER, DesktopKey, LogPixels)) {
+        testing_support::WriteNumber(HKEY_CURRENT_USER, DesktopKey, LogPixels, dpi);
+    }
+    ~ScopedScreenDpi() {
+        if (previous_.exists) {
+            testing_support::WriteNumber(HKEY_CURRENT_USER, DesktopKey, LogPixels, previous_.number);
+            return;
+        }
+        platform::UniqueHKey desktop;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, DesktopKey, 0, KEY_SET_VALUE, desktop.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueW(desktop.get(), LogPixels);
+    }
+    ScopedScreenDpi(const ScopedScreenDpi&) = delete;
+    ScopedScreenDpi& operator=(const ScopedScreenDpi&) = delete;
+
+private:
+    static constexpr wchar_t DesktopKey[] = L"Control Panel\\Desktop";
+    static constexpr wchar_t LogPixels[] = L"LogPixels";
+    testing_support::StoredValue previous_;
+};
+
 class ProgramFixture : public ::testing::Test {
 protected:
     void SetUp() override { ClearSettings(); }

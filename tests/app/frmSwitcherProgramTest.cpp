@@ -25,22 +25,20 @@ constexpr int TrackedWindows = 3;
 // The grid's layout at 96 DPI.
 constexpr int Cell96 = 42, Margin96 = 4, ExtraWidth96 = 4, ExtraHeight96 = 34;
 
-int Scaled(int size96) {
+int ScreenDpi() {
     HDC screen = ::GetDC(nullptr);
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
     ::ReleaseDC(nullptr, screen);
-    return ::MulDiv(size96, dpi, 96);
+    return dpi;
 }
+
+int Scaled(int size96, int dpi = ScreenDpi()) { return ::MulDiv(size96, dpi, 96); }
 
 COLORREF ScreenPixel(POINT point) {
     HDC screen = ::GetDC(nullptr);
     const COLORREF pixel = ::GetPixel(screen, point.x, point.y);
     ::ReleaseDC(nullptr, screen);
     return pixel;
-}
-
-std::wstring XWindowOf(HWND window) {
-    return std::to_wstring(reinterpret_cast<UINT_PTR>(::GetPropW(window, L"__wine_x11_whole_window")));
 }
 
 class frmSwitcherProgramTest : public ProgramFixture {
@@ -69,28 +67,28 @@ protected:
     HWND OpenSwitcher(HWND focus) {
         ::SetForegroundWindow(focus);
         if (!WaitUntil([&] { return ::GetForegroundWindow() == focus; })) return nullptr;
-        if (!RunXdotool(L"windowfocus --sync " + XWindowOf(focus) + L" keydown ctrl key Tab")) return nullptr;
+        if (!RunXdotool(L"windowfocus --sync " + std::to_wstring(XWindowOf(focus)) + L" keydown ctrl key Tab")) return nullptr;
         HWND switcher = nullptr;
         WaitUntil([&] { return (switcher = ShownSwitcher()) != nullptr; });
         return switcher;
     }
 
     // The cell drawn with the raised selection frame; NoCell when none is.
-    static int FramedCell(HWND switcher) {
-        const int cell = Scaled(Cell96);
-        const int offset = (Columns - TrackedWindows) * cell / 2 + Scaled(Margin96);
+    static int FramedCell(HWND switcher, int windows = TrackedWindows, int dpi = ScreenDpi()) {
+        const int cell = Scaled(Cell96, dpi);
+        const int offset = (Columns - windows) * cell / 2 + Scaled(Margin96, dpi);
         const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
         int framed = NoCell;
-        for (int i = 0; i < TrackedWindows; ++i) {
-            POINT edge{offset + i * cell, Scaled(Margin96) + cell / 2};
+        for (int i = 0; i < windows; ++i) {
+            POINT edge{offset + i * cell, Scaled(Margin96, dpi) + cell / 2};
             ::ClientToScreen(switcher, &edge);
             if (ScreenPixel(edge) != face) framed = framed == NoCell ? i : NoCell - 1;
         }
         return framed;
     }
 
-    static bool Framed(HWND switcher, int cell) {
-        return WaitUntil([&] { return FramedCell(switcher) == cell; });
+    static bool Framed(HWND switcher, int cell, int windows = TrackedWindows, int dpi = ScreenDpi()) {
+        return WaitUntil([&] { return FramedCell(switcher, windows, dpi) == cell; });
     }
 
     std::unique_ptr<ChildProcess> program_;
@@ -170,6 +168,41 @@ TEST_F(frmSwitcherProgramTest, CtrlTabShowsTheGridStepsBothWaysAndReleasingCtrlS
     // The program hands the foreground back just after its window has gone.
     EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == focus; }))
         << "the foreground went to " << ::GetForegroundWindow();
+}
+
+// A screen of 144 DPI: every size is half as large again, a cell 63 pixels.
+TEST_F(frmSwitcherProgramTest, AtHighDensityTheGridIsLaidOutInLargerCells) {
+    constexpr int HighDpi = 144;
+    constexpr int Windows = 2;
+    ASSERT_EQ(Scaled(Cell96, HighDpi), 63);
+    const ScopedScreenDpi density(HighDpi);
+    StoredRule rule;
+    rule.name = L"Switch dense";
+    rule.title = L"Switch dense*";
+    rule.searchMask = 4;  // the title is a pattern
+    rule.action = 2;      // keep on top
+    StoreRule(rule, 1);
+    StoreOption(L"Switcher", L"Alt+Tab Mode", L"False");
+    TestWindowProgram testwin;
+    HWND dense[Windows];
+    for (int i = 0; i < Windows; ++i) ASSERT_NE(dense[i] = testwin.Create(L"Switch dense " + std::to_wstring(i)), nullptr);
+    HWND focus = testwin.Create(L"Switch focus holder");
+    ASSERT_NE(focus, nullptr);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] {
+        return std::all_of(std::begin(dense), std::end(dense),
+                           [](HWND window) { return (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; });
+    })) << "the rule never took the windows";
+
+    HWND switcher = OpenSwitcher(focus);
+    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher";
+    RECT client{};
+    ::GetClientRect(switcher, &client);
+    EXPECT_EQ(client.right, Columns * 63 + Scaled(Margin96, HighDpi) + Scaled(ExtraWidth96, HighDpi));
+    EXPECT_EQ(client.bottom, 63 + Scaled(Margin96, HighDpi) + Scaled(ExtraHeight96, HighDpi));
+    EXPECT_TRUE(Framed(switcher, 0, Windows, HighDpi)) << FramedCell(switcher, Windows, HighDpi);
+    ASSERT_TRUE(RunXdotool(L"key Tab"));
+    EXPECT_TRUE(Framed(switcher, 1, Windows, HighDpi)) << FramedCell(switcher, Windows, HighDpi);
 }
 
 }  // namespace
