@@ -4,6 +4,7 @@
 // are cleared before and after each test.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "Process.h"
@@ -60,7 +61,27 @@ private:
 class ProgramFixture : public ::testing::Test {
 protected:
     void SetUp() override { ClearSettings(); }
-    void TearDown() override { ClearSettings(); }
+    void TearDown() override {
+        if (program_) {
+            EXPECT_TRUE(CloseProgram(main_, *program_));
+        }
+        program_.reset();
+        ClearSettings();
+    }
+
+    // Starts the program on what is stored and waits until its start-up,
+    // the full pass over the windows and the hook included, is over: until
+    // its thread first waits for input. The fixture closes it at the end.
+    void Start() {
+        program_ = std::make_unique<testing_support::ChildProcess>(ProgramPath(), L"");
+        ASSERT_TRUE(program_->Started());
+        main_ = WaitForMainWindow(*program_);
+        ASSERT_NE(main_, nullptr);
+        platform::UniqueKernelHandle process(
+            ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, program_->Id()));
+        ASSERT_TRUE(process);
+        ASSERT_EQ(::WaitForInputIdle(process.get(), testing_support::DefaultTimeoutMs), 0u);
+    }
 
     static void ClearSettings() {
         using namespace testing_support;
@@ -114,6 +135,9 @@ protected:
         ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ExitTimeoutMs, &result);
         return program.WaitForExit(ExitTimeoutMs);
     }
+
+    std::unique_ptr<testing_support::ChildProcess> program_;
+    HWND main_ = nullptr;
 };
 
 }  // namespace program_test

@@ -65,28 +65,6 @@ StoredRule Rule(const std::wstring& title, DWORD action, DWORD criteria = Always
 
 class TrackingProgramTest : public ProgramFixture {
 protected:
-    void TearDown() override {
-        if (program_) {
-            EXPECT_TRUE(CloseProgram(main_, *program_));
-        }
-        program_.reset();
-        ProgramFixture::TearDown();
-    }
-
-    // Starts the program on what is stored and waits until its start-up,
-    // the full pass over the windows and the hook included, is over: until
-    // its thread first waits for input.
-    void Start() {
-        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
-        ASSERT_TRUE(program_->Started());
-        main_ = WaitForMainWindow(*program_);
-        ASSERT_NE(main_, nullptr);
-        platform::UniqueKernelHandle process(
-            ::OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, program_->Id()));
-        ASSERT_TRUE(process);
-        ASSERT_EQ(::WaitForInputIdle(process.get(), DefaultTimeoutMs), 0u);
-    }
-
     // Once true, the program has handled the window events raised so far at
     // least up to its next wait for another program, and testwin has made the
     // changes asked of its windows. Hook events and sent messages share one
@@ -122,8 +100,6 @@ protected:
     }
 
     TestWindowProgram testwin_;
-    std::unique_ptr<ChildProcess> program_;
-    HWND main_ = nullptr;
 };
 
 TEST_F(TrackingProgramTest, AnAlwaysRuleTraysWindowsAtStartUpAndThroughTheHookAndDropsThemWhenDestroyed) {

@@ -43,16 +43,8 @@ COLORREF ScreenPixel(int x, int y) {
 
 class TrayFaceProgramTest : public ProgramFixture {
 protected:
-    void TearDown() override {
-        if (program_ && program_->Running()) CloseProgram(main_, *program_);
-        ProgramFixture::TearDown();
-    }
-
     void Start() {
-        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
-        ASSERT_TRUE(program_->Started());
-        main_ = WaitForMainWindow(*program_);
-        ASSERT_NE(main_, nullptr);
+        ProgramFixture::Start();
         menuThread_ = ::GetWindowThreadProcessId(main_, nullptr);
     }
 
@@ -84,8 +76,6 @@ protected:
         return dialog;
     }
 
-    std::unique_ptr<ChildProcess> program_;
-    HWND main_ = nullptr;
     DWORD menuThread_ = 0;
 };
 

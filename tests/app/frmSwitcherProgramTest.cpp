@@ -45,15 +45,7 @@ class frmSwitcherProgramTest : public ProgramFixture {
 protected:
     void TearDown() override {
         RunXdotool(L"keyup ctrl");
-        if (program_ && program_->Running()) CloseProgram(main_, *program_);
         ProgramFixture::TearDown();
-    }
-
-    void Start() {
-        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
-        ASSERT_TRUE(program_->Started());
-        main_ = WaitForMainWindow(*program_);
-        ASSERT_NE(main_, nullptr);
     }
 
     HWND ShownSwitcher() const {
@@ -91,8 +83,6 @@ protected:
         return WaitUntil([&] { return FramedCell(switcher, windows, dpi) == cell; });
     }
 
-    std::unique_ptr<ChildProcess> program_;
-    HWND main_ = nullptr;
 };
 
 TEST_F(frmSwitcherProgramTest, CtrlTabShowsTheGridStepsBothWaysAndReleasingCtrlSwitches) {

@@ -69,18 +69,6 @@ bool ClickAt(POINT point) { return RunXdotool(L"mousemove " + At(point) + L" cli
 
 class frmTrayManagerProgramTest : public ProgramFixture {
 protected:
-    void TearDown() override {
-        if (program_ && program_->Running()) CloseProgram(main_, *program_);
-        ProgramFixture::TearDown();
-    }
-
-    void Start() {
-        program_ = std::make_unique<ChildProcess>(ProgramPath(), L"");
-        ASSERT_TRUE(program_->Started());
-        main_ = WaitForMainWindow(*program_);
-        ASSERT_NE(main_, nullptr);
-    }
-
     // Clicks the program's icon and waits for the Tray Manager; the icon's
     // rectangle is where the click was made.
     HWND OpenTrayManager(RECT& icon) {
@@ -98,8 +86,6 @@ protected:
         return WaitUntil([&] { return ClientSize(form).cx == RowWidth(windows); });
     }
 
-    std::unique_ptr<ChildProcess> program_;
-    HWND main_ = nullptr;
 };
 
 // A window of the test's own, to take the activation away from the form.
