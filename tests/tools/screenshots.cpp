@@ -66,6 +66,8 @@ void StoreRules() {
     WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Confirmation", L"Exit", L"False");
     // A left click on the program's icon opens the Tray Manager.
     WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options\\Mouse", L"Main Left Single Click", L"5");
+    // The switcher shows the windows the rules watch, not the desktop's own.
+    WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Switcher", L"Alt+Tab Mode", L"False");
 }
 
 // Copies a rectangle of the screen into a 32-bit bitmap file (its fourth
@@ -211,7 +213,9 @@ int wmain(int argc, wchar_t** argv) {
     // that has the X focus, as hot keys need under Wine.
     HWND focus = FindProcessWindow(L"Untitled - Notepad", testwin.ProcessId());
     const std::wstring xWindow = std::to_wstring(XWindowOf(focus));
-    if (!RunXdotool(L"windowfocus --sync " + xWindow + L" keydown ctrl key Tab")) return Fail("no xdotool");
+    // The pointer goes out of the way, or a cell's tooltip covers the caption.
+    if (!RunXdotool(L"mousemove 0 0 windowfocus --sync " + xWindow + L" keydown ctrl key Tab"))
+        return Fail("no xdotool");
     HWND switcher = nullptr;
     const bool switcherShown = WaitUntil([&] { return (switcher = ShownForm(program.Id())) != nullptr; });
     if (switcherShown) {
