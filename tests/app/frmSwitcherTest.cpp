@@ -1,0 +1,112 @@
+// The switcher's grid in-process, over windows of another program that a
+// rule hides: a selection past the last row scrolls by a row, only the cells
+// drawn answer the mouse, and the platform's grid settings are kept within
+// their least values.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "ScratchRegistry.h"
+#include "TrackingFixture.h"
+#include "frmSwitcher.h"
+
+using namespace testing_support;
+using namespace tracking_test;
+
+namespace {
+
+constexpr int Cell = 42, Margin = 4, ExtraWidth = 4, ExtraHeight = 34;
+constexpr int32_t CtrlModifier = 2;
+constexpr int Windows = 25, Columns = 7, Rows = 3;
+const std::wstring DesktopKey = L"Control Panel\\Desktop";
+
+// The windows the switcher's tooltips name, in the order of their cells.
+std::vector<HWND> TippedWindows(HWND form) {
+    HWND tips = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            wchar_t name[32] = {};
+            ::GetClassNameW(window, name, 32);
+            if (std::wstring(name) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(found) = window;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    std::vector<HWND> windows;
+    if (!tips || ::GetWindow(tips, GW_OWNER) != form) return windows;
+    const auto count = ::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        if (::SendMessageW(tips, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool)))
+            windows.push_back(reinterpret_cast<HWND>(tool.uId));
+    }
+    return windows;
+}
+
+class frmSwitcherTest : public TrackingTest {
+protected:
+    std::shared_ptr<frmSwitcher> Show(const std::vector<std::shared_ptr<CWindow>>& windows) {
+        auto form = frmSwitcher::Create();
+        form->Display(windows, VK_TAB, CtrlModifier, false, false, false, nullptr);
+        return form;
+    }
+    static void Click(const std::shared_ptr<frmSwitcher>& form, int x, int y) {
+        ::SendMessageW(form->hWnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    }
+    static SIZE ClientSize(HWND window) {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        return SIZE{client.right, client.bottom};
+    }
+};
+
+}  // namespace
+
+TEST_F(frmSwitcherTest, ScrollsByARowAndOnlyTheCellsDrawnAnswerTheMouse) {
+    AddRule(L"Grid ", ActionHide, CriteriaAlways);
+    std::vector<HWND> hidden;
+    std::vector<std::shared_ptr<CWindow>> windows;
+    for (int n = 1; n <= Windows; ++n) {
+        HWND window = testwin_.Create(L"Grid " + std::to_wstring(n));
+        auto wrapper = Offer(window);
+        ASSERT_TRUE(wrapper) << n;
+        ASSERT_TRUE(Invisible(window)) << n;
+        hidden.push_back(window);
+        windows.push_back(wrapper);
+    }
+
+    // Seven by three: the first 21 have tips; the 22nd scrolls one row.
+    auto form = Show(windows);
+    ASSERT_TRUE(form->hWnd());
+    EXPECT_EQ(ClientSize(form->hWnd()).cx, Columns * Cell + Margin + ExtraWidth);
+    EXPECT_EQ(ClientSize(form->hWnd()).cy, Rows * Cell + Margin + ExtraHeight);
+    EXPECT_EQ(TippedWindows(form->hWnd()), std::vector<HWND>(hidden.begin(), hidden.begin() + Columns * Rows));
+    form->SetCurrentSelection(Columns * Rows + 1);
+    EXPECT_EQ(TippedWindows(form->hWnd()), std::vector<HWND>(hidden.begin() + Columns, hidden.end()));
+    form->SetCurrentSelection(1);
+    EXPECT_EQ(TippedWindows(form->hWnd()).front(), hidden.front()) << "stepping back did not scroll back";
+
+    // The grid's bottom edge lies under no cell: the click picks nothing (the
+    // 22nd window, scrolled away, stays hidden) and closes the switcher.
+    Click(form, Margin + Cell / 2, Margin + Rows * Cell);
+    EXPECT_FALSE(form->hWnd()) << "a click closes the switcher";
+    for (HWND window : hidden) EXPECT_FALSE(::IsWindowVisible(window));
+
+    // A click on the second cell carries out that window's action: it comes back.
+    form = Show(windows);
+    Click(form, Margin + Cell + Cell / 2, Margin + Cell / 2);
+    EXPECT_TRUE(Visible(hidden[1]));
+    EXPECT_FALSE(::IsWindowVisible(hidden[Columns * Rows]));
+
+    // The platform's settings below their least values: three columns, one row.
+    WriteText(HKEY_CURRENT_USER, DesktopKey, L"CoolSwitchColumns", L"2");
+    WriteText(HKEY_CURRENT_USER, DesktopKey, L"CoolSwitchRows", L"0");
+    form = Show(windows);
+    EXPECT_EQ(ClientSize(form->hWnd()).cx, 3 * Cell + Margin + ExtraWidth);
+    EXPECT_EQ(ClientSize(form->hWnd()).cy, Cell + Margin + ExtraHeight);
+    EXPECT_EQ(TippedWindows(form->hWnd()).size(), 3u);
+    ::SendMessageW(form->hWnd(), WM_KEYDOWN, 'X', 0);
+    EXPECT_FALSE(form->hWnd()) << "another key closes the switcher";
+}
