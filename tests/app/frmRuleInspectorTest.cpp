@@ -1,0 +1,2 @@
+// Tests of frmRuleInspector.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of frmSetup.
+#include <gtest/gtest.h>
