@@ -1,0 +1,2 @@
+// frmRuleInspector driven from outside, as a user meets it.
+#include <gtest/gtest.h>
