@@ -102,16 +102,6 @@ platform::Variant HandleVariant(const void* handle) {
     return platform::Variant::FromInt64(value);
 }
 
-// An object argument of a menu component event, as the interface it is.
-template <class I>
-platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
-    platform::ComPtr<I> object;
-    if (IUnknown* unknown = platform::ObjectOf(platform::com::EventArgument(params, index)))
-        platform::ThrowIfFailed(unknown->QueryInterface(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf())),
-                                L"CApplication.QuilletEvents");
-    return object;
-}
-
 const std::wstring ConversionSource = std::wstring(ClassName) + L".Initialize";
 
 int32_t Load(const CRegistry& store, const Option<int32_t>& option) {
@@ -207,6 +197,9 @@ bool CApplication::Initialize(frmMain& owner) {
         RestoreRecordedWindows();
         const bool rulesLoaded = rules_->Initialize(CRegistry(), RulesSection);
         SetEnabled(rulesLoaded && storedEnabled_);
+        disabledForWantOfRules_ = !rulesLoaded;
+        // Loading added every rule; none of that is the user's to undo.
+        clipboard_->SetUndoObject(nullptr);
         SetSwitcher(storedSwitcher_);
         return rulesLoaded;
     });
@@ -243,9 +236,9 @@ void CApplication::CreateMenuComponent() {
     quilletConnection_ =
         platform::com::EventConnection(quillet_.Get(), DIID___Quillet, static_cast<IDispatch*>(moQuillet_.Get()));
     moQuillet_->On(BandOpenEventId,
-                   [this](const DISPPARAMS& p) { moQuillet_BandOpen(EventObject<_Band>(p, 0).Get()); });
+                   [this](const DISPPARAMS& p) { moQuillet_BandOpen(menu_component::EventObject<_Band>(p, 0).Get()); });
     moQuillet_->On(QuilletClickEventId,
-                   [this](const DISPPARAMS& p) { moQuillet_Click(EventObject<_Tool>(p, 0).Get()); });
+                   [this](const DISPPARAMS& p) { moQuillet_Click(menu_component::EventObject<_Tool>(p, 0).Get()); });
     moQuillet_->On(HotKeyPressedEventId, [this](const DISPPARAMS& p) {
         moQuillet_HotKeyPressed(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2));
     });
@@ -492,9 +485,14 @@ void CApplication::SetEnabled(bool value) {
         ShowMessage(L"At least one rule must be added for correct operation.", MB_ICONEXCLAMATION);
     }
     enabled_ = value;
+    disabledForWantOfRules_ = false;
     events_.Raise(&IApplicationEvents::EnableChange, value);
     Refresh();
     SetWinEventHook();
+}
+
+void CApplication::EnableForFirstRules() {
+    if (disabledForWantOfRules_ && !enabled_ && RuleCount() > 0) SetEnabled(true);
 }
 
 void CApplication::SetEditMode(bool value) {

@@ -8,22 +8,58 @@
 #include <vector>
 
 #include "ComClient.h"
+#include "ComError.h"
 #include "Handles.h"
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
 #include "Observers.h"
 #include "QuilletInterfaces.h"
+#include "Variant.h"
 #include "WinEventModule.h"
 
 class frmMain;
 class frmAbout;
 class frmOptions;
+class frmSetup;
 class frmSwitcher;
 class frmTrayManager;
 class CRegistry;
 class CClipboard;
 class CRules;
 class CWindow;
+
+// Small helpers for talking to the menu component, shared by the tray menus
+// and the rules editor's menu bar.
+namespace menu_component {
+// An optional argument left out.
+inline VARIANT MissingArgument() noexcept {
+    VARIANT missing;
+    ::VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    return missing;
+}
+inline platform::ComPtr<_Tools> ToolsOf(_Band& band) {
+    platform::ComPtr<_Tools> tools;
+    platform::ThrowIfFailed(band.get_Tools(&tools), L"Band.Tools");
+    return tools;
+}
+template <class Object>
+std::wstring NameOf(Object& object) {
+    platform::Bstr name;
+    platform::ThrowIfFailed(object.get_Name(name.put()), L"Name");
+    return name.Text();
+}
+// An object argument of a menu component event, as the interface it is.
+template <class I>
+platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
+    platform::ComPtr<I> object;
+    if (IUnknown* unknown = platform::ObjectOf(platform::com::EventArgument(params, index)))
+        platform::ThrowIfFailed(unknown->QueryInterface(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf())),
+                                L"QuilletEvents");
+    return object;
+}
+}  // namespace menu_component
 
 // The tracked windows, keyed by the handle as signed decimal.
 using WindowRegistry = platform::KeyedCollection<std::shared_ptr<CWindow>>;
@@ -142,6 +178,14 @@ public:
     void DisplayAbout();
     void DisplayOpen(const std::wstring& ruleName = {}, int32_t ownerKind = 0, HWND ownerWindow = nullptr);
     void DisplayTrayManager(int32_t x, int32_t y);
+    // The open rules editor's window; none when it is closed.
+    HWND SetupWindow() const noexcept;
+    // Before the program exits the open rules editor settles its edits, asking
+    // the user unless `forced`; false when the user chose to stay.
+    bool QuerySetupUnload(bool forced);
+    // Switches the program on when it ran off only because no rule existed
+    // and rules exist now (the first rules a new user applies).
+    void EnableForFirstRules();
 
     // What the window wrappers tell the application: a window is tracked now;
     // its tray icon is to be made or brought up to date; it is no longer
@@ -268,6 +312,7 @@ private:
     void ExecuteCommand(HWND window, UINT command);
     // The listed window's tool with that ID; none when there is none.
     platform::ComPtr<_Tool> ListedWindowTool(UINT command) const;
+    HWND DialogOwner() const noexcept;
     // The switcher's hot key: the switcher over the windows it offers.
     void DisplaySwitcher(bool reverse);
     WindowRegistry SwitcherList() const;
@@ -296,6 +341,7 @@ private:
     // The open options dialog and About box; each keeps itself while open.
     std::weak_ptr<frmOptions> options_;
     std::weak_ptr<frmAbout> about_;
+    std::weak_ptr<frmSetup> setup_;
     // Open while shown; each form keeps itself alive while its window exists.
     std::weak_ptr<frmSwitcher> switcherForm_;
     std::weak_ptr<frmTrayManager> trayManager_;
@@ -315,6 +361,8 @@ private:
     bool enabled_ = false;
     bool switcher_ = false;
     bool editMode_ = false;
+    // Off only for want of a rule at start-up: the user never switched it off.
+    bool disabledForWantOfRules_ = false;
 
     int32_t hideIcon_;
     int32_t autoStart_;

@@ -20,8 +20,14 @@
 #include "frmAbout.h"
 #include "frmMain.h"
 #include "frmOptions.h"
+#include "frmRuleInspector.h"
+#include "frmSetup.h"
 #include "frmSwitcher.h"
 #include "frmTrayManager.h"
+
+using menu_component::MissingArgument;
+using menu_component::NameOf;
+using menu_component::ToolsOf;
 
 namespace {
 
@@ -88,14 +94,6 @@ LONG MenuIcon(const frmMain& owner, const wchar_t* image) {
     return index < 0 ? menus::NoIcon : index + 1;
 }
 
-// An optional argument left out.
-VARIANT MissingArgument() noexcept {
-    VARIANT missing;
-    ::VariantInit(&missing);
-    missing.vt = VT_ERROR;
-    missing.scode = DISP_E_PARAMNOTFOUND;
-    return missing;
-}
 
 // The "Windows" band: a header for each action that lists its windows, the
 // windows under them, and a placeholder when nothing is listed.
@@ -138,18 +136,7 @@ constexpr UINT WindowMenuFlags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
 // Items that only open a sub-menu choose nothing themselves.
 constexpr UINT SubMenuItemId = 0;
 
-platform::ComPtr<_Tools> ToolsOf(_Band& band) {
-    platform::ComPtr<_Tools> tools;
-    platform::ThrowIfFailed(band.get_Tools(&tools), L"Band.Tools");
-    return tools;
-}
 
-template <class Object>
-std::wstring NameOf(Object& object) {
-    platform::Bstr name;
-    platform::ThrowIfFailed(object.get_Name(name.put()), L"Name");
-    return name.Text();
-}
 
 // A tool with the component's defaults for everything but what a list shows.
 platform::ComPtr<_Tool> AddTool(_Tools& tools, LONG id, const std::wstring& name, const std::wstring& caption,
@@ -312,15 +299,14 @@ POINT CursorPosition() {
 
 // One of each of these forms at a time: an open one is brought forward.
 template <class Form>
-void DisplaySingle(std::weak_ptr<Form>& open) {
+void DisplaySingle(std::weak_ptr<Form>& open, HWND owner) {
     auto form = open.lock();
     if (!form || !form->hWnd()) {
         form = Form::Create();
         if (!form) return;
         open = form;
     }
-    // The rules editor will own them while it is open; until then the main window does.
-    form->Display(false, MainWindowHandle);
+    form->Display(false, owner);
 }
 
 }  // namespace
@@ -765,11 +751,35 @@ WindowRegistry CApplication::SwitcherList() const {
 
 // --- the program's windows -----------------------------------------------------------
 
-// The rules editor and the rule inspector show here.
-void CApplication::DisplaySetup() { platform::Guard(ClassName, L"DisplaySetup", [] {}); }
+void CApplication::DisplaySetup() {
+    platform::Guard(ClassName, L"DisplaySetup", [&] {
+        auto form = setup_.lock();
+        if (!form || !form->hWnd()) {
+            form = frmSetup::Create();
+            setup_ = form;
+        }
+        form->Display();
+    });
+}
 
-void CApplication::DisplayOpen(const std::wstring&, int32_t, HWND) {
-    platform::Guard(ClassName, L"DisplayOpen", [] {});
+HWND CApplication::SetupWindow() const noexcept {
+    auto form = setup_.lock();
+    return form ? form->hWnd() : nullptr;
+}
+
+bool CApplication::QuerySetupUnload(bool forced) {
+    return platform::Guard(ClassName, L"QuerySetupUnload", [&] {
+        auto form = setup_.lock();
+        if (!form || !form->hWnd()) return true;
+        return !form->QueryUnload(forced ? frmSetup::CloseReason::ForcedExit : frmSetup::CloseReason::ProgramExit);
+    });
+}
+
+void CApplication::DisplayOpen(const std::wstring& ruleName, int32_t ownerKind, HWND ownerWindow) {
+    platform::Guard(ClassName, L"DisplayOpen", [&] {
+        std::shared_ptr<CRule> rule = ruleName.empty() ? nullptr : rules_->Item(ruleName);
+        frmRuleInspector::Create()->Display(std::move(rule), ownerKind, ownerWindow);
+    });
 }
 
 void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
@@ -784,12 +794,18 @@ void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
     });
 }
 
+// The open rules editor owns the dialogs opened while it is up.
+HWND CApplication::DialogOwner() const noexcept {
+    HWND editor = SetupWindow();
+    return editor ? editor : MainWindowHandle;
+}
+
 void CApplication::DisplayOptions() {
-    platform::Guard(ClassName, L"DisplayOptions", [&] { DisplaySingle(options_); });
+    platform::Guard(ClassName, L"DisplayOptions", [&] { DisplaySingle(options_, DialogOwner()); });
 }
 
 void CApplication::DisplayAbout() {
-    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_); });
+    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_, DialogOwner()); });
 }
 
 // --- clicks on tray icons -------------------------------------------------------

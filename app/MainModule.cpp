@@ -84,7 +84,8 @@ bool Main(HINSTANCE instance, std::wstring_view arguments) {
         return false;
     }
     g_mainForm = std::make_unique<frmMain>();
-    g_mainForm->Initialize();
+    // A first start has no rules: the editor comes up to make one.
+    if (!g_mainForm->Initialize() && TheApp) TheApp->DisplaySetup();
     return !g_forms.empty();
 }
 

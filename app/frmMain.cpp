@@ -141,14 +141,23 @@ void frmMain::Close(UnloadMode mode) {
 // Answers whether the close is cancelled.
 bool frmMain::Form_QueryUnload(UnloadMode mode) {
     return platform::Guard(ClassName, L"Form_QueryUnload", [&] {
-        if (mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager) return false;
         auto app = TheApp;
-        if (!app || !app->Confirmations(ConfirmExit)) return false;
-        const std::wstring question = std::wstring(L"Are you sure you want to close ") + AppInfo::Title + L"?";
+        // Nobody is asked while Windows shuts down: the rules editor settles its edits silently.
+        if (mode == UnloadMode::WindowsShutdown || mode == UnloadMode::TaskManager) {
+            if (app) app->QuerySetupUnload(true);
+            return false;
+        }
+        if (!app) return false;
         asking_ = true;
-        const int answer = ShowMessage(question, MB_YESNO | MB_ICONQUESTION);
+        bool cancelled = false;
+        if (app->Confirmations(ConfirmExit)) {
+            const std::wstring question = std::wstring(L"Are you sure you want to close ") + AppInfo::Title + L"?";
+            cancelled = ShowMessage(question, MB_YESNO | MB_ICONQUESTION) != IDYES;
+        }
+        // The rules editor's unsaved edits are the last thing that may keep the program.
+        if (!cancelled) cancelled = !app->QuerySetupUnload(false);
         asking_ = false;
-        return answer != IDYES;
+        return cancelled;
     });
 }
 

@@ -1,2 +1,286 @@
-// Tests of frmSetup.
+// The rules editor over the running application, driven as a user would:
+// menu commands sent as the menu bar sends them, list items edited and
+// checked in place, message boxes answered, and the result read where it
+// lands (the list, the registry, the tracked windows, the caption).
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CApplication.h"
+#include "CClipboard.h"
+#include "CRule.h"
+#include "CRules.h"
+#include "CWindow.h"
+#include "Dialogs.h"
+#include "MainModule.h"
+#include "ScratchRegistry.h"
+#include "TestWindows.h"
+#include "Variant.h"
+#include "Wait.h"
+#include "frmMain.h"
+#include "frmSetupIds.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::wstring ProgramKey = L"Software\\Pelkin!";
+const std::wstring RulesKey = ProgramKey + L"\\Rules\\";
+// The editor's menu commands, as its menu bar reports them.
+enum Command { CopyCommand = 205, PasteCommand = 206, DeleteCommand = 207, MoveDownCommand = 210 };
+constexpr wchar_t ConfirmDeleteCaption[] = L"Confirm Rule Delete";
+constexpr wchar_t RenameErrorCaption[] = L"Error Renaming Rule";
+// The windows page refreshes every half second (the option is in tenths);
+// a window destroyed is gone from it within two refreshes.
+constexpr wchar_t HalfSecondRefresh[] = L"5";
+constexpr DWORD RefreshMs = 500;
+constexpr DWORD TwoRefreshesMs = 2 * RefreshMs;
+
+void StoreRule(const std::wstring& name, const std::wstring& title, DWORD index) {
+    const std::wstring key = RulesKey + name;
+    WriteText(HKEY_CURRENT_USER, key, L"Enabled", L"True");
+    WriteText(HKEY_CURRENT_USER, key, L"Title", title);
+    WriteNumber(HKEY_CURRENT_USER, key, L"Action", static_cast<DWORD>(ActionIgnore));
+    WriteNumber(HKEY_CURRENT_USER, key, L"Criteria", static_cast<DWORD>(CriteriaAlways));
+    WriteNumber(HKEY_CURRENT_USER, key, L"Index", index);
+}
+
+std::wstring Stored(const std::wstring& rule, const wchar_t* value) {
+    const auto read = ReadValue(HKEY_CURRENT_USER, RulesKey + rule, value);
+    if (!read.exists) return L"(none)";
+    return read.type == REG_DWORD ? std::to_wstring(read.number) : read.text;
+}
+
+class frmSetupTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (main_) main_->Close(frmMain::UnloadMode::WindowsShutdown);
+        main_.reset();
+        TheApp.reset();
+    }
+
+    // Starts the application and opens the editor as the program does.
+    bool Start() {
+        main_ = std::make_unique<frmMain>();
+        const bool loaded = main_->Initialize();
+        app_ = TheApp;
+        // As the program's start does.
+        if (!loaded) app_->DisplaySetup();
+        return loaded;
+    }
+    void OpenEditor() {
+        app_->DisplaySetup();
+        editor_ = app_->SetupWindow();
+        ASSERT_NE(editor_, nullptr);
+    }
+
+    HWND At(int id) const { return ::GetDlgItem(editor_, id); }
+    HWND Rules() const { return At(IDC_SETUP_LVWRULES); }
+    void Run(int command) const { ::SendMessageW(editor_, WM_COMMAND, command, 0); }
+    void Click(int id) const { ::SendMessageW(At(id), BM_CLICK, 0, 0); }
+    bool ApplyEnabled() const { return ::IsWindowEnabled(At(IDC_SETUP_CMDAPPLY)) != FALSE; }
+
+    static std::wstring Text(HWND list, int item, int column = 0) {
+        wchar_t buffer[256] = {};
+        ListView_GetItemText(list, item, column, buffer, 256);
+        return buffer;
+    }
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (int item = 0; item < ListView_GetItemCount(Rules()); ++item) names.push_back(Text(Rules(), item));
+        return names;
+    }
+    int Find(HWND list, const std::wstring& text) const {
+        for (int item = 0; item < ListView_GetItemCount(list); ++item)
+            if (Text(list, item) == text) return item;
+        return -1;
+    }
+    void Select(const std::wstring& name) const {
+        const int item = Find(Rules(), name);
+        ASSERT_GE(item, 0) << "no item " << testing::PrintToString(name);
+        ListView_SetItemState(Rules(), item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    // F2 on the item, the new name typed, Enter.
+    void Rename(const std::wstring& name, const std::wstring& typed) const {
+        Select(name);
+        ::SetFocus(Rules());
+        HWND edit = ListView_EditLabel(Rules(), Find(Rules(), name));
+        ASSERT_NE(edit, nullptr);
+        ::SetWindowTextW(edit, typed.c_str());
+        ::SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    }
+    void ShowWindowsPage() const {
+        TabCtrl_SetCurSel(At(IDC_SETUP_TBSVIEW), 1);
+        NMHDR change{At(IDC_SETUP_TBSVIEW), IDC_SETUP_TBSVIEW, static_cast<UINT>(TCN_SELCHANGE)};
+        ::SendMessageW(editor_, WM_NOTIFY, IDC_SETUP_TBSVIEW, reinterpret_cast<LPARAM>(&change));
+    }
+    ScratchRegistry registry_;
+    std::unique_ptr<frmMain> main_;
+    std::shared_ptr<CApplication> app_;
+    HWND editor_ = nullptr;
+};
+
+using List = std::vector<std::wstring>;
+
+}  // namespace
+
+TEST_F(frmSetupTest, EditsGoToTheListApplyStoresThemAndCancelBringsTheStoredOnesBack) {
+    StoreRule(L"Alpha", L"Setup test alpha", 1);
+    StoreRule(L"Beta", L"Setup test beta", 2);
+    StoreRule(L"Gamma", L"Setup test gamma", 3);
+    ASSERT_TRUE(Start());
+    OpenEditor();
+    EXPECT_EQ(Names(), (List{L"Alpha", L"Beta", L"Gamma"}));
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(app_->Clipboard().CanUndo()) << "loading the rules is nothing the user could undo";
+
+    // Renaming checks the name as every other path does: a name taken in
+    // another letter case, or one with a backslash, is refused and the item
+    // keeps its text.
+    auto refused = AnswerDialog(RenameErrorCaption, IDOK);
+    Rename(L"Alpha", L"bETA");
+    EXPECT_NE(refused.get(), L"<no dialog>");
+    auto split = AnswerDialog(RenameErrorCaption, IDOK);
+    Rename(L"Alpha", L"Al\\pha");
+    EXPECT_NE(split.get(), L"<no dialog>");
+    EXPECT_EQ(Names(), (List{L"Alpha", L"Beta", L"Gamma"}));
+    Rename(L"Alpha", L"First");
+    EXPECT_EQ(Names(), (List{L"First", L"Beta", L"Gamma"}));
+    EXPECT_TRUE(ApplyEnabled()) << "a rename is an edit";
+    EXPECT_TRUE(app_->EditMode());
+    EXPECT_FALSE(app_->Tracking()) << "tracking pauses while rules are edited";
+
+    Select(L"First");
+    Run(MoveDownCommand);
+    EXPECT_EQ(Names(), (List{L"Beta", L"First", L"Gamma"}));
+    ListView_SetCheckState(Rules(), Find(Rules(), L"Gamma"), FALSE);
+    EXPECT_FALSE(app_->Rules().Item(std::wstring(L"Gamma"))->Enabled());
+
+    Select(L"Beta");
+    Run(CopyCommand);
+    Run(PasteCommand);
+    EXPECT_EQ(Names(), (List{L"Beta", L"First", L"Gamma", L"Copy of Beta"}));
+    Select(L"Copy of Beta");
+    auto keep = AnswerDialog(ConfirmDeleteCaption, IDNO);
+    Run(DeleteCommand);
+    EXPECT_EQ(keep.get(), L"Are you sure you want to delete 'Copy of Beta'?");
+    EXPECT_EQ(Names().size(), 4u);
+    auto remove = AnswerDialog(ConfirmDeleteCaption, IDYES);
+    Run(DeleteCommand);
+    remove.get();
+    EXPECT_EQ(Names(), (List{L"Beta", L"First", L"Gamma"}));
+
+    Click(IDC_SETUP_CMDAPPLY);
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(app_->EditMode());
+    EXPECT_EQ(Stored(L"Beta", L"Index"), L"1");
+    EXPECT_EQ(Stored(L"First", L"Index"), L"2");
+    EXPECT_EQ(Stored(L"Gamma", L"Index"), L"3");
+    EXPECT_EQ(Stored(L"Gamma", L"Enabled"), L"False");
+    EXPECT_EQ(Stored(L"First", L"Title"), L"Setup test alpha");
+    EXPECT_EQ(Stored(L"Alpha", L"Index"), L"(none)");
+    EXPECT_EQ(Stored(L"Copy of Beta", L"Index"), L"(none)");
+
+    // Cancel: the list and the registry as they were, tracking running again.
+    TestWindowProgram testwin;
+    ASSERT_TRUE(testwin.Running());
+    Select(L"Beta");
+    Run(MoveDownCommand);
+    EXPECT_TRUE(ApplyEnabled()) << "a move alone is an edit";
+    auto yes = AnswerDialog(ConfirmDeleteCaption, IDYES);
+    Run(DeleteCommand);
+    yes.get();
+    EXPECT_EQ(Names(), (List{L"First", L"Gamma"}));
+    HWND beta = testwin.Create(L"Setup test beta window");
+    ASSERT_NE(beta, nullptr);
+    Click(IDCANCEL);
+    EXPECT_FALSE(::IsWindow(editor_));
+    EXPECT_EQ(app_->SetupWindow(), nullptr);
+    EXPECT_FALSE(app_->EditMode());
+    EXPECT_TRUE(app_->Tracking());
+    EXPECT_EQ(Stored(L"Beta", L"Index"), L"1");
+    std::vector<std::wstring> order;
+    for (const auto& entry : app_->Rules()) order.push_back(entry.value->Name());
+    EXPECT_EQ(order, (List{L"Beta", L"First", L"Gamma"}));
+    EXPECT_TRUE(WaitUntil([&] { return GetTrackedWindow(WindowKey(beta)) != nullptr; }))
+        << "the restored rule takes its window";
+}
+
+TEST_F(frmSetupTest, TheWindowsPageListsWatchedWindowsTheirStateAndDropsDestroyedOnes) {
+    StoreRule(L"Watch", L"Setup test watched", 1);
+    WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options", L"Windows Refresh Interval", HalfSecondRefresh);
+    // A stored filter out of range means "watched windows only".
+    WriteText(HKEY_CURRENT_USER, ProgramKey, L"View", L"7");
+    TestWindowProgram testwin;
+    ASSERT_TRUE(testwin.Running());
+    ASSERT_NE(testwin.Create(L"Setup test watched one"), nullptr);
+    HWND second = testwin.Create(L"Setup test watched two");
+    ASSERT_NE(testwin.Create(L"Setup test not watched"), nullptr);
+    ASSERT_TRUE(Start());
+    OpenEditor();
+    EXPECT_EQ(::SendMessageW(At(IDC_SETUP_CBOVIEWS), CB_GETCURSEL, 0, 0), 1);
+    ShowWindowsPage();
+    HWND list = At(IDC_SETUP_LVWWINDOWS);
+    ASSERT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) == 2; }));
+    for (const wchar_t* title : {L"Setup test watched one", L"Setup test watched two"}) {
+        const int item = Find(list, title);
+        ASSERT_GE(item, 0) << testing::PrintToString(std::wstring(title));
+        EXPECT_EQ(Text(list, item, 1), L"Running");
+        EXPECT_EQ(Text(list, item, 3), L"Watch");
+    }
+    EXPECT_LT(Find(list, L"Setup test not watched"), 0);
+    // All windows: the task list joins the watched ones.
+    HWND filter = At(IDC_SETUP_CBOVIEWS);
+    ::SendMessageW(filter, CB_SETCURSEL, 0, 0);
+    ::SendMessageW(editor_, WM_COMMAND, MAKEWPARAM(IDC_SETUP_CBOVIEWS, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(filter));
+    EXPECT_TRUE(WaitUntil([&] { return Find(list, L"Setup test not watched") >= 0; }));
+    EXPECT_EQ(Text(list, Find(list, L"Setup test not watched"), 3), L"");
+
+    ASSERT_TRUE(testwin.Destroy(second));
+    EXPECT_TRUE(WaitUntil([&] { return Find(list, L"Setup test watched two") < 0; }, TwoRefreshesMs));
+    ASSERT_TRUE(testwin.Hang(3000));
+    EXPECT_TRUE(WaitUntil([&] {
+        const int item = Find(list, L"Setup test watched one");
+        return item >= 0 && Text(list, item, 1) == L"Not Responding";
+    }));
+    EXPECT_TRUE(WaitUntil([&] {
+        const int item = Find(list, L"Setup test watched one");
+        return item >= 0 && Text(list, item, 1) == L"Running";
+    }));
+}
+
+TEST_F(frmSetupTest, AFirstStartOpensTheEditorAndTheFirstRuleAppliedSwitchesTheProgramOn) {
+    EXPECT_FALSE(Start());
+    editor_ = app_->SetupWindow();
+    ASSERT_NE(editor_, nullptr) << "with no rule the editor opens";
+    EXPECT_FALSE(app_->Enabled());
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(editor_, caption, 64);
+    EXPECT_STREQ(caption, L"Pelkin! (Disabled)");
+
+    // The rule as the inspector adds it.
+    RuleDefinition definition;
+    definition.name = L"First rule";
+    definition.title = L"Setup test first";
+    definition.action = ActionIgnore;
+    definition.criteria = CriteriaAlways;
+    definition.enabled = true;
+    ASSERT_TRUE(app_->Rules().Add(definition));
+    EXPECT_EQ(Names(), (List{L"First rule"}));
+    EXPECT_TRUE(ListView_GetCheckState(Rules(), 0));
+    EXPECT_TRUE(ApplyEnabled());
+    Click(IDOK);
+    EXPECT_FALSE(::IsWindow(editor_));
+    EXPECT_TRUE(app_->Enabled());
+    EXPECT_TRUE(app_->Tracking());
+    platform::ComPtr<_KestrixItem> icon;
+    ASSERT_HRESULT_SUCCEEDED(app_->Kestrix()->Item(ProgramIconId, &icon));
+    platform::Bstr tip;
+    icon->get_ToolTipText(tip.put());
+    EXPECT_EQ(tip.Text(), L"Pelkin!");
+    app_->Dispose();
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"True")
+        << "the next start is switched on too";
+}
