@@ -1,11 +1,13 @@
 // Makes the README's pictures: Pelkin started with a few sample rules over
 // windows of testwin, then its main menu, its Windows menu and its Options
 // dialog opened as a user opens them and copied from the screen into bitmap
-// files; then the switcher and the Tray Manager. Run by scripts/screenshots.sh
-// under the test harness's display.
+// files; then the switcher, the Tray Manager, the rules editor's two pages and
+// its New Rule Wizard. Run by scripts/screenshots.sh under the test harness's
+// display.
 //
 //   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp,
-//                              switcher.bmp, tray-manager.bmp
+//                              switcher.bmp, tray-manager.bmp, editor-rules.bmp,
+//                              editor-windows.bmp, wizard.bmp
 #include <windows.h>
 
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include "Wait.h"
 #include "WineTray.h"
 #include "Xdotool.h"
+#include "frmSetupIds.h"
 
 using namespace testing_support;
 
@@ -35,6 +38,8 @@ constexpr int RightButton = 3;
 constexpr int Margin = 6;
 // A window just shown may still be drawing; a picture waits this long.
 constexpr DWORD SettleMs = 300;
+// The rules editor's New command.
+constexpr WPARAM NewRuleCommand = 101;
 
 struct SampleRule {
     const wchar_t* title;
@@ -231,6 +236,35 @@ int wmain(int argc, wchar_t** argv) {
     if (!WaitUntil([&] { return (manager = ShownForm(program.Id())) != nullptr; })) return Fail("no Tray Manager");
     ::Sleep(SettleMs);
     if (!SaveScreen(Around(Bounds(manager)), folder + L"tray-manager.bmp")) return Fail("Tray Manager not saved");
+
+    // The rules editor, as a second start of the program brings it up: its
+    // Rules page, then its Windows page (the tab given the focus by a click,
+    // then the next one chosen by key), then the wizard of its New command.
+    ChildProcess second(BesideTests(L"Pelkin.exe"), L"");
+    second.WaitForExit(10000);
+    HWND editor = nullptr;
+    if (!WaitUntil([&] {
+            editor = FindProcessWindow(Title, program.Id());
+            return editor && ::IsWindowVisible(editor);
+        }))
+        return Fail("no rules editor");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(editor)), folder + L"editor-rules.bmp")) return Fail("editor not saved");
+    const RECT tabs = Bounds(::GetDlgItem(editor, IDC_SETUP_TBSVIEW));
+    RunXdotool(L"mousemove " + std::to_wstring(tabs.left + 20) + L" " + std::to_wstring(tabs.top + 10) +
+               L" click 1 key Right mousemove 0 0");
+    if (!WaitUntil([&] { return ::IsWindowVisible(::GetDlgItem(editor, IDC_SETUP_LVWWINDOWS)) != FALSE; }))
+        return Fail("no Windows page");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(editor)), folder + L"editor-windows.bmp")) return Fail("Windows page not saved");
+    ::PostMessageW(editor, WM_COMMAND, NewRuleCommand, 0);
+    HWND wizard = nullptr;
+    if (!WaitUntil([&] { return (wizard = FindDialog(L"New Rule Wizard", program.Id())) != nullptr; }))
+        return Fail("no wizard");
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(wizard)), folder + L"wizard.bmp")) return Fail("wizard not saved");
+    PressButton(wizard, IDCANCEL);
+    WaitUntil([&] { return !::IsWindow(wizard); });
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     program.WaitForExit(10000);
