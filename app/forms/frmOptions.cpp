@@ -12,6 +12,7 @@
 #include "Error.h"
 #include "Gdi.h"
 #include "MainModule.h"
+#include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"
 #include "Version.h"
@@ -127,7 +128,6 @@ std::wstring SecondsText(int tenths) {
 
 constexpr int MaxTitleLengthDigits = 4;
 constexpr int32_t TipDelayMs = 500;
-constexpr bool IsDigit(WPARAM key) { return key >= L'0' && key <= L'9'; }
 
 // The switcher's key, and the modifier bit of each entry of its combo box.
 constexpr int32_t SwitcherKey = VK_TAB;
@@ -498,38 +498,15 @@ void frmOptions::imgMouse_Click(int icon, int slot) {
 }
 
 LRESULT frmOptions::OnChar(HWND control, WPARAM key, LPARAM lParam) {
-    if (control == Item(IDC_txtWindowTitleLength)) return txtWindowTitleLength_KeyPress(control, key, lParam);
-    return chkWindowTitleLength_KeyPress(control, key, lParam);
-}
-
-LRESULT frmOptions::txtWindowTitleLength_KeyPress(HWND box, WPARAM key, LPARAM lParam) {
-    if (IsDigit(key) || key == VK_BACK) return SubclassModule::CallOldWindowProc(box, WM_CHAR, key, lParam);
-    ::MessageBeep(MB_OK);
-    return 0;
-}
-
-LRESULT frmOptions::chkWindowTitleLength_KeyPress(HWND check, WPARAM key, LPARAM lParam) {
-    if (key == VK_BACK || key == VK_SPACE) return SubclassModule::CallOldWindowProc(check, WM_CHAR, key, lParam);
     HWND box = Item(IDC_txtWindowTitleLength);
-    const std::wstring text = ControlText(box);
-    const bool checked = IsChecked(check);
-    if (!IsDigit(key) || (checked && text.size() >= MaxTitleLengthDigits)) {
-        ::MessageBeep(MB_OK);
-        return 0;
-    }
-    // The digit starts the number, or goes on with it.
-    const wchar_t digit = static_cast<wchar_t>(key);
-    if (!checked) {
-        SetChecked(check, true);
+    if (control == box) return number_keys::BoxKeyPress(control, key, lParam);
+    return number_keys::CheckKeyPress(hWnd(), control, box, key, lParam, MaxTitleLengthDigits, [this] {
         chkWindowTitleLength_Click();
         Changed();
-    }
-    SetControlText(box, checked ? text + digit : std::wstring(1, digit));
-    platform::FocusDialogControl(hWnd(), box);
-    const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(box));
-    ::SendMessageW(box, EM_SETSEL, end, static_cast<LPARAM>(end));
-    return 0;
+    });
 }
+
+
 
 void frmOptions::DrawMouseImage(const DRAWITEMSTRUCT& item) const {
     int icon = 0;

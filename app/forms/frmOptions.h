@@ -51,8 +51,6 @@ private:
     void sldWindows_Change();
     void imgMouse_Click(int icon, int slot);
     LRESULT OnChar(HWND control, WPARAM key, LPARAM lParam);
-    LRESULT txtWindowTitleLength_KeyPress(HWND box, WPARAM key, LPARAM lParam);
-    LRESULT chkWindowTitleLength_KeyPress(HWND check, WPARAM key, LPARAM lParam);
     void DrawMouseImage(const DRAWITEMSTRUCT& item) const;
 
     // Writes every option through the application's setters, then has them

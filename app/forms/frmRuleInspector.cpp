@@ -19,6 +19,7 @@
 #include "CRules.h"
 #include "Controls.h"
 #include "MainModule.h"
+#include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"
 #include "TextMatch.h"
@@ -81,7 +82,6 @@ constexpr int MaxDelayDigits = 9;
 constexpr int32_t TipDelayMs = 500;
 // What GetWindowText and GetClassName take from the window under the finder.
 constexpr int CapturedTextLength = 255;
-constexpr bool IsDigit(WPARAM key) { return key >= L'0' && key <= L'9'; }
 
 // Layered windows came with the NT line's fifth version.
 constexpr DWORD LayeredWindowsMajorVersion = 5;
@@ -415,8 +415,11 @@ bool frmRuleInspector::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
 LRESULT frmRuleInspector::OnSubclassed(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     for (int finder = 0; finder < FinderCount; ++finder)
         if (control == Item(IDC_RI_cmdFind + finder)) return cmdFind_Mouse(finder, control, message, wParam, lParam);
-    if (control == Item(IDC_RI_txtAutoHideDelay)) return txtAutoHideDelay_KeyPress(control, wParam, lParam);
-    return chkAutoHideDelay_KeyPress(control, wParam, lParam);
+    HWND box = Item(IDC_RI_txtAutoHideDelay);
+    if (control == box) return number_keys::BoxKeyPress(control, wParam, lParam);
+    return number_keys::CheckKeyPress(
+        hWnd(), control, box, wParam, lParam, MaxDelayDigits, [this] { chkAutoHideDelay_Click(); },
+        [this] { Changed(); });
 }
 
 // --- pages -------------------------------------------------------------------------
@@ -527,34 +530,7 @@ void frmRuleInspector::sldAlpha_Change() {
     SetControlText(Item(IDC_RI_lblAlpha), std::to_wstring(platform::SliderPosition(Item(IDC_RI_sldAlpha))));
 }
 
-LRESULT frmRuleInspector::txtAutoHideDelay_KeyPress(HWND box, WPARAM key, LPARAM lParam) {
-    if (IsDigit(key) || key == VK_BACK) return SubclassModule::CallOldWindowProc(box, WM_CHAR, key, lParam);
-    ::MessageBeep(MB_OK);
-    return 0;
-}
 
-LRESULT frmRuleInspector::chkAutoHideDelay_KeyPress(HWND check, WPARAM key, LPARAM lParam) {
-    if (key == VK_BACK || key == VK_SPACE) return SubclassModule::CallOldWindowProc(check, WM_CHAR, key, lParam);
-    HWND box = Item(IDC_RI_txtAutoHideDelay);
-    const std::wstring text = ControlText(box);
-    const bool checked = IsChecked(check);
-    if (!IsDigit(key) || (checked && text.size() >= MaxDelayDigits)) {
-        ::MessageBeep(MB_OK);
-        return 0;
-    }
-    // The digit starts the number, or goes on with it.
-    const wchar_t digit = static_cast<wchar_t>(key);
-    if (!checked) {
-        SetChecked(check, true);
-        chkAutoHideDelay_Click();
-    }
-    SetControlText(box, checked ? text + digit : std::wstring(1, digit));
-    platform::FocusDialogControl(hWnd(), box);
-    const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(box));
-    ::SendMessageW(box, EM_SETSEL, end, static_cast<LPARAM>(end));
-    Changed();
-    return 0;
-}
 
 // --- the icon preview --------------------------------------------------------------
 

@@ -74,8 +74,6 @@ private:
     void txtAutoHideDelay_Validate();
     void sldAlpha_Change();
     LRESULT OnSubclassed(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT txtAutoHideDelay_KeyPress(HWND box, WPARAM key, LPARAM lParam);
-    LRESULT chkAutoHideDelay_KeyPress(HWND check, WPARAM key, LPARAM lParam);
 
     // The icon preview.
     bool IconChoiceIsCustom() const noexcept;
