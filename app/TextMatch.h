@@ -39,19 +39,50 @@ size_t Find(std::wstring_view text, std::wstring_view what, bool matchCase);
 // Runs in time bounded by pattern length x text length, whatever the pattern.
 bool MatchesPattern(std::wstring_view text, std::wstring_view pattern);
 
-// A window's title as many rules test it: its uppercased form, and that form
-// as code points, are made once, when a test first needs them. The viewed
-// text must outlive the object.
+// What a folded title holds, in brief: which characters occur in it and,
+// once more than one rule asks, which pairs of neighbouring characters. A
+// rule whose text needs a character or a pair the title lacks is turned
+// away without searching.
+struct TitleSummary {
+    static constexpr size_t PairWords = 16;
+    // False when the title holds surrogates: then nothing is known and every
+    // rule is tested in full.
+    bool known = false;
+    uint64_t characters = 0;  // a bit for each character, by its low bits
+    uint64_t pairs[PairWords] = {};
+};
+
+// A window's title as many rules test it: it is folded (uppercased) once, in
+// a buffer of its own that holds all but the longest titles, and summed up;
+// its code points are made when a test first needs them. The viewed text
+// must outlive the object.
 class TitleText {
 public:
     explicit TitleText(std::wstring_view text) noexcept : text_(text) {}
+    TitleText(const TitleText&) = delete;
+    TitleText& operator=(const TitleText&) = delete;
+
     std::wstring_view Text() const noexcept { return text_; }
-    const std::wstring& Folded() const;
+    std::wstring_view Folded() const;
+    bool IsFolded() const noexcept { return ready_; }
+    const TitleSummary& Summary() const;
+    // The summary's pairs, made at the second asking: for one rule they
+    // would cost more than the search they spare. Null until then, and for
+    // a summary that is not known.
+    const uint64_t* Pairs() const;
     const std::u32string& FoldedCodePoints() const;
 
 private:
+    static constexpr size_t InlineUnits = 256;
+    void Fold() const;
+
     std::wstring_view text_;
-    mutable std::optional<std::wstring> folded_;
+    mutable bool ready_ = false;
+    mutable int pairAskings_ = 0;
+    mutable std::wstring_view folded_;
+    mutable TitleSummary summary_;
+    mutable wchar_t inline_[InlineUnits];
+    mutable std::wstring long_;
     mutable std::optional<std::u32string> foldedCodePoints_;
 };
 
@@ -76,6 +107,9 @@ private:
 bool TitleMatches(std::wstring_view title, std::wstring_view ruleTitle, int32_t searchOptions);
 bool TitleMatches(const TitleText& title, std::wstring_view ruleTitle, int32_t searchOptions);
 
+// What a title must hold for a rule's text to be found in it (internal).
+struct Requirement;
+
 // A rule's title made ready once (folded, or compiled as a pattern) for the
 // title test of many windows, as TitleMatches does it.
 class PreparedTitle {
@@ -90,8 +124,9 @@ private:
     std::wstring text_;
     std::wstring folded_;
     int32_t options_;
-    size_t length_;
     std::optional<CompiledPattern> pattern_;
+    // What a title must hold to contain the text searched for.
+    std::shared_ptr<const Requirement> needs_;
 };
 
 }  // namespace TextMatch

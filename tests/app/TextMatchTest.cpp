@@ -141,3 +141,20 @@ TEST(TextMatchTest, HostilePatternCompletes) {
     EXPECT_TRUE(MatchesPattern(text + L"b", L"*a*a*a*a*a*a*a*a*b"));
     EXPECT_FALSE(MatchesPattern(text, L"*?*?*?*?*?*?*?*?*?*[!a]"));
 }
+
+// Long patterns take another road than short ones; both must give the same
+// answers, and titles with and without pairs must fold alike.
+TEST(TextMatchTest, LongPatternsAndTitlesWithPairsAgreeWithShortOnes) {
+    const size_t longLength = 100;
+    const std::wstring anyOnes(longLength, L'?');
+    EXPECT_TRUE(MatchesPattern(std::wstring(longLength, L'x'), anyOnes));
+    EXPECT_FALSE(MatchesPattern(std::wstring(longLength - 1, L'x'), anyOnes));
+    EXPECT_TRUE(MatchesPattern(std::wstring(longLength, L'x') + L"-tail", anyOnes + L"-T*"));
+    EXPECT_FALSE(MatchesPattern(std::wstring(longLength, L'x') + L"-tail", anyOnes + L"?-T*"));
+    const std::wstring longWord = std::wstring(longLength, L'w') + L"Notepad";
+    EXPECT_TRUE(MatchesPattern(L"My " + longWord, L"*" + longWord.substr(0, longLength / 2) + L"*NOTEPAD"));
+    EXPECT_FALSE(MatchesPattern(L"My " + longWord + L"!", L"*" + longWord.substr(0, longLength / 2) + L"*NOTEPAD"));
+    EXPECT_TRUE(MatchesPattern(Emoji + DocumentLower, L"?" + DocumentUpper));
+    EXPECT_TRUE(TitleMatches(Emoji + L" " + GreekLower, GreekUpper, TextMatch::WholeWord));
+    EXPECT_FALSE(TitleMatches(Emoji + GreekLower, GreekUpper, TextMatch::WholeWord));
+}
