@@ -386,7 +386,7 @@ void CApplication::SetWinEventHook() {
         // it is not missed. Without a hook (refused, or an application nobody
         // shares) tracking still works through the full passes.
         BusyScope busy;
-        if (!winEventHook_) winEventHook_ = WinEventSetHook(weak_from_this().lock(), TrackedEventFirst, TrackedEventLast);
+        if (!winEventHook_) winEventHook_ = WinEventSetHook(weak_from_this().lock(), TrackedEventRanges);
         // The pass asks every window afresh.
         ForgetPassedOverWindows();
         ::EnumWindows(EnumFindWindowProc, 0);

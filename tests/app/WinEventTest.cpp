@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <array>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,8 @@ using namespace tracking_test;
 namespace {
 
 const std::wstring RecoveryKey = L"Software\\Pelkin!\\Recovery";
+// Events of each kind no tracking needs, raised by the other program.
+constexpr int NoiseRounds = 50;
 
 // Remembers every event its hook passes on.
 struct EventRecorder : IWinEvent {
@@ -50,7 +54,7 @@ protected:
 
 TEST_F(WinEventModuleTest, OnlyWholeWindowEventsOfTheTrackedKindsReachTheReceiverAndEveryAncestor) {
     auto recorder = std::make_shared<EventRecorder>();
-    HWINEVENTHOOK hook = WinEventSetHook(recorder, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK hook = WinEventSetHook(recorder, TrackedEventRanges);
     ASSERT_NE(hook, nullptr);
     EXPECT_EQ(WinEventHookCount(), 1u);
 
@@ -89,7 +93,7 @@ TEST_F(WinEventModuleTest, OnlyWholeWindowEventsOfTheTrackedKindsReachTheReceive
 
     // A second hook has its own receiver; clearing the first keeps it.
     auto other = std::make_shared<EventRecorder>();
-    HWINEVENTHOOK second = WinEventSetHook(other, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK second = WinEventSetHook(other, TrackedEventRanges);
     ASSERT_NE(second, nullptr);
     WinEventClearHook(hook);
     EXPECT_EQ(recorder.use_count(), 1) << "the cleared hook lets its receiver go";
@@ -103,9 +107,67 @@ TEST_F(WinEventModuleTest, OnlyWholeWindowEventsOfTheTrackedKindsReachTheReceive
     EXPECT_EQ(WinEventHookCount(), 0u);
 }
 
+TEST_F(WinEventModuleTest, TheOtherProgramWakesTheHookOnlyForTheEventsItHandlesAndTheHookGoesWhole) {
+    auto recorder = std::make_shared<EventRecorder>();
+    HWINEVENTHOOK hook = WinEventSetHook(recorder, TrackedEventRanges);
+    ASSERT_NE(hook, nullptr);
+    EXPECT_EQ(WinEventHookCount(), 1u) << "the ranges are one hook to their caller";
+
+    // Besides what tracking handles, the other program's window is made
+    // (Wine raises EVENT_OBJECT_CREATE), hidden, moved and focused: none of
+    // that so much as calls the hook.
+    const uint64_t callsBefore = WinEventCallbackCount();
+    HWND window = testwin_.Create(L"Ranged");
+    ASSERT_TRUE(testwin_.Hide(window));
+    ASSERT_EQ(testwin_.Announce(NoiseRounds, EVENT_OBJECT_LOCATIONCHANGE), NoiseRounds);
+    ASSERT_EQ(testwin_.Announce(NoiseRounds, EVENT_OBJECT_FOCUS), NoiseRounds);
+    ASSERT_TRUE(testwin_.Show(window));
+    ASSERT_TRUE(testwin_.Minimize(window));
+    ASSERT_TRUE(testwin_.Restore(window));
+    ASSERT_TRUE(testwin_.Retitle(window, L"Ranged, renamed"));
+    ASSERT_TRUE(testwin_.Destroy(window));
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_DESTROY, window); }));
+    const std::vector<std::pair<DWORD, HWND>> handled{
+        {EVENT_OBJECT_SHOW, window},        {EVENT_OBJECT_SHOW, window},       {EVENT_SYSTEM_MINIMIZESTART, window},
+        {EVENT_OBJECT_STATECHANGE, window}, {EVENT_SYSTEM_MINIMIZEEND, window}, {EVENT_OBJECT_STATECHANGE, window},
+        {EVENT_OBJECT_NAMECHANGE, window},  {EVENT_OBJECT_DESTROY, window}};
+    EXPECT_EQ(recorder->seen, handled);
+    EXPECT_EQ(WinEventCallbackCount() - callsBefore, handled.size());
+
+    // A range the system refuses takes back the ranges hooked before it: the
+    // one retitle below calls the hook once, not also through a left-over.
+    auto refused = std::make_shared<EventRecorder>();
+    const std::array<WinEventRange, 2> badSecond{
+        {{EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE}, {EVENT_OBJECT_SHOW, EVENT_OBJECT_DESTROY}}};
+    EXPECT_EQ(WinEventSetHook(refused, badSecond), nullptr);
+    EXPECT_EQ(refused.use_count(), 1) << "a refused hook keeps no receiver";
+    EXPECT_EQ(WinEventHookCount(), 1u);
+    HWND other = testwin_.Create(L"Ranged other");
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_SHOW, other); }));
+    recorder->seen.clear();
+    const uint64_t callsBeforeRetitle = WinEventCallbackCount();
+    ASSERT_TRUE(testwin_.Retitle(other, L"Ranged other, renamed"));
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Saw(EVENT_OBJECT_NAMECHANGE, other); }));
+    EXPECT_EQ(WinEventCallbackCount() - callsBeforeRetitle, 1u);
+
+    // Cleared, no range is left hooked.
+    WinEventClearHook(hook);
+    EXPECT_EQ(WinEventHookCount(), 0u);
+    EXPECT_EQ(recorder.use_count(), 1);
+    auto witness = std::make_shared<EventRecorder>();
+    HWINEVENTHOOK witnessHook = WinEventSetHook(witness, EVENT_OBJECT_DESTROY, EVENT_OBJECT_DESTROY);
+    ASSERT_NE(witnessHook, nullptr);
+    const uint64_t callsAfterClear = WinEventCallbackCount();
+    ASSERT_TRUE(testwin_.Retitle(other, L"Ranged other, cleared"));
+    ASSERT_TRUE(testwin_.Destroy(other));
+    ASSERT_TRUE(WaitUntil([&] { return witness->Saw(EVENT_OBJECT_DESTROY, other); }));
+    EXPECT_EQ(WinEventCallbackCount() - callsAfterClear, 1u) << "only the witness's destroy";
+    WinEventClearHook(witnessHook);
+}
+
 TEST_F(WinEventModuleTest, EventsThatArriveWhileTheProgramIsBusyWaitForItAndRepeatsCollapse) {
     auto recorder = std::make_shared<EventRecorder>();
-    HWINEVENTHOOK hook = WinEventSetHook(recorder, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK hook = WinEventSetHook(recorder, TrackedEventRanges);
     ASSERT_NE(hook, nullptr);
     HWND first = testwin_.Create(L"Busy first");
     HWND second = testwin_.Create(L"Busy second");
@@ -170,7 +232,7 @@ TEST_F(WinEventTest, TheHookTakesWindowsByTheirEventsOnlyWhileEnabledAndOutOfEdi
 
     // Events for the program's own windows change nothing, whatever delivers them.
     OwnWindow own(L"Hooked mine");
-    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventRanges);
     ASSERT_NE(direct, nullptr);
     Deliver(direct, EVENT_OBJECT_NAMECHANGE, own.get());
     Deliver(direct, EVENT_OBJECT_NAMECHANGE, MainWindowHandle);
@@ -181,7 +243,7 @@ TEST_F(WinEventTest, TheHookTakesWindowsByTheirEventsOnlyWhileEnabledAndOutOfEdi
 
     // Switched off: no hook, trayed windows keep their icons, new ones are left alone.
     auto witness = std::make_shared<EventRecorder>();
-    HWINEVENTHOOK witnessHook = WinEventSetHook(witness, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK witnessHook = WinEventSetHook(witness, TrackedEventRanges);
     app_->SetEnabled(false);
     EXPECT_FALSE(app_->Tracking());
     EXPECT_EQ(TrayTip(nullptr), L"Pelkin! (Disabled)");
@@ -254,7 +316,7 @@ TEST_F(WinEventTest, AWindowIsTakenWhenItShowsUnderAlwaysAndOnlyOnceMinimizedUnd
 
     // Shown by the user from the tray, a window stays shown when the show's
     // own event comes back (Windows raises one for every window we show).
-    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventFirst, TrackedEventLast);
+    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventRanges);
     ASSERT_NE(direct, nullptr);
     GetTrackedWindow(WindowKey(always))->ExecuteAction(true);
     ASSERT_TRUE(Visible(always));
