@@ -101,7 +101,9 @@ HICON ProcessImageIcon(HWND window, bool large) {
     return large ? entry->second.largeIcon.get() : entry->second.smallIcon.get();
 }
 
-// One icon query; false when the window did not answer in time.
+// One icon query; false when the window did not answer in time. A question
+// that was not passed on at all (Wine does not pass it to another process)
+// gives no icon.
 bool AskIcon(HWND window, WPARAM kind, HICON& icon) {
     DWORD_PTR result = 0;
     icon = nullptr;
@@ -109,11 +111,7 @@ bool AskIcon(HWND window, WPARAM kind, HICON& icon) {
         icon = reinterpret_cast<HICON>(result);
         return true;
     }
-    if (::GetLastError() == ERROR_TIMEOUT) return false;
-    // The question was not passed on at all (Wine does not pass it to another
-    // process): the window gives no icon, but whether it answers is still
-    // worth knowing, since a hung window gets no more questions.
-    return WindowAnswers(window, static_cast<UINT>(MessageTimeout));
+    return ::GetLastError() != ERROR_TIMEOUT;
 }
 
 HICON ClassIcon(HWND window, int index) { return reinterpret_cast<HICON>(::GetClassLongPtrW(window, index)); }
@@ -177,8 +175,9 @@ std::optional<HICON> CWindow::AskForIcon(HWND window, bool largeFirst) const {
     const int firstClass = largeFirst ? GCLP_HICON : GCLP_HICONSM;
     const int secondClass = largeFirst ? GCLP_HICONSM : GCLP_HICON;
     HICON icon = nullptr;
-    // A window that does not answer gets no more questions.
-    if (!AskIcon(window, first, icon)) return std::nullopt;
+    // A window whose program has stopped answering is not asked at all, and
+    // one that does not answer gets no more questions.
+    if (!WindowAnswers(window, static_cast<UINT>(MessageTimeout)) || !AskIcon(window, first, icon)) return std::nullopt;
     if (!icon) icon = ClassIcon(window, firstClass);
     if (!icon && !AskIcon(window, second, icon)) return std::nullopt;
     if (!icon) icon = ClassIcon(window, secondClass);

@@ -314,9 +314,44 @@ const std::vector<std::shared_ptr<CWindow>>& ListTaskWindows() {
     return g_displayWindows;
 }
 
+namespace {
+
+// Threads that let a question go unanswered, with when that was. Every window
+// of a thread waits on it, so none of them is asked again until the thread
+// has answered the probe left with it; should that answer never come (the
+// window went, the thread ended and its number was given to another), they
+// are asked again after a while. Until the system itself calls a thread hung,
+// each question would otherwise wait the whole time-out, once per window.
+std::unordered_map<DWORD, ULONGLONG> g_silentThreads;
+constexpr ULONGLONG AskSilentThreadAgainMs = 10000;
+
+void CALLBACK SilentThreadAnswered(HWND, UINT, ULONG_PTR thread, LRESULT) noexcept {
+    platform::GuardCallback(MainModuleName, L"SilentThreadAnswered",
+                            [&] { g_silentThreads.erase(static_cast<DWORD>(thread)); });
+}
+
+bool KnownSilent(DWORD thread) {
+    const auto found = g_silentThreads.find(thread);
+    if (found == g_silentThreads.end()) return false;
+    if (::GetTickCount64() - found->second < AskSilentThreadAgainMs) return true;
+    g_silentThreads.erase(found);
+    return false;
+}
+
+void MarkSilent(HWND hWnd, DWORD thread) {
+    g_silentThreads.insert_or_assign(thread, ::GetTickCount64());
+    ::SendMessageCallbackW(hWnd, WM_NULL, 0, 0, SilentThreadAnswered, thread);
+}
+
+}  // namespace
+
 bool WindowAnswers(HWND hWnd, UINT timeoutMs) {
+    const DWORD thread = ::GetWindowThreadProcessId(hWnd, nullptr);
+    if (thread != 0 && KnownSilent(thread)) return false;
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+    if (::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result)) return true;
+    if (thread != 0 && ::GetLastError() == ERROR_TIMEOUT) MarkSilent(hWnd, thread);
+    return false;
 }
 
 std::wstring WindowText(HWND hWnd) {

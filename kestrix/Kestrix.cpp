@@ -51,6 +51,10 @@ void Kestrix::Initialize() {
     eventQueue_->Initialize(static_cast<IEvent*>(this), ClickDelayMs);
     taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
     callbackWindow_ = std::make_unique<frmSubclass>();
+    // A restarted shell may run with less privilege than its client (a
+    // program run as administrator): its word that the taskbar is back must
+    // still get through, or no icon would ever return.
+    ::ChangeWindowMessageFilterEx(callbackWindow_->hWnd(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
     AttachWindow(callbackWindow_->hWnd());
     enabled_ = true;
 }

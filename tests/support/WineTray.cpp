@@ -26,6 +26,8 @@ constexpr DWORD RaiseTimeoutMs = 2000;
 // Wine runs a Linux program given by its path on drive Z:, the root of the
 // Unix file system in every Wine prefix.
 constexpr wchar_t Xdotool[] = L"Z:\\usr\\bin\\xdotool";
+// xdotool's number of the right button.
+constexpr int RightButton = 3;
 
 // Memory in another process, for messages whose parameters point to it.
 class RemoteMemory {
@@ -140,10 +142,34 @@ bool TrayIconExists(HWND owner, UINT id) {
 }
 
 bool ProcessHasTrayIcon(DWORD processId, const wchar_t* ownerClass, UINT id) {
+    return TrayIconOwner(processId, ownerClass, id) != nullptr;
+}
+
+HWND TrayIconOwner(DWORD processId, const wchar_t* ownerClass, UINT id) {
     for (HWND window : TopLevelWindows(L"", processId, ownerClass)) {
-        if (TrayIconExists(window, id)) return true;
+        if (TrayIconExists(window, id)) return window;
     }
-    return false;
+    return nullptr;
+}
+
+bool DropTrayIcon(HWND owner, UINT id) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner;
+    data.uID = id;
+    return ::Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+}
+
+// Sent, not posted, as the shell does: a window whose thread is busy gets it
+// as soon as it takes its messages, and a hung one keeps nobody waiting.
+void AnnounceTaskbarCreated() {
+    ::SendNotifyMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+}
+
+bool ReportTrayClick(HWND owner, UINT id, UINT callbackMessage, int button) {
+    const bool right = button == RightButton;
+    return ::SendNotifyMessageW(owner, callbackMessage, id, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN) &&
+           ::SendNotifyMessageW(owner, callbackMessage, id, right ? WM_RBUTTONUP : WM_LBUTTONUP);
 }
 
 HWND WineTrayWindow() { return ::FindWindowW(TrayClass, nullptr); }

@@ -23,6 +23,19 @@ bool TrayIconExists(HWND owner, UINT id);
 // component's callback window is one of its windows of that class).
 bool ProcessHasTrayIcon(DWORD processId, const wchar_t* ownerClass, UINT id);
 
+// The window of the process (of that class) under which the shell holds the
+// icon; nullptr when the shell holds no such icon.
+HWND TrayIconOwner(DWORD processId, const wchar_t* ownerClass, UINT id);
+// Takes the icon out of the shell, as a shell that ends takes its icons with
+// it: the program that added it is not told.
+bool DropTrayIcon(HWND owner, UINT id);
+// What a shell that starts again tells every top-level window: the taskbar
+// was made, icons may be added again.
+void AnnounceTaskbarCreated();
+// The mouse click (1 left, 3 right, as xdotool numbers buttons) on an icon,
+// as the shell reports it to the icon's owner window: button down, then up.
+bool ReportTrayClick(HWND owner, UINT id, UINT callbackMessage, int button);
+
 // Wine's own tray window; nullptr while it has never shown an icon.
 HWND WineTrayWindow();
 // The windows of the icons shown there, in display order.

@@ -1,0 +1,243 @@
+// What the program survives, as a user meets it: the shell's tray going away
+// and coming back with every icon, and windows of another program that stop
+// answering while the menus and a full scan still come at once.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeTray.h"
+#include "MenuKeyboard.h"
+#include "ProgramFixture.h"
+#include "TestWindows.h"
+#include "WineTray.h"
+
+using namespace testing_support;
+using namespace program_test;
+
+namespace {
+
+constexpr int LeftButton = 1;
+constexpr int RightButton = 3;
+// The tray component's windows: one of them owns the program's tray icons.
+constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
+constexpr UINT ProgramIconId = 0;
+// The message the tray component has the shell report mouse events with.
+constexpr UINT TrayCallbackMessage = WM_USER + 101;
+constexpr wchar_t MenuWindowClass[] = L"#32768";
+// Enough Escapes for the two levels open here, with keys lost on the way.
+constexpr int MostEscapes = 8;
+constexpr DWORD EscapeTakenMs = 2000;
+
+// How long the shell's icons may take to come back once the shell is back.
+constexpr DWORD TrayReturnLimitMs = 2000;
+// How long a menu may take to open while windows hang.
+constexpr DWORD MenuOpenLimitMs = 1000;
+// The program's own answer to a message sent to it.
+constexpr UINT AnswerLimitMs = 1000;
+// What a window gets to answer ("TimeOut"), stored so that the scan's
+// budget below is the program's: one wait for a program that stopped
+// answering, however many windows it has.
+constexpr DWORD MessageTimeoutMs = 500;
+constexpr DWORD ScanBudgetMs = MessageTimeoutMs;
+// Shorter than the five seconds after which the system itself calls a
+// window hung and stops waiting on it: the program may not lean on that.
+constexpr DWORD HangMs = 4000;
+constexpr int HungWindowCount = 10;
+
+// A window's tray icon has the window's handle as its ID.
+UINT TrayId(HWND window) { return static_cast<UINT>(reinterpret_cast<uintptr_t>(window)); }
+bool Visible(HWND window) { return ::IsWindowVisible(window) != FALSE; }
+
+// Titles differ from run to run, so that a tip names one icon only.
+std::wstring Unique(const std::wstring& title) {
+    static int made = 0;
+    return title + L" " + std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(++made);
+}
+
+// Every window whose title holds the text goes to the tray, always.
+StoredRule TrayRule(const std::wstring& title) {
+    StoredRule rule;
+    rule.name = rule.title = title;
+    rule.action = 0;
+    rule.criteria = 1;
+    return rule;
+}
+
+// The thread's visible menu windows: the main menu and its open sub-menus.
+int ShownMenuCount(DWORD thread) {
+    int count = 0;
+    for (HWND window = ::FindWindowExW(nullptr, nullptr, MenuWindowClass, nullptr); window;
+         window = ::FindWindowExW(nullptr, window, MenuWindowClass, nullptr)) {
+        if (::GetWindowThreadProcessId(window, nullptr) == thread && ::IsWindowVisible(window)) ++count;
+    }
+    return count;
+}
+
+// The stand-ins for the shell's tray that tests of this program put up share
+// the shell's class name, each with a window procedure of its own: the class
+// is given back before and after, so that each registers its own.
+class AbsentShell {
+public:
+    AbsentShell() : stand_(FreshStandIn()) { stand_->Accept(false); }
+    ~AbsentShell() {
+        stand_.reset();
+        GiveBackClass();
+    }
+    AbsentShell(const AbsentShell&) = delete;
+    AbsentShell& operator=(const AbsentShell&) = delete;
+
+    bool AskedToAdd() const {
+        const auto& requests = stand_->Requests();
+        return std::find(requests.begin(), requests.end(), static_cast<DWORD>(NIM_ADD)) != requests.end();
+    }
+
+private:
+    static void GiveBackClass() { ::UnregisterClassW(ShellTrayClass, ::GetModuleHandleW(nullptr)); }
+    static std::unique_ptr<FakeTray> FreshStandIn() {
+        GiveBackClass();
+        return std::make_unique<FakeTray>();
+    }
+    static constexpr wchar_t ShellTrayClass[] = L"Shell_TrayWnd";
+    std::unique_ptr<FakeTray> stand_;
+};
+
+bool AllShown(const std::vector<std::wstring>& tips) {
+    for (const auto& tip : tips) {
+        if (!FindTrayIcon(tip)) return false;
+    }
+    return true;
+}
+
+class ResilienceProgramTest : public ProgramFixture {
+protected:
+    void Start() {
+        ProgramFixture::Start();
+        menuThread_ = ::GetWindowThreadProcessId(main_, nullptr);
+    }
+
+    HWND Open(const std::wstring& title) {
+        HWND window = testwin_.Create(title);
+        EXPECT_NE(window, nullptr) << "testwin made no window";
+        return window;
+    }
+
+    bool Trayed(HWND window) const {
+        return !Visible(window) && ProcessHasTrayIcon(program_->Id(), TrayOwnerClass, TrayId(window));
+    }
+    HWND IconOwner() const { return TrayIconOwner(program_->Id(), TrayOwnerClass, ProgramIconId); }
+
+    bool Answers() const {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerLimitMs, &result) != 0;
+    }
+
+    // A right click on the program's icon, as the shell reports it; the
+    // main menu it opens, once shown within the limit.
+    HWND RightClickProgramIcon(HWND owner, DWORD limitMs) {
+        HWND menu = nullptr;
+        if (!ReportTrayClick(owner, ProgramIconId, TrayCallbackMessage, RightButton)) return nullptr;
+        WaitUntil([&] { return (menu = ShownMenu(menuThread_)) != nullptr; }, limitMs);
+        return menu;
+    }
+
+    // Escape closes one level; the key goes to the innermost menu's window,
+    // and only once the level is gone is the next key sent. A key the menu
+    // loop never got (posted to a menu window just as it went) is sent again.
+    void CloseMenus() {
+        for (int tries = 0; tries < MostEscapes && ShownMenuCount(menuThread_) > 0; ++tries) {
+            const int open = ShownMenuCount(menuThread_);
+            ::PostMessageW(ShownMenu(menuThread_), WM_KEYDOWN, VK_ESCAPE, 0);
+            WaitUntil([&] { return ShownMenuCount(menuThread_) < open; }, EscapeTakenMs);
+        }
+        EXPECT_EQ(ShownMenuCount(menuThread_), 0) << "a menu stayed open";
+    }
+
+    TestWindowProgram testwin_;
+    DWORD menuThread_ = 0;
+};
+
+TEST_F(ResilienceProgramTest, WhenTheTrayComesBackEveryIconIsBackAndEachWindowComesBackByItsIcon) {
+    const std::wstring rule = Unique(L"Resilient tray");
+    StoreRule(TrayRule(rule), 1);
+    const std::vector<std::wstring> titles = {rule + L" first", rule + L" second", rule + L" while away"};
+    HWND first = Open(titles[0]);
+    HWND second = Open(titles[1]);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return AllShown({Title, titles[0], titles[1]}); })) << "the icons were never shown";
+    HWND owner = IconOwner();
+    ASSERT_NE(owner, nullptr);
+
+    // The shell goes and takes its icons with it; while it is away every
+    // request to it fails, as when there is no tray at all.
+    for (UINT id : {ProgramIconId, TrayId(first), TrayId(second)}) ASSERT_TRUE(DropTrayIcon(owner, id));
+    HWND later = nullptr;
+    {
+        AbsentShell absent;
+        later = Open(titles[2]);
+        ASSERT_TRUE(WaitUntil([&] { return !Visible(later) && absent.AskedToAdd(); }))
+            << "the window was not trayed while the tray was away";
+        EXPECT_FALSE(AllShown({Title}));
+    }
+
+    // The shell is back and says so, as a restarted shell does.
+    AnnounceTaskbarCreated();
+    EXPECT_TRUE(WaitUntil([&] { return AllShown({Title, titles[0], titles[1], titles[2]}); }, TrayReturnLimitMs))
+        << "not every icon came back with the tray";
+
+    // Nothing is lost: a click on each window's icon gives the window back.
+    for (size_t i = 0; i < titles.size(); ++i) {
+        HWND window = i == 0 ? first : i == 1 ? second : later;
+        HWND icon = FindTrayIcon(titles[i]);
+        ASSERT_NE(icon, nullptr);
+        ASSERT_TRUE(ClickTrayIcon(icon, LeftButton));
+        EXPECT_TRUE(WaitUntil([&] { return Visible(window); })) << "no way back for the window " << i;
+    }
+}
+
+TEST_F(ResilienceProgramTest, TenHungWindowsStallNeitherTheMenusNorAScanNorTheProgram) {
+    StoreOption(L"Options", L"TimeOut", std::to_wstring(MessageTimeoutMs));
+    const std::wstring rule = Unique(L"Hung");
+    StoreRule(TrayRule(rule), 1);
+    std::vector<HWND> windows;
+    for (int i = 0; i < HungWindowCount; ++i) windows.push_back(Open(rule + L" " + std::to_wstring(i)));
+    Start();
+    ASSERT_TRUE(WaitUntil([&] {
+        return std::all_of(windows.begin(), windows.end(), [&](HWND window) { return Trayed(window); });
+    })) << "the windows were never trayed";
+    HWND owner = IconOwner();
+    ASSERT_NE(owner, nullptr);
+
+    // The main menu, then the Windows menu under it, which lists every
+    // hung window with its icon.
+    ASSERT_TRUE(testwin_.Hang(HangMs));
+    HWND menu = RightClickProgramIcon(owner, MenuOpenLimitMs);
+    ASSERT_NE(menu, nullptr) << "the main menu did not open in time";
+    ASSERT_TRUE(::PostMessageW(menu, WM_CHAR, L'w', 0));
+    EXPECT_TRUE(WaitUntil([&] { return ShownMenuCount(menuThread_) >= 2; }, MenuOpenLimitMs))
+        << "the Windows menu did not open in time";
+    EXPECT_TRUE(Answers());
+    CloseMenus();
+
+    // A full scan, once the windows hang afresh: the next click is taken
+    // when the scan is over.
+    ASSERT_GE(testwin_.CloseRequests(windows.front()), 0) << "testwin did not come back from its hang";
+    ASSERT_TRUE(testwin_.Hang(HangMs));
+    ASSERT_NE(RightClickProgramIcon(owner, MenuOpenLimitMs), nullptr);
+    {
+        MenuKeyboard refresh({Typed(L'r')}, menuThread_);
+        ASSERT_TRUE(refresh.Worked());
+    }
+    EXPECT_TRUE(Answers()) << "the program stopped answering during the scan";
+    EXPECT_NE(RightClickProgramIcon(owner, ScanBudgetMs + MenuOpenLimitMs), nullptr)
+        << "the scan went over its budget";
+    EXPECT_TRUE(Answers());
+    CloseMenus();
+    EXPECT_TRUE(std::all_of(windows.begin(), windows.end(), [&](HWND window) { return !Visible(window); }))
+        << "the scan let a hung window go";
+}
+
+}  // namespace
