@@ -18,16 +18,6 @@ constexpr wchar_t ClassName[] = L"CRegistry";
     platform::Raise(platform::errors::TypeMismatch, std::wstring(ClassName) + L"." + std::wstring(operation));
 }
 
-bool IsTextType(DWORD type) { return type == REG_NONE || type == REG_SZ || type == REG_EXPAND_SZ; }
-bool IsNumberType(DWORD type) { return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN; }
-
-// Text data as stored, up to (not including) the terminating zero.
-std::wstring TextFromBytes(const BYTE* data, DWORD size) {
-    std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
-    if (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
-}
-
 // The four bytes as stored; type 5 is deliberately not swapped.
 int32_t NumberFromBytes(const BYTE* data, DWORD size) {
     uint32_t raw = 0;
@@ -36,12 +26,24 @@ int32_t NumberFromBytes(const BYTE* data, DWORD size) {
 }
 
 std::wstring DataAsText(DWORD type, const BYTE* data, DWORD size, std::wstring_view operation) {
-    if (IsTextType(type)) return TextFromBytes(data, size);
-    if (IsNumberType(type)) return std::to_wstring(NumberFromBytes(data, size));
+    if (IsStoredTextType(type)) return TextFromStoredBytes(data, size);
+    if (IsStoredNumberType(type)) return std::to_wstring(NumberFromBytes(data, size));
     TypeMismatch(operation);
 }
 
 }  // namespace
+
+bool IsStoredTextType(DWORD type) noexcept { return type == REG_NONE || type == REG_SZ || type == REG_EXPAND_SZ; }
+bool IsStoredNumberType(DWORD type) noexcept { return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN; }
+
+// Writers that count the terminator into the size, some of them twice, leave
+// zeros at the end that belong to no text.
+std::wstring TextFromStoredBytes(const BYTE* data, size_t size) {
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
 
 std::wstring SettingToText(const SettingValue& value) {
     if (auto* text = std::get_if<std::wstring>(&value)) return *text;
@@ -52,11 +54,15 @@ std::wstring SettingToText(const SettingValue& value) {
 int32_t SettingToInt32(const SettingValue& value, std::wstring_view source) {
     if (auto* number = std::get_if<int32_t>(&value)) return *number;
     if (auto* flag = std::get_if<bool>(&value)) return *flag ? -1 : 0;
-    const auto& text = std::get<std::wstring>(value);
-    if (auto parsed = platform::ParseInt32(text)) return *parsed;
+    if (auto parsed = SettingTextToInt32(std::get<std::wstring>(value))) return *parsed;
+    platform::Raise(platform::errors::TypeMismatch, source);
+}
+
+std::optional<int32_t> SettingTextToInt32(std::wstring_view text) {
+    if (auto parsed = platform::ParseInt32(text)) return parsed;
     if (platform::EqualsNoCase(text, L"True")) return -1;
     if (platform::EqualsNoCase(text, L"False")) return 0;
-    platform::Raise(platform::errors::TypeMismatch, source);
+    return std::nullopt;
 }
 
 bool SettingToBool(const SettingValue& value, std::wstring_view source) { return SettingToInt32(value, source) != 0; }
@@ -104,30 +110,43 @@ bool CRegistry::Fail(LSTATUS status) const noexcept {
     return false;
 }
 
-SettingValue CRegistry::GetSetting(std::wstring_view section, std::wstring_view key,
-                                   const SettingValue& defaultValue) const {
+std::optional<CRegistry::StoredData> CRegistry::GetStoredData(std::wstring_view section, std::wstring_view key) const {
     UniqueHKey hkey;
     if (::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) != ERROR_SUCCESS)
-        return defaultValue;
+        return std::nullopt;
     const std::wstring name(key);
-    DWORD type = 0;
+    StoredData stored;
     DWORD size = 0;
-    if (::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
-        return defaultValue;
-    if (!IsTextType(type) && !IsNumberType(type)) TypeMismatch(L"GetSetting");
-    std::vector<BYTE> data(size + sizeof(wchar_t));
-    if (::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-        return defaultValue;
-    if (IsNumberType(type)) return NumberFromBytes(data.data(), size);
-    return TextFromBytes(data.data(), size);
+    // The value may change between asking its size and reading it: ask again.
+    for (;;) {
+        if (::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &stored.type, nullptr, &size) != ERROR_SUCCESS)
+            return std::nullopt;
+        stored.bytes.resize(size);
+        const LSTATUS status = ::RegQueryValueExW(hkey.get(), name.c_str(), nullptr, &stored.type,
+                                                  stored.bytes.empty() ? nullptr : stored.bytes.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) return std::nullopt;
+        stored.bytes.resize(size);
+        return stored;
+    }
+}
+
+SettingValue CRegistry::GetSetting(std::wstring_view section, std::wstring_view key,
+                                   const SettingValue& defaultValue) const {
+    const auto stored = GetStoredData(section, key);
+    if (!stored || stored->bytes.empty()) return defaultValue;
+    const DWORD size = static_cast<DWORD>(stored->bytes.size());
+    if (IsStoredNumberType(stored->type)) return NumberFromBytes(stored->bytes.data(), size);
+    if (IsStoredTextType(stored->type)) return TextFromStoredBytes(stored->bytes.data(), size);
+    TypeMismatch(L"GetSetting");
 }
 
 bool CRegistry::SaveSetting(std::wstring_view section, std::wstring_view key, const SettingValue& value,
                             DWORD valueType) {
-    if (!IsTextType(valueType) && !IsNumberType(valueType)) TypeMismatch(L"SaveSetting");
+    if (!IsStoredTextType(valueType) && !IsStoredNumberType(valueType)) TypeMismatch(L"SaveSetting");
     std::wstring text;
     int32_t number = 0;
-    if (IsTextType(valueType))
+    if (IsStoredTextType(valueType))
         text = SettingToText(value);
     else
         number = SettingToInt32(value, std::wstring(ClassName) + L".SaveSetting");
@@ -137,7 +156,7 @@ bool CRegistry::SaveSetting(std::wstring_view section, std::wstring_view key, co
                                        KEY_ALL_ACCESS, nullptr, hkey.put(), nullptr);
     if (status != ERROR_SUCCESS) return Fail(status);
     const std::wstring name(key);
-    if (IsTextType(valueType)) {
+    if (IsStoredTextType(valueType)) {
         // The byte count covers the characters only. The registry itself
         // stores the terminator that follows them, as it does for every
         // writer that leaves it out, which keeps the value readable by
@@ -241,4 +260,13 @@ bool CRegistry::IsKey(std::wstring_view section, std::wstring_view key) const {
 bool CRegistry::IsSection(std::wstring_view section) const {
     UniqueHKey hkey;
     return ::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) == ERROR_SUCCESS;
+}
+
+bool CRegistry::HasValues(std::wstring_view section) const {
+    UniqueHKey hkey;
+    if (::RegOpenKeyExW(hive_, SectionPath(section).c_str(), 0, KEY_READ, hkey.put()) != ERROR_SUCCESS) return false;
+    DWORD valueCount = 0;
+    return ::RegQueryInfoKeyW(hkey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                              nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           valueCount > 0;
 }

@@ -5,6 +5,7 @@
 // its own name; registry calls that fail are reported by the Boolean results.
 #include <windows.h>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,14 @@ using SettingValue = std::variant<std::wstring, int32_t, bool>;
 std::wstring SettingToText(const SettingValue& value);
 int32_t SettingToInt32(const SettingValue& value, std::wstring_view source);
 bool SettingToBool(const SettingValue& value, std::wstring_view source);
+// Text as a number by the same rules; nothing when it is none.
+std::optional<int32_t> SettingTextToInt32(std::wstring_view text);
+
+// The registry types the store reads as text, and those it reads as numbers.
+bool IsStoredTextType(DWORD type) noexcept;
+bool IsStoredNumberType(DWORD type) noexcept;
+// Stored text without the zeros its writer put after it.
+std::wstring TextFromStoredBytes(const BYTE* data, size_t size);
 
 class CRegistry {
 public:
@@ -40,6 +49,14 @@ public:
     // Full key path of a section relative to the hive.
     std::wstring SectionPath(std::wstring_view section) const;
 
+    // A value exactly as stored, for readers that judge the data themselves.
+    struct StoredData {
+        DWORD type = REG_NONE;
+        std::vector<BYTE> bytes;
+    };
+    // Nothing when the section or the value is missing.
+    std::optional<StoredData> GetStoredData(std::wstring_view section, std::wstring_view key) const;
+
     SettingValue GetSetting(std::wstring_view section, std::wstring_view key, const SettingValue& defaultValue) const;
     bool SaveSetting(std::wstring_view section, std::wstring_view key, const SettingValue& value, DWORD valueType);
     bool DeleteSetting(std::wstring_view section, std::wstring_view key);
@@ -54,6 +71,8 @@ public:
     DWORD GetValueType(std::wstring_view section, std::wstring_view key) const;
     bool IsKey(std::wstring_view section, std::wstring_view key) const;
     bool IsSection(std::wstring_view section) const;
+    // Whether the section holds any value at all, of whatever type.
+    bool HasValues(std::wstring_view section) const;
 
     // The registry's code for the last operation that returned False.
     LSTATUS LastError() const noexcept { return lastError_; }

@@ -1,7 +1,11 @@
 #include "CRules.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <map>
+#include <optional>
 
 #include "CApplication.h"
 #include "CClipboard.h"
@@ -10,6 +14,7 @@
 #include "CWindows.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "Strings.h"
 #include "TextMatch.h"
 
 namespace {
@@ -36,6 +41,168 @@ std::wstring AddError(const std::wstring& name, const std::wstring& reason) {
 }
 std::wstring RenameError(const std::wstring& oldName, const std::wstring& reason) {
     return L"Cannot rename " + oldName + L": " + reason;
+}
+
+// Stored keys are the same when the registry takes them for one.
+bool SameKey(std::wstring_view a, std::wstring_view b) { return platform::EqualsNoCase(a, b); }
+
+// The highest value of each stored field; the lowest is 0 but where noted.
+constexpr int32_t AllSearchOptions = TextMatch::WholeWord | TextMatch::MatchCase | TextMatch::Pattern;
+constexpr int32_t MaxAlpha = 255;
+constexpr wchar_t LoadSource[] = L"CRules.Initialize";
+constexpr wchar_t RefusedOutcome[] = L"What is stored for it is kept as it is.";
+constexpr wchar_t UnplacedOutcome[] = L"The rule follows those in their stored order.";
+// A name the registry would never hold is cut where the log shows it.
+constexpr size_t MaxLoggedLength = 300;
+
+// Names go into the log as they are, but for control characters, which would
+// break its lines (or forge entries): those are shown by their codes.
+std::wstring Printable(std::wstring_view text) {
+    std::wstring shown;
+    for (const wchar_t c : text.substr(0, MaxLoggedLength)) {
+        if (c >= L' ' && c != L'\x7F') {
+            shown += c;
+            continue;
+        }
+        wchar_t code[8] = {};
+        std::swprintf(code, std::size(code), L"\\x%02X", static_cast<unsigned>(c));
+        shown += code;
+    }
+    if (text.size() > MaxLoggedLength) shown += L"...";
+    return shown;
+}
+
+std::wstring TypeName(DWORD type) {
+    static constexpr const wchar_t* Names[] = {
+        L"REG_NONE", L"REG_SZ", L"REG_EXPAND_SZ", L"REG_BINARY", L"REG_DWORD", L"REG_DWORD_BIG_ENDIAN", L"REG_LINK",
+        L"REG_MULTI_SZ", L"REG_RESOURCE_LIST", L"REG_FULL_RESOURCE_DESCRIPTOR", L"REG_RESOURCE_REQUIREMENTS_LIST",
+        L"REG_QWORD",
+    };
+    return type < std::size(Names) ? Names[type] : L"type " + std::to_wstring(type);
+}
+
+std::wstring QuotedKey(const CRegistry& registry, const std::wstring& key) {
+    return L"\"" + Printable(registry.SectionPath(key)) + L"\"";
+}
+
+[[noreturn]] void RefuseRule(int32_t number, const CRegistry& registry, const std::wstring& key, std::wstring why) {
+    if (!why.empty() && why.back() == L'.') why.pop_back();
+    platform::Raise(number, L"Rule " + QuotedKey(registry, key) + L" not loaded: " + why + L". " + RefusedOutcome,
+                    LoadSource);
+}
+
+// One stored record's values, judged as they are read. A missing or empty
+// value is the field's default; one the program would not have written, and
+// that no hand edit makes plain, raises a failure naming the key, the value
+// and what is wrong with it.
+class StoredRecord {
+public:
+    StoredRecord(const CRegistry& registry, std::wstring key, std::wstring lead, const wchar_t* outcome)
+        : registry_(registry), key_(std::move(key)), lead_(std::move(lead)), outcome_(outcome) {}
+
+    // A number stands for its decimal text, as the settings store has it.
+    std::wstring Text(const wchar_t* value) const {
+        const auto data = Read(value);
+        if (!data) return {};
+        if (IsStoredNumberType(data->type)) return std::to_wstring(NumberOf(value, *data));
+        if (!IsStoredTextType(data->type))
+            Refuse(platform::errors::TypeMismatch, value, TypeName(data->type) + L" data, which is no text");
+        return TextOf(value, *data);
+    }
+
+    int32_t Number(const wchar_t* value, int32_t fallback, int32_t lowest = INT32_MIN,
+                   int32_t highest = INT32_MAX) const {
+        const auto data = Read(value);
+        if (!data) return fallback;
+        const int32_t number = NumberOf(value, *data);
+        if (number < lowest || number > highest)
+            Refuse(platform::errors::InvalidPropertyValue, value,
+                   L"the number " + std::to_wstring(number) + L", outside " + std::to_wstring(lowest) + L" to " +
+                       std::to_wstring(highest));
+        return number;
+    }
+
+    bool Flag(const wchar_t* value, bool fallback) const { return Number(value, fallback ? 1 : 0) != 0; }
+
+private:
+    std::optional<CRegistry::StoredData> Read(const wchar_t* value) const {
+        auto data = registry_.GetStoredData(key_, value);
+        if (!data || data->bytes.empty()) return std::nullopt;
+        return data;
+    }
+
+    std::wstring TextOf(const wchar_t* value, const CRegistry::StoredData& data) const {
+        if (data.bytes.size() % sizeof(wchar_t) != 0)
+            Refuse(platform::errors::TypeMismatch, value,
+                   L"an odd number of bytes (" + std::to_wstring(data.bytes.size()) + L"), which is no text");
+        std::wstring text = TextFromStoredBytes(data.bytes.data(), data.bytes.size());
+        if (text.find(L'\0') != std::wstring::npos)
+            Refuse(platform::errors::TypeMismatch, value, L"text with a zero character inside it");
+        return text;
+    }
+
+    int32_t NumberOf(const wchar_t* value, const CRegistry::StoredData& data) const {
+        if (IsStoredNumberType(data.type)) {
+            int32_t number = 0;
+            if (data.bytes.size() != sizeof number)
+                Refuse(platform::errors::TypeMismatch, value,
+                       TypeName(data.type) + L" data of " + std::to_wstring(data.bytes.size()) +
+                           L" bytes, which is no 32-bit number");
+            std::memcpy(&number, data.bytes.data(), sizeof number);
+            return number;
+        }
+        if (!IsStoredTextType(data.type))
+            Refuse(platform::errors::TypeMismatch, value, TypeName(data.type) + L" data, which is no number");
+        if (auto number = SettingTextToInt32(TextOf(value, data))) return *number;
+        Refuse(platform::errors::TypeMismatch, value, L"text that is no 32-bit number");
+    }
+
+    [[noreturn]] void Refuse(int32_t number, const wchar_t* value, const std::wstring& why) const {
+        platform::Raise(number, lead_ + L": its value \"" + value + L"\" holds " + why + L". " + outcome_, LoadSource);
+    }
+
+    const CRegistry& registry_;
+    std::wstring key_;
+    std::wstring lead_;
+    const wchar_t* outcome_;
+};
+
+// The rule stored under `key`, or a failure that says why it cannot load.
+RuleDefinition ReadStoredRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name) {
+    if (auto problem = CRules::NameProblem(name); !problem.empty())
+        RefuseRule(platform::errors::InvalidPropertyValue, registry, key, problem);
+    // What a name with a backslash leaves behind, a key that only leads to
+    // another, is no rule the user made: as one, it would take every window.
+    std::vector<std::wstring> below;
+    if (!registry.HasValues(key) && registry.GetAllSettings(key, &below, nullptr))
+        RefuseRule(platform::errors::InvalidPropertyValue, registry, key,
+                   L"it holds no values, only the key \"" + Printable(below.front()) + L"\" below it");
+    const StoredRecord stored(registry, key, L"Rule " + QuotedKey(registry, key) + L" not loaded", RefusedOutcome);
+    RuleDefinition definition;
+    definition.name = name;
+    definition.title = stored.Text(L"Title");
+    definition.windowClass = stored.Text(L"Class");
+    definition.searchMask = stored.Number(L"Search Options", 0, 0, AllSearchOptions);
+    definition.action = stored.Number(L"Action", ActionHideInTray, ActionHideInTray, ActionBringToFront);
+    definition.criteria = stored.Number(L"Criteria", CriteriaOnMinimize, CriteriaOnMinimize, CriteriaAlways);
+    definition.iconLocation = stored.Number(L"Icon Location", IconFromWindow, IconFromWindow, IconFromFile);
+    definition.iconFilename = stored.Text(L"Icon Filename");
+    definition.iconPosition = stored.Number(L"Icon Position", NoIconPosition);
+    definition.alpha = stored.Number(L"Alpha", DefaultAlpha, 0, MaxAlpha);
+    definition.autoHideDelay = stored.Number(L"AutoHide Delay", 0, 0);
+    definition.enabled = stored.Flag(L"Enabled", true);
+    return definition;
+}
+
+// An unreadable position is logged and is no position: the rule still loads.
+int32_t ReadStoredPosition(const CRegistry& registry, const std::wstring& key) {
+    int32_t index = 0;
+    platform::SkipFailure(ClassName, L"Initialize", [&] {
+        const StoredRecord stored(registry, key, L"The position of rule " + QuotedKey(registry, key) + L" is not used",
+                                  UnplacedOutcome);
+        index = stored.Number(IndexValue, 0);
+    });
+    return index;
 }
 
 }  // namespace
@@ -255,6 +422,20 @@ bool CRules::Save() {
     return Save(registry);
 }
 
+bool CRules::IsRefused(std::wstring_view name) const {
+    return std::any_of(refused_.begin(), refused_.end(), [&](const auto& key) { return SameKey(key, name); });
+}
+
+void CRules::NoteReplaced(CRegistry& registry, const std::wstring& key) {
+    platform::SkipFailure(ClassName, L"Save", [&] {
+        platform::Raise(platform::errors::DuplicateKey,
+                        L"Rule " + QuotedKey(registry, std::wstring(RulesSection) + L"\\" + key) +
+                            L", which could not be loaded, is replaced by the saved rule of that name.",
+                        L"CRules.Save");
+    });
+    std::erase_if(refused_, [&](const auto& refused) { return SameKey(refused, key); });
+}
+
 // Every rule is written before anything stored is deleted, so a registry that
 // refuses writes never costs the rules stored before.
 bool CRules::Save(CRegistry& registry) {
@@ -266,10 +447,12 @@ bool CRules::Save(CRegistry& registry) {
         int32_t index = 1;
         for (const auto& entry : rules_) {
             const std::wstring& name = entry.value->Name();
-            // Writing into a key keeps the key's spelling: a rule renamed only
-            // in letter case gets its key anew.
             for (const auto& old : stored) {
-                if (SameName(old, name) && !SameText(old, name)) registry.DeleteAllSettings(section + old);
+                if (!SameKey(old, name)) continue;
+                if (IsRefused(old)) NoteReplaced(registry, old);
+                // Writing into a key keeps the key's spelling: a rule renamed
+                // only in letter case gets its key anew.
+                if (!SameText(old, name)) registry.DeleteAllSettings(section + old);
             }
             written = entry.value->Save(registry, RulesSection) && written;
             written = registry.SaveSetting(section + name, IndexValue, index++, REG_DWORD) && written;
@@ -282,7 +465,7 @@ bool CRules::Save(CRegistry& registry) {
         }
         // Rules removed or renamed leave nothing behind.
         for (const auto& old : stored) {
-            if (!rules_.Exists(old)) registry.DeleteAllSettings(section + old);
+            if (!rules_.Exists(old) && !IsRefused(old)) registry.DeleteAllSettings(section + old);
         }
         return true;
     });
@@ -290,66 +473,46 @@ bool CRules::Save(CRegistry& registry) {
 
 bool CRules::Initialize(const CRegistry& registry, std::wstring_view section) {
     return platform::Guard(ClassName, L"Initialize", [&] {
+        refused_.clear();
         std::vector<std::wstring> names;
         if (!registry.GetAllSettings(section, &names, nullptr)) return rules_.Count() > 0;
         // Order the rules by their stored positions. A hand-edited registry may
         // hold missing, repeated or impossible positions: such rules follow the
         // ordered ones in the registry's order, and no rule is lost.
         const auto count = static_cast<int32_t>(names.size());
-        std::vector<std::wstring> slots(names.size());
-        std::vector<std::wstring> unplaced;
+        std::map<int32_t, RuleDefinition> placed;
+        std::vector<RuleDefinition> unplaced;
         for (const auto& name : names) {
             const std::wstring key = std::wstring(section) + L"\\" + name;
-            // An unreadable position is logged and is no position: the rule still loads.
-            int32_t index = 0;
-            platform::SkipFailure(ClassName, L"Initialize", [&] {
-                index = SettingToInt32(registry.GetSetting(key, IndexValue, 0), L"CRules.Initialize");
-            });
-            if (index >= 1 && index <= count && slots[static_cast<size_t>(index - 1)].empty())
-                slots[static_cast<size_t>(index - 1)] = name;
+            std::optional<RuleDefinition> rule;
+            platform::SkipFailure(ClassName, L"Initialize", [&] { rule = ReadStoredRule(registry, key, name); });
+            if (!rule) {
+                refused_.push_back(name);
+                continue;
+            }
+            const int32_t index = ReadStoredPosition(registry, key);
+            if (index >= 1 && index <= count && !placed.contains(index))
+                placed.emplace(index, std::move(*rule));
             else
-                unplaced.push_back(name);
+                unplaced.push_back(std::move(*rule));
         }
-        std::vector<std::wstring> order;
-        for (auto& name : slots) {
-            if (!name.empty()) order.push_back(std::move(name));
-        }
-        order.insert(order.end(), unplaced.begin(), unplaced.end());
-        for (const auto& name : order) LoadRule(registry, std::wstring(section) + L"\\" + name, name);
+        const std::wstring prefix = std::wstring(section) + L"\\";
+        for (const auto& [index, rule] : placed) AddStored(registry, prefix + rule.name, rule);
+        for (const auto& rule : unplaced) AddStored(registry, prefix + rule.name, rule);
         return rules_.Count() > 0;
     });
 }
 
-// A value that cannot be read (a hand-edited type, text where a number
-// belongs) is logged and the rule is loaded with that value's default.
-void CRules::LoadRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name) {
-    const std::wstring source = std::wstring(ClassName) + L".Initialize";
-    auto read = [&](auto convert, const wchar_t* value, auto fallback) {
-        decltype(fallback) result = fallback;
-        platform::SkipFailure(ClassName, L"Initialize",
-                              [&] { result = convert(registry.GetSetting(key, value, fallback)); });
-        return result;
-    };
-    auto number = [&](const wchar_t* value, int32_t fallback) {
-        return read([&](const SettingValue& v) { return SettingToInt32(v, source); }, value, fallback);
-    };
-    auto text = [&](const wchar_t* value) {
-        return read([](const SettingValue& v) { return SettingToText(v); }, value, std::wstring());
-    };
-    RuleDefinition definition;
-    definition.name = name;
-    definition.title = text(L"Title");
-    definition.windowClass = text(L"Class");
-    definition.searchMask = number(L"Search Options", 0);
-    definition.action = number(L"Action", ActionHideInTray);
-    definition.criteria = number(L"Criteria", CriteriaOnMinimize);
-    definition.iconLocation = number(L"Icon Location", IconFromWindow);
-    definition.iconFilename = text(L"Icon Filename");
-    definition.iconPosition = number(L"Icon Position", NoIconPosition);
-    definition.alpha = number(L"Alpha", DefaultAlpha);
-    definition.autoHideDelay = number(L"AutoHide Delay", 0);
-    definition.enabled = read([&](const SettingValue& v) { return SettingToBool(v, source); }, L"Enabled", true);
-    Add(definition, true);
+void CRules::AddStored(const CRegistry& registry, const std::wstring& key, const RuleDefinition& definition) {
+    bool added = false;
+    platform::SkipFailure(ClassName, L"Initialize", [&] {
+        // Checked here, not left to Add: a loader has no one to show a message to.
+        if (const auto* other = rules_.Find(definition.name))
+            RefuseRule(platform::errors::DuplicateKey, registry, key,
+                       L"the rule \"" + Printable((*other)->Name()) + L"\" has the same name but for letter case");
+        added = Add(definition, true) != nullptr;
+    });
+    if (!added) refused_.push_back(definition.name);
 }
 
 std::shared_ptr<CRule> CRules::Insert(const std::shared_ptr<CRule>& rule) {

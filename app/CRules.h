@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "CRule.h"
 #include "KeyedCollection.h"
@@ -74,11 +75,16 @@ public:
     // Discards every rule and loads the stored ones again.
     void Reset();
     // Stores the rules with their positions; what was stored for rules that
-    // are gone is deleted. False (and the user is told) when the registry
-    // would not take them: then nothing stored before is deleted.
+    // are gone is deleted, but not the keys the last load refused. False (and
+    // the user is told) when the registry would not take them: then nothing
+    // stored before is deleted.
     bool Save();
     bool Save(CRegistry& registry);
     // Loads the rules stored under `section`; true when there is at least one.
+    // A stored rule with a value the program cannot take as it is (a foreign
+    // type, malformed data, a number out of its field's range) or a name the
+    // list cannot hold is left out and logged with its key, its value and why;
+    // the others all load.
     bool Initialize(const CRegistry& registry, std::wstring_view section);
     // Puts a rule object back (from the rule clipboard), as a copy under a
     // free name when its own is taken.
@@ -97,8 +103,16 @@ private:
     bool NameTakenByAnother(const std::wstring& oldName, const std::wstring& newName, const wchar_t* caption,
                             const std::wstring& text) const;
     static void EnterEditMode();
-    void LoadRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name);
+    // Adds a rule read from the registry, or logs why the list has no room
+    // for its name.
+    void AddStored(const CRegistry& registry, const std::wstring& key, const RuleDefinition& definition);
+    bool IsRefused(std::wstring_view name) const;
+    // Saving over a refused rule's key is the user's choice of that name; the log tells what it replaced.
+    void NoteReplaced(CRegistry& registry, const std::wstring& key);
 
     platform::KeyedCollection<std::shared_ptr<CRule>> rules_;
+    // Keys of stored rules that the last load refused. Saving keeps them as
+    // they are: the list never knew their data, so it cannot write it again.
+    std::vector<std::wstring> refused_;
     platform::Observers<IRulesEvents> events_;
 };

@@ -77,6 +77,8 @@ TEST_F(CRegistryTest, GetSettingReadsEachStoredType) {
     WriteRaw(User, section, L"szBare", REG_SZ, text, 3 * sizeof(wchar_t));
     ASSERT_EQ(ReadValue(User, section, L"szBare").size, 3 * sizeof(wchar_t));
     WriteRaw(User, section, L"szEmpty", REG_SZ, L"", sizeof(wchar_t));
+    const wchar_t twice[] = L"True\0";  // a writer that counted its terminator twice
+    WriteRaw(User, section, L"szTwice", REG_SZ, twice, sizeof twice);
     WriteRaw(User, section, L"szZero", REG_SZ, text, 0);
     WriteRaw(User, section, L"expand", REG_EXPAND_SZ, terminated, sizeof terminated);
     WriteRaw(User, section, L"none", REG_NONE, text, 2 * sizeof(wchar_t));
@@ -92,6 +94,7 @@ TEST_F(CRegistryTest, GetSettingReadsEachStoredType) {
     } reads[] = {
         {L"Read", L"SZ", std::wstring(L"%TEMP%")},  {L"read\\", L"sz", std::wstring(L"%TEMP%")},
         {L"Read", L"szBare", std::wstring(L"abc")}, {L"Read", L"szEmpty", std::wstring()},
+        {L"Read", L"szTwice", std::wstring(L"True")},
         {L"Read", L"szZero", fallback},             {L"Read", L"expand", std::wstring(L"%TEMP%")},
         {L"Read", L"none", std::wstring(L"ab")},    {L"Read", L"dword", int32_t{-1}},
         {L"Read", L"big", int32_t{0x12345678}},     {L"Read", L"binaryEmpty", fallback},

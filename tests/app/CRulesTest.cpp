@@ -1,12 +1,19 @@
 // The rule list: adding, editing, renaming, moving and removing rules with
 // their events and messages, and the rules' record in the registry, also
-// when a hand-edited registry holds odd positions or unreadable values.
+// when a hand-edited or damaged registry holds odd positions, foreign types,
+// malformed data and names the list cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +24,8 @@
 #include "CRules.h"
 #include "Dialogs.h"
 #include "Error.h"
+#include "ErrorModule.h"
+#include "ExceptionLog.h"
 #include "Guard.h"
 #include "Handles.h"
 #include "MainModule.h"
@@ -154,9 +163,11 @@ struct RuleEvents : IRulesEvents {
 };
 
 std::vector<std::wstring> g_failures;
+std::vector<std::wstring> g_descriptions;
 void RecordFailure(const platform::Error& failure, std::wstring_view module, std::wstring_view procedure) {
     g_failures.push_back(std::wstring(module) + L"." + std::wstring(procedure) + L" " +
                          std::to_wstring(failure.Number()));
+    g_descriptions.push_back(failure.Description());
 }
 
 void CreateKey(const std::wstring& path) {
@@ -195,6 +206,7 @@ protected:
         TheApp = std::make_shared<CApplication>();
         rules_.Events().Add(&events_);
         g_failures.clear();
+        g_descriptions.clear();
     }
     void TearDown() override {
         rules_.Events().Remove(&events_);
@@ -567,7 +579,7 @@ TEST_F(CRulesTest, LoadingOrdersByIndexAndFillsMissingValuesWithDefaults) {
     ASSERT_EQ(Subkeys(RulesKey), (Texts{L"First", L"Second", L"Third"})) << "stored in another order than listed";
 
     EXPECT_TRUE(rules_.Initialize(store, RulesSection));
-    EXPECT_EQ(Names(), (Texts{L"Third", L"Second", L"First"}));
+    EXPECT_EQ(Names(), (Texts{L"Second", L"First"}));
     EXPECT_FALSE(TheApp->EditMode()) << "loading is no edit";
 
     RuleDefinition loaded;
@@ -592,14 +604,13 @@ TEST_F(CRulesTest, LoadingOrdersByIndexAndFillsMissingValuesWithDefaults) {
     defaults.enabled = true;
     EXPECT_EQ(Describe(rules_.Item(L"Second")->Definition()), Describe(defaults));
 
-    // An unreadable value is logged and only that value takes its default.
-    auto unreadable = rules_.Item(L"Third");
-    EXPECT_EQ(unreadable->Action(), ActionHideInTray);
-    EXPECT_EQ(unreadable->Title(), L"still read");
-    EXPECT_EQ(unreadable->Criteria(), CriteriaAlways);
+    // A rule with an unreadable value is left out, logged once, and takes no
+    // position: the others close up. Loading it with a default in that
+    // value's place would give it effects its owner never chose.
+    EXPECT_FALSE(rules_.Exists(L"Third"));
     EXPECT_EQ(g_failures, Texts{L"CRules.Initialize 13"});
     EXPECT_TRUE(boxes_.Take().empty());
-    EXPECT_EQ(events_.Take(), (Texts{L"Add Third 0", L"Add Second 0", L"Add First 0"}));
+    EXPECT_EQ(events_.Take(), (Texts{L"Add Second 0", L"Add First 0"}));
 }
 
 TEST_F(CRulesTest, HandEditedPositionsLoseNoRule) {
@@ -684,4 +695,468 @@ TEST_F(CRulesTest, SavedRulesComeBackTheSameAfterAReset) {
         EXPECT_EQ(Describe(rules_.Item(position)->Definition()), described[static_cast<size_t>(position - 1)]);
     }
     EXPECT_TRUE(boxes_.Take().empty());
+}
+
+// ---- The loader against a registry edited by hand, by other programs, or damaged ----
+
+namespace {
+
+constexpr uint32_t FuzzSeed = 17;
+constexpr int FuzzRuleCount = 400;
+// One title in so many is a megabyte of text.
+constexpr int HugeTitleEvery = 160;
+constexpr size_t HugeTitleLength = 512 * 1024;
+constexpr int BadRulePercent = 30;
+constexpr int UnplacedPercent = 8;
+
+using Bytes = std::vector<BYTE>;
+
+Bytes BytesOf(const void* data, size_t size) {
+    const auto* first = static_cast<const BYTE*>(data);
+    return Bytes(first, first + size);
+}
+Bytes TextBytes(std::wstring_view text, size_t terminators = 1) {
+    std::wstring stored(text);
+    stored.append(terminators, L'\0');
+    return BytesOf(stored.data(), stored.size() * sizeof(wchar_t));
+}
+Bytes NumberBytes(int32_t number) { return BytesOf(&number, sizeof number); }
+
+// A key's values exactly as stored, in the registry's order.
+struct RawValue {
+    std::wstring name;
+    DWORD type = REG_NONE;
+    Bytes bytes;
+    bool operator==(const RawValue&) const = default;
+};
+using RawKey = std::vector<RawValue>;
+
+void WriteKey(const std::wstring& path, const RawKey& values) {
+    platform::UniqueHKey key;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                                nullptr),
+              ERROR_SUCCESS) << platform::Narrow(path);
+    for (const auto& value : values)
+        ASSERT_EQ(::RegSetValueExW(key.get(), value.name.c_str(), 0, value.type, value.bytes.data(),
+                                   static_cast<DWORD>(value.bytes.size())),
+                  ERROR_SUCCESS) << platform::Narrow(value.name);
+}
+
+RawKey Sorted(RawKey values) {
+    std::sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return values;
+}
+
+RawKey ReadKey(const std::wstring& path) {
+    RawKey values;
+    platform::UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return values;
+    DWORD count = 0, nameLength = 0, dataLength = 0;
+    ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameLength,
+                       &dataLength, nullptr, nullptr);
+    for (DWORD i = 0; i < count; ++i) {
+        std::wstring name(nameLength + 1, L'\0');
+        RawValue value;
+        value.bytes.resize(dataLength);
+        DWORD length = nameLength + 1, size = dataLength;
+        if (::RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &value.type, value.bytes.data(), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        value.name = name.substr(0, length);
+        value.bytes.resize(size);
+        values.push_back(std::move(value));
+    }
+    return values;
+}
+
+// One entry of the exception log: its number and description.
+struct LogEntry {
+    std::string number;
+    std::string description;
+};
+
+std::string ReadLog() {
+    std::string text;
+    platform::UniqueFile file(::CreateFileW(ProgramExceptionLog().Path().c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
+    return text;
+}
+
+// The entries, read the way a person reads the file: line by line.
+std::vector<LogEntry> LogEntries() {
+    std::vector<LogEntry> entries;
+    const std::string text = ReadLog();
+    const std::string value = "\t\tValue: ", description = "\t\tDescription: ";
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind(value, 0) == 0) entries.push_back({line.substr(value.size()), {}});
+        if (line.rfind(description, 0) == 0 && !entries.empty())
+            entries.back().description = line.substr(description.size());
+        at = end + 2;
+    }
+    return entries;
+}
+
+// The stored fields of a rule, with the loader's defaults.
+struct Field {
+    const wchar_t* name;
+    std::wstring RuleDefinition::*text = nullptr;
+    int32_t RuleDefinition::*number = nullptr;
+    bool RuleDefinition::*flag = nullptr;
+    int32_t lowest = INT32_MIN;
+    int32_t highest = INT32_MAX;
+};
+const Field Fields[] = {
+    {L"Title", &RuleDefinition::title},
+    {L"Class", &RuleDefinition::windowClass},
+    {L"Icon FileName", &RuleDefinition::iconFilename},
+    {L"Search Options", nullptr, &RuleDefinition::searchMask, nullptr, 0,
+     TextMatch::WholeWord | TextMatch::MatchCase | TextMatch::Pattern},
+    {L"Action", nullptr, &RuleDefinition::action, nullptr, ActionHideInTray, ActionBringToFront},
+    {L"Criteria", nullptr, &RuleDefinition::criteria, nullptr, CriteriaOnMinimize, CriteriaAlways},
+    {L"Icon Location", nullptr, &RuleDefinition::iconLocation, nullptr, IconFromWindow, IconFromFile},
+    {L"Icon Position", nullptr, &RuleDefinition::iconPosition},
+    {L"Alpha", nullptr, &RuleDefinition::alpha, nullptr, 0, 255},
+    {L"AutoHide Delay", nullptr, &RuleDefinition::autoHideDelay, nullptr, 0, INT32_MAX},
+    {L"Enabled", nullptr, nullptr, &RuleDefinition::enabled},
+};
+
+RuleDefinition LoadDefaults(const std::wstring& name) {
+    RuleDefinition rule;
+    rule.name = name;
+    rule.iconPosition = NoIcon;
+    rule.alpha = 128;
+    rule.enabled = true;
+    return rule;
+}
+
+// One generated rule key and what the loader must make of it.
+struct FuzzedRule {
+    std::wstring name;
+    std::string tag;  // "#0042#": stands in the name, survives the log's code page
+    RawKey values;
+    bool good = true;
+    RuleDefinition expected;
+    std::wstring badValue;        // the value that makes it bad
+    std::string badNumber;        // the error number the log gives for it
+    bool placed = true;           // has a usable position
+    bool positionLogged = false;  // its position is unreadable and says so
+    int32_t index = 0;
+};
+
+class RuleFuzzer {
+public:
+    explicit RuleFuzzer(uint32_t seed) : random_(seed) {}
+
+    FuzzedRule Make(int serial, int32_t index) {
+        FuzzedRule rule;
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "#%04d#", serial);
+        rule.tag = tag;
+        rule.name = Decoration() + platform::Widen(tag) + Decoration();
+        rule.expected = LoadDefaults(rule.name);
+        rule.good = Percent() >= BadRulePercent;
+        const size_t bad = rule.good ? std::size(Fields) : Below(std::size(Fields));
+        for (size_t i = 0; i < std::size(Fields); ++i) {
+            if (i == bad)
+                AddBad(rule, Fields[i]);
+            else
+                AddGood(rule, Fields[i], serial);
+        }
+        AddStrangers(rule);
+        AddPosition(rule, index);
+        std::shuffle(rule.values.begin(), rule.values.end(), random_);
+        return rule;
+    }
+
+private:
+    size_t Below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+    int Percent() { return static_cast<int>(Below(100)); }
+    template <class T>
+    const T& Pick(std::initializer_list<T> items) { return items.begin()[Below(items.size())]; }
+
+    // Pieces that have broken programs before: blanks, control characters,
+    // lone and paired surrogates, other scripts, pattern and format signs.
+    std::wstring Piece() {
+        static const wchar_t* const pieces[] = {
+            L"Notepad", L" ", L"  ", L"\t", L"\x01", L"\x1F", L"\x7F", L"\r\n\t\tValue: 0", L"\xD800",
+            L"\xDC00", L"\xD83D\xDE00", L"Caf\u00E9", L"\u65E5\u672C\u8A9E", L"\u05E9\u05DC\u05D5\u05DD", L"*?[!a-z]#",
+            L"%PATH%", L"'\"", L"Copy of ", L"\u212A", L"\u0130", L".", L"\uFFFF", L"\u200B",
+        };
+        return pieces[Below(std::size(pieces))];
+    }
+    std::wstring Decoration() {
+        std::wstring text;
+        for (size_t n = Below(4); n > 0; --n) text += Piece();
+        return text;
+    }
+    std::wstring Text(int serial) {
+        if (serial % HugeTitleEvery == 0) return std::wstring(HugeTitleLength, L'x') + Piece();
+        std::wstring text;
+        for (size_t n = Below(6); n > 0; --n) text += Piece();
+        return text;
+    }
+    int32_t NumberIn(const Field& field) {
+        switch (Below(4)) {
+            case 0: return field.lowest;
+            case 1: return field.highest;
+            default: return std::uniform_int_distribution<int32_t>(field.lowest, field.highest)(random_);
+        }
+    }
+
+    // What the program writes, and what it must take as the same: other text
+    // types, missing or extra terminators, numbers as text, empty values.
+    void AddGood(FuzzedRule& rule, const Field& field, int serial) {
+        RawValue value{field.name, REG_NONE, {}};
+        const size_t way = Below(8);
+        if (way == 0) return;  // missing: the default
+        if (way == 1) {
+            value.type = Pick<DWORD>({REG_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, static_cast<DWORD>(0x4F2)});
+            rule.values.push_back(value);  // empty: the default
+            return;
+        }
+        if (field.text) {
+            const std::wstring text = Text(serial);
+            rule.expected.*field.text = text;
+            if (way == 2 && !text.empty()) {
+                const int32_t number = std::uniform_int_distribution<int32_t>()(random_);
+                rule.expected.*field.text = std::to_wstring(number);
+                value = {field.name, Pick<DWORD>({REG_DWORD, REG_DWORD_BIG_ENDIAN}), NumberBytes(number)};
+            } else {
+                value.type = Pick<DWORD>({REG_SZ, REG_SZ, REG_EXPAND_SZ, REG_NONE});
+                value.bytes = TextBytes(text, Below(3));
+            }
+        } else {
+            const int32_t number =
+                field.flag ? std::uniform_int_distribution<int32_t>(-2, 2)(random_) : NumberIn(field);
+            if (field.flag)
+                rule.expected.*field.flag = number != 0;
+            else
+                rule.expected.*field.number = number;
+            if (way == 2)
+                value = {field.name, REG_SZ,
+                         TextBytes(Pick<std::wstring>({L" ", L""}) + (number >= 0 && Below(2) ? L"+" : L"") +
+                                   std::to_wstring(number) + L"\t")};
+            else if (way == 3 && field.flag)
+                value = {field.name, REG_SZ, TextBytes(number ? Pick<std::wstring>({L"True", L"TRUE"}) : L"false")};
+            else
+                value = {field.name, Pick<DWORD>({REG_DWORD, REG_DWORD, REG_DWORD_BIG_ENDIAN}), NumberBytes(number)};
+        }
+        rule.values.push_back(std::move(value));
+    }
+
+    // Everything the loader must refuse: foreign types, malformed data,
+    // numbers out of the field's range; with the number the log gives.
+    void AddBad(FuzzedRule& rule, const Field& field) {
+        const std::string mismatch = "13", outOfRange = "380";
+        const BYTE odd[] = {'a', 0, 'b'};
+        const int64_t wide = 1LL << 40;
+        const wchar_t multi[] = L"one\0two\0";
+        const wchar_t inner[] = L"half\0hidden";
+        std::vector<std::pair<RawValue, std::string>> choices = {
+            {{field.name, REG_BINARY, BytesOf(odd, sizeof odd)}, mismatch},
+            {{field.name, REG_BINARY, NumberBytes(7)}, mismatch},
+            {{field.name, REG_MULTI_SZ, BytesOf(multi, sizeof multi)}, mismatch},
+            {{field.name, REG_QWORD, BytesOf(&wide, sizeof wide)}, mismatch},
+            {{field.name, Pick<DWORD>({REG_LINK, REG_RESOURCE_LIST, 0x4F2, 0x7FFFFFFF}), TextBytes(L"x")}, mismatch},
+            {{field.name, REG_SZ, BytesOf(odd, sizeof odd)}, mismatch},
+            {{field.name, REG_SZ, BytesOf(inner, sizeof inner)}, mismatch},
+            {{field.name, REG_DWORD, BytesOf(odd, 2)}, mismatch},
+            {{field.name, REG_DWORD, BytesOf(&wide, sizeof wide)}, mismatch},
+            {{field.name, REG_BINARY, Bytes(Percent() < 5 ? HugeTitleLength * 2 + 1 : 1, 'z')}, mismatch},
+        };
+        if (!field.text) {
+            const std::wstring notNumbers[] = {L"seven", L"12x", L"99999999999", L"  ", L"0x10", L"yes"};
+            choices.push_back({{field.name, REG_SZ, TextBytes(notNumbers[Below(std::size(notNumbers))])}, mismatch});
+        }
+        std::vector<int32_t> outside;
+        if (field.number && field.lowest > INT32_MIN) outside.insert(outside.end(), {field.lowest - 1, INT32_MIN});
+        if (field.number && field.highest < INT32_MAX) outside.insert(outside.end(), {field.highest + 1, INT32_MAX});
+        for (const int32_t number : outside) {
+            choices.push_back({{field.name, REG_DWORD, NumberBytes(number)}, outOfRange});
+            choices.push_back({{field.name, REG_SZ, TextBytes(std::to_wstring(number))}, outOfRange});
+        }
+        const auto& [value, number] = choices[Below(choices.size())];
+        rule.good = false;
+        rule.badValue = field.name;
+        rule.badNumber = number;
+        rule.values.push_back(value);
+    }
+
+    // Values the program does not know belong to someone else: left alone.
+    void AddStrangers(FuzzedRule& rule) {
+        if (Percent() >= 20) return;
+        const int64_t wide = -1;
+        rule.values.push_back({L"Comment " + Piece(), REG_QWORD, BytesOf(&wide, sizeof wide)});
+        rule.values.push_back({std::wstring(Pick<size_t>({1, 300, 16000}), L'v'), REG_MULTI_SZ, TextBytes(L"a", 2)});
+    }
+
+    void AddPosition(FuzzedRule& rule, int32_t index) {
+        rule.index = index;
+        if (Percent() >= UnplacedPercent) {
+            rule.values.push_back({L"Index", REG_DWORD, NumberBytes(index)});
+            return;
+        }
+        rule.placed = false;
+        const BYTE odd[] = {1, 2, 3};
+        switch (Below(4)) {
+            case 0: return;  // no position at all
+            case 1: rule.values.push_back({L"Index", REG_DWORD, NumberBytes(FuzzRuleCount + 1)}); return;
+            case 2: rule.values.push_back({L"Index", REG_DWORD, NumberBytes(-index)}); return;
+            default:
+                rule.values.push_back({L"Index", REG_BINARY, BytesOf(odd, sizeof odd)});
+                rule.positionLogged = rule.good;
+        }
+    }
+
+    std::mt19937 random_;
+};
+
+std::vector<std::wstring> LoadedNames(const CRules& rules) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : rules) names.push_back(entry.key);
+    return names;
+}
+
+}  // namespace
+
+TEST_F(CRulesTest, FuzzedStoredRulesLoadTheGoodAndLogAndKeepTheBad) {
+    ::DeleteFileW(ProgramExceptionLog().Path().c_str());
+    InstallErrorLog();
+    RuleFuzzer fuzzer(FuzzSeed);
+    std::vector<int32_t> positions(FuzzRuleCount);
+    std::iota(positions.begin(), positions.end(), 1);
+    std::shuffle(positions.begin(), positions.end(), std::mt19937(FuzzSeed));
+    std::vector<FuzzedRule> stored;
+    for (int serial = 0; serial < FuzzRuleCount; ++serial) {
+        stored.push_back(fuzzer.Make(serial, positions[static_cast<size_t>(serial)]));
+        WriteKey(RulesKey + L"\\" + stored.back().name, stored.back().values);
+        // As the registry keeps them: some systems add a terminator to text.
+        stored.back().values = ReadKey(RulesKey + L"\\" + stored.back().name);
+    }
+    ASSERT_EQ(Subkeys(RulesKey).size(), stored.size()) << "every generated name is a key of its own";
+
+    EXPECT_TRUE(rules_.Initialize(CRegistry(), RulesSection));
+
+    // The good rules, the well-placed by position and the others after them.
+    std::map<int32_t, const FuzzedRule*> placed;
+    std::set<std::wstring> unplaced;
+    size_t good = 0;
+    for (const auto& rule : stored) {
+        if (!rule.good) continue;
+        ++good;
+        if (rule.placed)
+            placed.emplace(rule.index, &rule);
+        else
+            unplaced.insert(rule.name);
+    }
+    const Texts loaded = LoadedNames(rules_);
+    ASSERT_EQ(loaded.size(), good);
+    size_t at = 0;
+    for (const auto& [index, rule] : placed) {
+        ASSERT_EQ(loaded[at], rule->name) << "position " << at + 1;
+        EXPECT_EQ(Describe(rules_.Item(loaded[at++])->Definition()), Describe(rule->expected)) << rule->tag;
+    }
+    for (; at < loaded.size(); ++at) EXPECT_EQ(unplaced.count(loaded[at]), 1u) << platform::Narrow(loaded[at]);
+    for (const auto& rule : stored) {
+        if (rule.good && !rule.placed) {
+            EXPECT_EQ(Describe(rules_.Item(rule.name)->Definition()), Describe(rule.expected)) << rule.tag;
+        }
+    }
+    EXPECT_FALSE(TheApp->EditMode());
+
+    // Each refusal is one entry that names the key and the value; an
+    // unreadable position is one entry too; nothing else is logged.
+    const auto entries = LogEntries();
+    size_t expectedEntries = 0;
+    for (const auto& rule : stored) {
+        SCOPED_TRACE(rule.tag);
+        std::vector<const LogEntry*> mentions;
+        for (const auto& entry : entries)
+            if (entry.description.find(rule.tag) != std::string::npos) mentions.push_back(&entry);
+        if (!rule.good || rule.positionLogged) ++expectedEntries;
+        if (rule.good && !rule.positionLogged) {
+            EXPECT_TRUE(mentions.empty()) << mentions.front()->description;
+            continue;
+        }
+        ASSERT_EQ(mentions.size(), 1u);
+        // Value names are the registry's, which compares them without regard to case.
+        const std::wstring valueName = rule.good ? L"Index" : rule.badValue;
+        const std::string value = "value \"" + platform::Narrow(platform::ToLower(valueName)) + "\"";
+        const std::string description =
+            platform::Narrow(platform::ToLower(platform::Widen(mentions[0]->description, CP_ACP)));
+        EXPECT_NE(description.find("rules\\"), std::string::npos) << mentions[0]->description;
+        EXPECT_NE(description.find(value), std::string::npos) << mentions[0]->description;
+        if (!rule.good) {
+            EXPECT_EQ(mentions[0]->number, rule.badNumber) << mentions[0]->description;
+        }
+    }
+    EXPECT_EQ(entries.size(), expectedEntries) << "no entry is broken up or forged by a name";
+
+    // A save keeps every good rule and leaves the refused ones as they were.
+    ASSERT_TRUE(rules_.Save());
+    for (const auto& rule : stored) {
+        if (!rule.good) {
+            EXPECT_TRUE(Sorted(ReadKey(RulesKey + L"\\" + rule.name)) == Sorted(rule.values)) << rule.tag;
+        }
+    }
+    CRules reloaded;
+    EXPECT_TRUE(reloaded.Initialize(CRegistry(), RulesSection));
+    ASSERT_EQ(LoadedNames(reloaded), loaded);
+    for (const auto& name : loaded)
+        EXPECT_EQ(Describe(reloaded.Item(name)->Definition()), Describe(rules_.Item(name)->Definition()));
+    events_.Take();
+}
+
+TEST_F(CRulesTest, RefusedStoredRulesAreLoggedAndKeptUntilTheUserTakesTheirName) {
+    platform::SetFailureLogger(RecordFailure);
+    WriteNumber(HKEY_CURRENT_USER, RulesKey + L"\\Good", L"Index", 1);
+    // Names a comparison of text by its meaning takes for one: the registry
+    // and the list tell them apart, and so must saving.
+    const Texts twins = {L"Strasse", L"Stra\u00DFe", L"Twin", L"Twin\u00AD"};  // sharp s; soft hyphen
+    for (const auto& twin : twins) WriteText(HKEY_CURRENT_USER, RulesKey + L"\\" + twin, L"Title", twin + L" window");
+    // A rule refused for its data, whose name a later rule of the user's takes.
+    const std::wstring broken = RulesKey + L"\\Broken";
+    const BYTE binary[] = {6, 0, 0};
+    WriteRaw(HKEY_CURRENT_USER, broken, L"Action", REG_BINARY, binary, sizeof binary);
+    WriteText(HKEY_CURRENT_USER, broken, L"Title", L"the user's own");
+    // What another program leaves of a rule named with a backslash: a key
+    // that only leads to another.
+    WriteText(HKEY_CURRENT_USER, RulesKey + L"\\Parent\\Child", L"Title", L"a title");
+    ASSERT_EQ(Subkeys(RulesKey).size(), 7u);
+
+    EXPECT_TRUE(rules_.Initialize(CRegistry(), RulesSection));
+    EXPECT_EQ(Names(), (Texts{L"Good", twins[0], twins[1], twins[2], twins[3]}));
+    EXPECT_EQ(g_failures, (Texts{L"CRules.Initialize 13", L"CRules.Initialize 380"}));
+    ASSERT_EQ(g_descriptions.size(), 2u);
+    EXPECT_EQ(g_descriptions[0],
+              L"Rule \"" + RulesKey + L"\\Broken\" not loaded: its value \"Action\" holds REG_BINARY data, "
+              L"which is no number. What is stored for it is kept as it is.");
+    EXPECT_EQ(g_descriptions[1], L"Rule \"" + RulesKey + L"\\Parent\" not loaded: it holds no values, only the key "
+                                 L"\"Child\" below it. What is stored for it is kept as it is.");
+
+    rules_.Save();
+    for (const auto& twin : twins) {
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\" + twin, L"Title").text, twin + L" window")
+            << platform::Narrow(twin);
+    }
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, broken, L"Action").type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\Parent\\Child", L"Title").text, L"a title");
+
+    // Naming a new rule so is the user's choice; the log keeps what it replaced.
+    ASSERT_TRUE(rules_.Add(Named(L"broken")));
+    g_descriptions.clear();
+    rules_.Save();
+    EXPECT_EQ(Subkeys(RulesKey), (Texts{L"broken", L"Good", L"Parent", twins[0], twins[1], twins[2], twins[3]}));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\broken", L"Title").text, Named(L"broken").title);
+    EXPECT_EQ(g_descriptions, Texts{L"Rule \"" + RulesKey + L"\\Broken\", which could not be loaded, is replaced by "
+                                    L"the saved rule of that name."});
+    events_.Take();
 }
