@@ -133,6 +133,8 @@ public:
         window_.reset(::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TrayClassName, L"", WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, windowClass.hInstance, nullptr));
         ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        // The class may be another stand-in's, with its procedure.
+        ::SetWindowLongPtrW(window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
         ::SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     IconLedger(const IconLedger&) = delete;

@@ -77,32 +77,19 @@ int ShownMenuCount(DWORD thread) {
     return count;
 }
 
-// The stand-ins for the shell's tray that tests of this program put up share
-// the shell's class name, each with a window procedure of its own: the class
-// is given back before and after, so that each registers its own.
+// No shell to take an icon: a stand-in where the shell's notification
+// functions look first, refusing every request.
 class AbsentShell {
 public:
-    AbsentShell() : stand_(FreshStandIn()) { stand_->Accept(false); }
-    ~AbsentShell() {
-        stand_.reset();
-        GiveBackClass();
-    }
-    AbsentShell(const AbsentShell&) = delete;
-    AbsentShell& operator=(const AbsentShell&) = delete;
+    AbsentShell() { stand_.Accept(false); }
 
     bool AskedToAdd() const {
-        const auto& requests = stand_->Requests();
+        const auto& requests = stand_.Requests();
         return std::find(requests.begin(), requests.end(), static_cast<DWORD>(NIM_ADD)) != requests.end();
     }
 
 private:
-    static void GiveBackClass() { ::UnregisterClassW(ShellTrayClass, ::GetModuleHandleW(nullptr)); }
-    static std::unique_ptr<FakeTray> FreshStandIn() {
-        GiveBackClass();
-        return std::make_unique<FakeTray>();
-    }
-    static constexpr wchar_t ShellTrayClass[] = L"Shell_TrayWnd";
-    std::unique_ptr<FakeTray> stand_;
+    FakeTray stand_;
 };
 
 bool AllShown(const std::vector<std::wstring>& tips) {

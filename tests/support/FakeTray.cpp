@@ -20,6 +20,9 @@ FakeTray::FakeTray() {
     window_ = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TrayClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, windowClass.hInstance, nullptr);
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // Other stand-ins in this process may have registered the shell's class
+    // with their own procedure first: the window takes this one whatever.
+    ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
     ::SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
