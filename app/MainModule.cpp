@@ -42,6 +42,20 @@ bool PreviousInstanceRunning() {
     return g_instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+// The silent form is a word of its own: an installer's uninstaller passes it,
+// and text that merely contains it asks as before.
+constexpr wchar_t QuietSwitch[] = L"/quiet";
+constexpr wchar_t ArgumentBlanks[] = L" \t\"";
+
+bool HasQuietSwitch(std::wstring_view arguments) {
+    for (size_t start = arguments.find_first_not_of(ArgumentBlanks); start != std::wstring_view::npos;) {
+        const size_t end = std::min(arguments.find_first_of(ArgumentBlanks, start), arguments.size());
+        if (platform::EqualsNoCase(arguments.substr(start, end - start), QuietSwitch)) return true;
+        start = arguments.find_first_not_of(ArgumentBlanks, end);
+    }
+    return false;
+}
+
 void AskAndUninstall() {
     const std::wstring question =
         std::wstring(L"Are you sure you want to delete all '") + AppInfo::Title + L"' registry entries?";
@@ -72,7 +86,7 @@ void DeleteAllRegistryEntries() {
 bool Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
     if (HasUninstallSwitch(arguments)) {
-        platform::IgnoreFailure(AskAndUninstall);
+        platform::IgnoreFailure(HasQuietSwitch(arguments) ? DeleteAllRegistryEntries : AskAndUninstall);
         return false;
     }
     platform::SetErrorTrapping(true);

@@ -29,7 +29,8 @@ bool Main(HINSTANCE instance, std::wstring_view arguments);
 int RunMessageLoop();
 
 // True when the arguments ask for the registry entries to be removed
-// ("/u" or "/uninstall" anywhere, any case).
+// ("/u" or "/uninstall" anywhere, any case). With "/quiet" as an argument of
+// its own beside it (any case, either order) they go without a question.
 bool HasUninstallSwitch(std::wstring_view arguments);
 
 // Deletes the program key and the autostart value in both hives.

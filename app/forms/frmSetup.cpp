@@ -1,5 +1,7 @@
 #include "frmSetup.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -15,6 +17,7 @@
 #include "Gdi.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "Strings.h"
 #include "Variant.h"
 #include "Version.h"
 #include "frmMain.h"
@@ -169,7 +172,8 @@ constexpr int UpwardsEscapement = 900;  // tenths of a degree
 constexpr int BarFontHeight96 = 20;
 constexpr int GradientBand = 2;  // pixels
 
-constexpr wchar_t HelpFileName[] = L"Pelkin.hlp";
+// The shell answers a number above this when it has started the page's viewer.
+constexpr INT_PTR ShellExecuteSucceeded = 32;
 constexpr wchar_t NoHelpText[] = L"Unable to display Help Topics. There is no Help associated with this application.";
 
 std::wstring ItemText(HWND list, int item, int column) {
@@ -871,14 +875,18 @@ void frmSetup::cmdMove(int32_t direction) {
     app->Rules().Move(name, direction);
 }
 
-void frmSetup::cmdHelp() {
-    std::array<wchar_t, MAX_PATH> path{};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    std::wstring file(path.data(), length);
-    file = file.substr(0, file.find_last_of(L'\\') + 1) + HelpFileName;
-    const bool present = ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (present && ::WinHelpW(hWnd(), file.c_str(), HELP_FINDER, 0)) return;
-    ::MessageBoxW(hWnd(), NoHelpText, AppInfo::Title, MB_OK | MB_ICONEXCLAMATION);
+void frmSetup::cmdHelp() { ShowHelpTopics(hWnd(), platform::ModuleFolder()); }
+
+// No viewer for the old help format ships with Windows any more; a page the
+// user's browser shows is what every machine can open.
+void ShowHelpTopics(HWND owner, const std::wstring& folder) {
+    const std::wstring page = folder + L"\\" + HelpPageName;
+    if (::GetFileAttributesW(page.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const auto started = reinterpret_cast<INT_PTR>(
+            ::ShellExecuteW(owner, L"open", page.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL));
+        if (started > ShellExecuteSucceeded) return;
+    }
+    ::MessageBoxW(owner, NoHelpText, AppInfo::Title, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void frmSetup::ToggleToolbar() {

@@ -19,6 +19,11 @@
 
 class frmMain;
 
+// The help page beside the program. Help opens the one in `folder` with the
+// shell; when it is missing or nothing can show it, a box says there is no help.
+inline constexpr wchar_t HelpPageName[] = L"Pelkin.html";
+void ShowHelpTopics(HWND owner, const std::wstring& folder);
+
 class frmSetup : public platform::Dialog, private IApplicationEvents, private IRulesEvents {
 public:
     static std::shared_ptr<frmSetup> Create();

@@ -86,6 +86,30 @@ TEST_F(ProgramTest, UninstallSwitchAnsweredYesDeletesEveryEntryAndStartsNothing)
     }
 }
 
+TEST_F(ProgramTest, QuietUninstallDeletesEveryEntryWithoutAskingAndALoneQuietDoesNothing) {
+    for (const std::wstring arguments : {L"/uninstall /quiet", L"/QUIET /Uninstall", L"/u \"/Quiet\""}) {
+        SCOPED_TRACE(arguments);
+        PrepareInstalledSettings();
+        ChildProcess program(ProgramPath(), arguments);
+        ASSERT_TRUE(program.Started());
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(ExitTimeoutMs, &exitCode)) << "it ends by itself, nobody asked";
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ProgramKey));
+        EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, RunKey, L"Pelkin!").exists);
+        EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RunKey, L"Pelkin!").exists);
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, SiblingKey, L"Keep").text, L"me");
+    }
+    // Without the uninstall switch the program simply starts.
+    PrepareInstalledSettings();
+    ChildProcess program(ProgramPath(), L"/quiet");
+    HWND main = WaitForMainWindow(program);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(FindDialog(L"Confirm Registry Delete", program.Id()), nullptr);
+    EXPECT_TRUE(CloseProgram(main, program));
+    EXPECT_TRUE(SettingsPresent());
+}
+
 TEST_F(ProgramTest, UninstallSwitchAnsweredNoLeavesTheRegistryAndStartsNothing) {
     PrepareInstalledSettings();
     ChildProcess program(ProgramPath(), L"/uninstall");

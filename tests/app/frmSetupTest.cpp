@@ -4,6 +4,9 @@
 // lands (the list, the registry, the tracked windows, the caption).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,11 +17,14 @@
 #include "CWindow.h"
 #include "Dialogs.h"
 #include "MainModule.h"
+#include "Process.h"
+#include "Strings.h"
 #include "ScratchRegistry.h"
 #include "TestWindows.h"
 #include "Variant.h"
 #include "Wait.h"
 #include "frmMain.h"
+#include "frmSetup.h"
 #include "frmSetupIds.h"
 
 using namespace testing_support;
@@ -28,7 +34,7 @@ namespace {
 const std::wstring ProgramKey = L"Software\\Pelkin!";
 const std::wstring RulesKey = ProgramKey + L"\\Rules\\";
 // The editor's menu commands, as its menu bar reports them.
-enum Command { CopyCommand = 205, PasteCommand = 206, DeleteCommand = 207, MoveDownCommand = 210 };
+enum Command { HelpTopicsCommand = 601, CopyCommand = 205, PasteCommand = 206, DeleteCommand = 207, MoveDownCommand = 210 };
 constexpr wchar_t ConfirmDeleteCaption[] = L"Confirm Rule Delete";
 constexpr wchar_t RenameErrorCaption[] = L"Error Renaming Rule";
 // The windows page refreshes every half second (the option is in tenths);
@@ -36,6 +42,8 @@ constexpr wchar_t RenameErrorCaption[] = L"Error Renaming Rule";
 constexpr wchar_t HalfSecondRefresh[] = L"5";
 constexpr DWORD RefreshMs = 500;
 constexpr DWORD TwoRefreshesMs = 2 * RefreshMs;
+// A browser the shell started would have written its record by then.
+constexpr DWORD NothingStartedMs = 2000;
 
 void StoreRule(const std::wstring& name, const std::wstring& title, DWORD index) {
     const std::wstring key = RulesKey + name;
@@ -283,4 +291,79 @@ TEST_F(frmSetupTest, AFirstStartOpensTheEditorAndTheFirstRuleAppliedSwitchesTheP
     app_->Dispose();
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"True")
         << "the next start is switched on too";
+}
+
+namespace {
+
+// While it lives, this process opens .html files with the recorder instead
+// of a browser: the file type is registered in the scratch user hive, and the
+// classes root is pointed there too, whether or not the system merges the
+// user's file types into it.
+class RecordingBrowser {
+public:
+    explicit RecordingBrowser(const std::wstring& record) : record_(record) {
+        const std::wstring command =
+            L"\"" + BesideTests(L"open_recorder.exe") + L"\" \"" + record + L"\" \"%1\"";
+        WriteText(HKEY_CURRENT_USER, ClassesKey + L".html", L"", ProgId);
+        WriteText(HKEY_CURRENT_USER, ClassesKey + ProgId + L"\\shell\\open\\command", L"", command);
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, ClassesKey.c_str(), 0, KEY_ALL_ACCESS, classes_.put()) == ERROR_SUCCESS)
+            ::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get());
+    }
+    ~RecordingBrowser() {
+        ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        ::DeleteFileW(record_.c_str());
+    }
+    RecordingBrowser(const RecordingBrowser&) = delete;
+    RecordingBrowser& operator=(const RecordingBrowser&) = delete;
+
+    // The file the browser was last asked to open; empty when it was not.
+    std::wstring Opened(DWORD timeoutMs = DefaultTimeoutMs) const {
+        if (!WaitUntil([&] { return ::GetFileAttributesW(record_.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs))
+            return L"";
+        std::ifstream file(std::filesystem::path(record_), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        file.close();
+        ::DeleteFileW(record_.c_str());
+        return platform::Widen(text);
+    }
+
+private:
+    static inline const std::wstring ClassesKey = L"Software\\Classes\\";
+    static constexpr wchar_t ProgId[] = L"PelkinTest.HelpPage";
+    std::wstring record_;
+    platform::UniqueHKey classes_;
+};
+
+std::wstring TempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + name;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+}  // namespace
+
+TEST_F(frmSetupTest, HelpOpensThePageBesideTheProgramAndSaysSoWhenThereIsNone) {
+    StoreRule(L"Alpha", L"Setup test alpha", 1);
+    ASSERT_TRUE(Start());
+    OpenEditor();
+    const std::wstring page = platform::ModuleFolder() + L"\\Pelkin.html";
+    ASSERT_NE(::GetFileAttributesW(page.c_str()), INVALID_FILE_ATTRIBUTES) << "the build puts the page beside the program";
+    RecordingBrowser browser(TempFolder(L"pelkin-help-test") + L"\\opened.txt");
+
+    Run(HelpTopicsCommand);
+    EXPECT_TRUE(platform::EqualsNoCase(browser.Opened(), page));
+    ::SetFocus(Rules());
+    ::SendMessageW(Rules(), WM_KEYDOWN, VK_F1, 0);
+    EXPECT_TRUE(platform::EqualsNoCase(browser.Opened(), page)) << "F1 is Help Topics";
+
+    // The message box has the editor's caption: close the editor first so
+    // that the box is the one window answered.
+    Click(IDCANCEL);
+    ASSERT_FALSE(::IsWindow(editor_));
+    auto box = AnswerDialog(L"Pelkin!", IDOK);
+    ShowHelpTopics(nullptr, TempFolder(L"pelkin-no-help"));
+    EXPECT_EQ(box.get(), L"Unable to display Help Topics. There is no Help associated with this application.");
+    EXPECT_EQ(browser.Opened(NothingStartedMs), L"") << "nothing is opened without the page";
 }
