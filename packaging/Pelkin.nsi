@@ -25,7 +25,7 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelkin"
 ; The program's hidden main window: a close sent to it ends the program
 ; without a question, every window it hid given back.
-!define MAIN_CLASS "frmMain"
+!define MAIN_CLASS "PelkinMainWindow"
 !define MAIN_CAPTION "Pelkin!Main"
 ; The program writes its exception log beside itself.
 !define LOG_FILE "PKException.txt"

@@ -98,6 +98,9 @@ public:
                                      EXCEPINFO* exception, UINT* argError) override {
         ITypeInfo* type = Type();
         if (!type) return E_UNEXPECTED;
+        // Script hosts differ in how they ask a collection for its enumerator:
+        // some call it as a method, and it is declared as a property.
+        if (id == DISPID_NEWENUM && (flags & DISPATCH_METHOD)) flags |= DISPATCH_PROPERTYGET;
         return ::DispInvoke(static_cast<I*>(this), type, id, flags, params, result, exception, argError);
     }
 

@@ -39,3 +39,7 @@ protected:
 TEST_F(ScriptExamples, TheTrayExampleRunsAndPassesItsOwnChecks) {
     EXPECT_GT(RunScriptClient(L"tray.vbs"), 0) << "examples/tray.vbs";
 }
+
+TEST_F(ScriptExamples, TheMenuExampleRunsAndPassesItsOwnChecks) {
+    EXPECT_GT(RunScriptClient(L"menu.js"), 0) << "examples/menu.js";
+}
