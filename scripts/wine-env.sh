@@ -20,7 +20,7 @@ as_root() {
 }
 
 install_missing_packages() {
-    local missing=()
+    local missing=() package
     for package in "${PACKAGES[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
