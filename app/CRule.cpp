@@ -4,6 +4,7 @@
 
 #include "CApplication.h"
 #include "CRegistry.h"
+#include "CWindow.h"
 #include "CWindows.h"
 #include "Guard.h"
 #include "MainModule.h"
@@ -48,6 +49,11 @@ void CRule::SetTitle(std::wstring value) {
 
 void CRule::SetClass(std::wstring value) {
     fields_.windowClass = std::move(value);
+    ForgetPassedOverWindows();
+}
+
+void CRule::SetProgram(std::wstring value) {
+    fields_.program = std::move(value);
     ForgetPassedOverWindows();
 }
 
@@ -132,17 +138,43 @@ bool CRule::TitleMatches(const TextMatch::TitleText& title) {
     return preparedTitle_->Matches(title);
 }
 
+// A name without a folder is the program's file name, wherever it lies. A
+// scan tests every window's program: the rule's side is made ready once per
+// setting, the window's once for all rules.
+bool CRule::ProgramMatches(WindowProgram& program) {
+    const bool pattern = SearchOptions(TextMatch::Pattern);
+    if (!preparedProgram_ || preparedProgram_->text != fields_.program || preparedProgram_->pattern != pattern) {
+        PreparedProgram prepared{fields_.program, pattern, fields_.program.find(L'\\') != std::wstring::npos, {}, {}};
+        if (pattern)
+            prepared.compiled.emplace(fields_.program);
+        else
+            prepared.folded = TextMatch::TitleText(fields_.program).Folded();
+        preparedProgram_ = std::move(prepared);
+    }
+    if (program.Path().empty()) return false;
+    const TextMatch::TitleText& target = preparedProgram_->wholePath ? program.FullPath() : program.FileName();
+    if (preparedProgram_->compiled) return preparedProgram_->compiled->Matches(target);
+    return target.Folded() == preparedProgram_->folded;
+}
+
 bool CRule::IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add) {
     return IsMatch(hWnd, TextMatch::TitleText(title), windowClass, add);
 }
 
 bool CRule::IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add,
-                    bool* textPassed) {
+                    bool* textPassed, WindowProgram* program) {
     bool matched = false;
     platform::Guard(ClassName, L"IsMatch", [&] {
         if (!fields_.enabled) return;
         if (!fields_.windowClass.empty() && !TextMatch::EqualsIgnoringCase(fields_.windowClass, windowClass)) return;
         if (!TitleMatches(title)) return;
+        // After the text: asking a window's process costs more than any
+        // text test, and most windows are turned away before it.
+        if (!fields_.program.empty()) {
+            std::optional<WindowProgram> own;
+            if (!program) program = &own.emplace(hWnd);
+            if (!ProgramMatches(*program)) return;
+        }
         if (textPassed) *textPassed = true;
         // Asked last: it is the one test that asks the system, and a scan
         // puts it to every rule for every window.
@@ -168,6 +200,12 @@ bool CRule::Save(CRegistry& registry, std::wstring_view section) const {
     save(L"Class", fields_.windowClass, REG_SZ);
     save(L"Icon FileName", fields_.iconFilename, REG_SZ);
     save(L"Title", fields_.title, REG_SZ);
+    // Only a rule that names a program stores one: the key of any other rule
+    // stays exactly as programs that know nothing of programs wrote it.
+    if (!fields_.program.empty())
+        save(L"Program", fields_.program, REG_SZ);
+    else if (registry.IsKey(key, L"Program"))
+        written = registry.DeleteSetting(key, L"Program") && written;
     save(L"Alpha", fields_.alpha, REG_DWORD);
     save(L"AutoHide Delay", fields_.autoHideDelay, REG_DWORD);
     return written;

@@ -13,6 +13,7 @@
 
 class CRegistry;
 class CWindows;
+class WindowProgram;
 
 // Action codes.
 enum RuleAction : int32_t {
@@ -46,6 +47,10 @@ struct RuleDefinition {
     int32_t alpha = 0;
     int32_t autoHideDelay = 0;
     bool enabled = false;
+    // Last, so that definitions written out field by field need not name it.
+    // The program's file name, or its full path when it holds a backslash;
+    // empty for any program.
+    std::wstring program;
 };
 
 class CRule : public std::enable_shared_from_this<CRule> {
@@ -62,6 +67,8 @@ public:
     void SetTitle(std::wstring value);
     const std::wstring& Class() const noexcept { return fields_.windowClass; }
     void SetClass(std::wstring value);
+    const std::wstring& Program() const noexcept { return fields_.program; }
+    void SetProgram(std::wstring value);
     int32_t Action() const noexcept { return fields_.action; }
     void SetAction(int32_t value) noexcept { fields_.action = value; }
     int32_t Criteria() const noexcept { return fields_.criteria; }
@@ -106,10 +113,11 @@ public:
     // starts being tracked by it.
     bool IsMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool add);
     // The same, for a title that many rules test in turn. `textPassed` is set
-    // when the rule's tests of the text (class and title) let the window
-    // through, whatever the window's state makes of it.
+    // when the rule's tests of what never changes but with the text (class,
+    // title and program) let the window through, whatever the window's state
+    // makes of it. `program` is the window's, asked for once for all rules.
     bool IsMatch(HWND hWnd, const TextMatch::TitleText& title, std::wstring_view windowClass, bool add,
-                 bool* textPassed = nullptr);
+                 bool* textPassed = nullptr, WindowProgram* program = nullptr);
 
     // Writes the rule's record into the key `section\Name`; false when a
     // value could not be written.
@@ -124,6 +132,7 @@ public:
 private:
     CRule();
     bool TitleMatches(const TextMatch::TitleText& title);
+    bool ProgramMatches(WindowProgram& program);
 
     RuleDefinition fields_;
     platform::UniqueHIcon smallIcon_;
@@ -134,4 +143,14 @@ private:
     // The title made ready for the title test, until the title or the
     // search options change.
     std::optional<TextMatch::PreparedTitle> preparedTitle_;
+    // The program folded as window programs are, or made a pattern, with
+    // the text and options it was made from.
+    struct PreparedProgram {
+        std::wstring text;
+        bool pattern = false;
+        bool wholePath = false;
+        std::wstring folded;
+        std::optional<TextMatch::CompiledPattern> compiled;
+    };
+    std::optional<PreparedProgram> preparedProgram_;
 };

@@ -182,6 +182,7 @@ RuleDefinition ReadStoredRule(const CRegistry& registry, const std::wstring& key
     definition.name = name;
     definition.title = stored.Text(L"Title");
     definition.windowClass = stored.Text(L"Class");
+    definition.program = stored.Text(L"Program");
     definition.searchMask = stored.Number(L"Search Options", 0, 0, AllSearchOptions);
     definition.action = stored.Number(L"Action", ActionHideInTray, ActionHideInTray, ActionBringToFront);
     definition.criteria = stored.Number(L"Criteria", CriteriaOnMinimize, CriteriaOnMinimize, CriteriaAlways);
@@ -375,8 +376,9 @@ void CRules::Remove(const RuleKey& key) {
 
 bool CRules::Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool* textPassed) const {
     const TextMatch::TitleText text(title);
+    WindowProgram program(hWnd);
     for (const auto& entry : rules_) {
-        if (entry.value->IsMatch(hWnd, text, windowClass, false, textPassed)) return true;
+        if (entry.value->IsMatch(hWnd, text, windowClass, false, textPassed, &program)) return true;
     }
     return false;
 }
@@ -385,9 +387,10 @@ void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view win
     // Runs for every untracked window of every pass: no copy of the list.
     // Whatever a match sets off cannot disturb the walk, which ends with it.
     const TextMatch::TitleText text(title);
+    WindowProgram program(hWnd);
     for (const auto& entry : rules_) {
         const auto rule = entry.value;
-        if (rule->IsMatch(hWnd, text, windowClass, true)) return;
+        if (rule->IsMatch(hWnd, text, windowClass, true, nullptr, &program)) return;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <optional>
 
 #include "CApplication.h"
 #include "CRule.h"
@@ -64,6 +65,75 @@ bool Unminimizes(int32_t showCmd) {
     }
 }
 
+// The image path of a process, or nothing when the system will not tell.
+std::optional<std::wstring> ImagePath(HANDLE process) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        auto size = static_cast<DWORD>(path.size());
+        if (::QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
+            path.resize(size);
+            return path;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() > MaxImagePath) return std::nullopt;
+        path.resize(path.size() * 2);
+    }
+}
+
+// What the program knows of one process. The handle it holds keeps the
+// system from giving the process's id to another process while the entry
+// lives, so a window whose process has that id is this process's without
+// asking the system again.
+struct KnownProcess {
+    platform::UniqueKernelHandle process;
+    std::wstring path;
+};
+
+bool HasEnded(const KnownProcess& known) noexcept {
+    return ::WaitForSingleObject(known.process.get(), 0) != WAIT_TIMEOUT;
+}
+
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << (CHAR_BIT * sizeof(DWORD))) | created.dwLowDateTime;
+}
+
+// Processes by id and creation time: a later process given an id again is
+// another entry. Entries of processes that have ended are let go whenever a
+// new process is kept, so the handles held never outnumber the processes met
+// since the last of them ended.
+class ProcessCache {
+public:
+    const std::wstring* Find(DWORD processId) {
+        // While an entry holds its process, no other process has that id.
+        const auto found = processes_.lower_bound({processId, 0});
+        return found != processes_.end() && found->first.first == processId ? &found->second.path : nullptr;
+    }
+
+    // A process that cannot be opened is not kept: it is asked again next time.
+    const std::wstring* Add(DWORD processId) {
+        KnownProcess known;
+        known.process.reset(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
+        if (!known.process) return nullptr;
+        const ULONGLONG created = CreationTime(known.process.get());
+        auto path = ImagePath(known.process.get());
+        if (created == 0 || !path || HasEnded(known)) return nullptr;
+        known.path = std::move(*path);
+        std::erase_if(processes_, [](const auto& entry) { return HasEnded(entry.second); });
+        return &processes_.insert_or_assign({processId, created}, std::move(known)).first->second.path;
+    }
+
+    size_t Count() const noexcept { return processes_.size(); }
+
+private:
+    std::map<std::pair<DWORD, ULONGLONG>, KnownProcess> processes_;
+};
+
+ProcessCache& KnownProcesses() {
+    static ProcessCache cache;
+    return cache;
+}
+
 // Icons taken from programs' images, one pair per program file, kept for the
 // life of the process like the icons a window class holds.
 struct ImageIcons {
@@ -73,20 +143,8 @@ struct ImageIcons {
 
 HICON ProcessImageIcon(HWND window, bool large) {
     static std::map<std::wstring, ImageIcons> cache;
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(window, &processId);
-    platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process) return nullptr;
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        auto size = static_cast<DWORD>(path.size());
-        if (::QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) {
-            path.resize(size);
-            break;
-        }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() > MaxImagePath) return nullptr;
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = CWindow::ProgramPath(window);
+    if (path.empty()) return nullptr;
     auto [entry, added] = cache.try_emplace(platform::ToLower(path));
     if (added) {
         // The outputs are only icons when the call reports some.
@@ -166,6 +224,38 @@ std::wstring CWindow::Title(bool fromPopup) const {
 }
 
 std::wstring CWindow::Class() const { return WindowClassName(hwnd_); }
+
+std::wstring CWindow::ProgramPath(HWND hWnd) {
+    DWORD processId = 0;
+    if (!::GetWindowThreadProcessId(hWnd, &processId) || processId == 0) return {};
+    auto& cache = KnownProcesses();
+    const std::wstring* path = cache.Find(processId);
+    if (!path) path = cache.Add(processId);
+    return path ? *path : std::wstring();
+}
+
+size_t CWindow::KnownProgramCount() noexcept { return KnownProcesses().Count(); }
+
+std::wstring_view CWindow::ProgramFileName(std::wstring_view path) noexcept {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+const std::wstring& WindowProgram::Path() {
+    if (!path_) path_ = CWindow::ProgramPath(hwnd_);
+    return *path_;
+}
+
+// Both view the path, which stays as it is once asked for.
+const TextMatch::TitleText& WindowProgram::FullPath() {
+    if (!fullPath_) fullPath_.emplace(Path());
+    return *fullPath_;
+}
+
+const TextMatch::TitleText& WindowProgram::FileName() {
+    if (!fileName_) fileName_.emplace(CWindow::ProgramFileName(Path()));
+    return *fileName_;
+}
 
 int32_t CWindow::Status() const { return WindowAnswers(hwnd_, StatusTimeoutMs) ? WindowRunning : WindowNotResponding; }
 

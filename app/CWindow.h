@@ -7,6 +7,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "TextMatch.h"
 
 class CRule;
 class OwnedTimer;
@@ -27,6 +30,27 @@ inline constexpr UINT StatusTimeoutMs = 50;
 // Status values.
 inline constexpr int32_t WindowRunning = 0;
 inline constexpr int32_t WindowNotResponding = 1;
+
+// A window's program as the rules test it: asked for once, however many
+// rules test the window, and only when one of them names a program.
+class WindowProgram {
+public:
+    explicit WindowProgram(HWND hWnd) noexcept : hwnd_(hWnd) {}
+    WindowProgram(const WindowProgram&) = delete;
+    WindowProgram& operator=(const WindowProgram&) = delete;
+
+    // Empty when the window's process cannot be opened.
+    const std::wstring& Path();
+    // The path and its file name as the rules compare them: folded once.
+    const TextMatch::TitleText& FullPath();
+    const TextMatch::TitleText& FileName();
+
+private:
+    HWND hwnd_;
+    std::optional<std::wstring> path_;
+    std::optional<TextMatch::TitleText> fullPath_;
+    std::optional<TextMatch::TitleText> fileName_;
+};
 
 class CWindow : public std::enable_shared_from_this<CWindow> {
 public:
@@ -54,6 +78,14 @@ public:
     // The window's text, or that of its last active pop-up.
     std::wstring Title(bool fromPopup = false) const;
     std::wstring Class() const;
+    // The full path of the program the window belongs to; empty when its
+    // process cannot be opened. Kept per process, so asking again is cheap.
+    std::wstring Program() const { return ProgramPath(hwnd_); }
+    static std::wstring ProgramPath(HWND hWnd);
+    // The file name at the end of a program's path.
+    static std::wstring_view ProgramFileName(std::wstring_view path) noexcept;
+    // How many processes the program keeps the paths of.
+    static size_t KnownProgramCount() noexcept;
     // WindowRunning, or WindowNotResponding when the window does not answer in time.
     int32_t Status() const;
     // The window's icon: 0 small (tray and menus), 1 large (switcher); none

@@ -17,6 +17,7 @@
 #include "CFileDialog.h"
 #include "CRule.h"
 #include "CRules.h"
+#include "CWindow.h"
 #include "Controls.h"
 #include "MainModule.h"
 #include "NumberKeys.h"
@@ -40,10 +41,13 @@ constexpr wchar_t ClassName[] = L"frmRuleInspector";
 enum Tab : int16_t { NoTab = 0, GeneralTab = 1, ActionTab = 2 };
 constexpr std::array<const wchar_t*, 2> TabKeys{L"General", L"Action"};
 
-enum Finder { TitleFinder = 0, ClassFinder = 1 };
-constexpr int FinderCount = 2;
+enum Finder { TitleFinder = 0, ClassFinder = 1, ProgramFinder = 2 };
+constexpr int FinderCount = 3;
 constexpr std::array<const wchar_t*, FinderCount> FinderTips{L" Drag the mouse over a window to capture its title ",
-                                                             L" Drag the mouse over a window to capture its class "};
+                                                             L" Drag the mouse over a window to capture its class ",
+                                                             L" Drag the mouse over a window to capture its program "};
+// The box each finder fills.
+constexpr std::array<int, FinderCount> FinderBoxes{IDC_RI_txtTitle, IDC_RI_txtClass, IDC_RI_txtProgram};
 
 // The action list in the order the user reads it, with each entry's code.
 struct ActionEntry {
@@ -90,9 +94,10 @@ constexpr DWORD LayeredWindowsMajorVersion = 5;
 std::vector<int> PageControls(int tab) {
     switch (tab) {
         case GeneralTab:
-            return {IDC_RI_lblName,     IDC_RI_txtName,        IDC_RI_lblSearchBy,      IDC_RI_lblTitle,
-                    IDC_RI_txtTitle,    IDC_RI_cmdFind + 0,    IDC_RI_lblClass,         IDC_RI_txtClass,
-                    IDC_RI_cmdFind + 1, IDC_RI_chkPatternMatch, IDC_RI_chkMatchCase,    IDC_RI_chkWholeWord};
+            return {IDC_RI_lblName,     IDC_RI_txtName,         IDC_RI_lblSearchBy,  IDC_RI_lblTitle,
+                    IDC_RI_txtTitle,    IDC_RI_cmdFind + 0,     IDC_RI_lblClass,     IDC_RI_txtClass,
+                    IDC_RI_cmdFind + 1, IDC_RI_lblProgram,      IDC_RI_txtProgram,   IDC_RI_cmdFind + 2,
+                    IDC_RI_chkPatternMatch, IDC_RI_chkMatchCase, IDC_RI_chkWholeWord};
         case ActionTab: return {IDC_RI_lblChoose, IDC_RI_lblCriteria, IDC_RI_cboCriteria, IDC_RI_lblAction, IDC_RI_cboAction};
         default: return {};
     }
@@ -133,6 +138,19 @@ std::wstring CapturedClass(HWND window) {
     std::array<wchar_t, CapturedTextLength + 1> text{};
     const int length = ::GetClassNameW(window, text.data(), static_cast<int>(text.size()));
     return std::wstring(text.data(), static_cast<size_t>(length > 0 ? length : 0));
+}
+
+// The file name of the window's program: what a user names a program by.
+std::wstring CapturedProgram(HWND window) {
+    return std::wstring(CWindow::ProgramFileName(CWindow::ProgramPath(window)));
+}
+
+std::wstring Captured(int finder, HWND window) {
+    switch (finder) {
+        case TitleFinder: return CapturedTitle(window);
+        case ClassFinder: return CapturedClass(window);
+        default: return CapturedProgram(window);
+    }
 }
 
 bool HasLayeredWindows() {
@@ -281,6 +299,7 @@ void frmRuleInspector::LoadRule(const CRule& rule) {
     SetControlText(Item(IDC_RI_txtName), rule.Name());
     SetControlText(Item(IDC_RI_txtTitle), rule.Title());
     SetControlText(Item(IDC_RI_txtClass), rule.Class());
+    SetControlText(Item(IDC_RI_txtProgram), rule.Program());
     SetChecked(Item(IDC_RI_chkMatchCase), rule.SearchOptions(TextMatch::MatchCase));
     SetChecked(Item(IDC_RI_chkWholeWord), rule.SearchOptions(TextMatch::WholeWord));
     SetChecked(Item(IDC_RI_chkPatternMatch), rule.SearchOptions(TextMatch::Pattern));
@@ -356,7 +375,8 @@ void frmRuleInspector::OnCommand(int id, int notifyCode, HWND) {
         case IDC_RI_cmdNext: SelectTab(ActionTab); return;
         case IDC_RI_cmdBrowse: cmdBrowse_Click(); return;
         case IDC_RI_cmdFind + TitleFinder:
-        case IDC_RI_cmdFind + ClassFinder: return;
+        case IDC_RI_cmdFind + ClassFinder:
+        case IDC_RI_cmdFind + ProgramFinder: return;
         case IDC_RI_cboAction:
             if (notifyCode == CBN_SELCHANGE) cboAction_Click();
             return;
@@ -661,9 +681,9 @@ void frmRuleInspector::cmdFind_MouseMove(int finder) {
     ::GetCursorPos(&cursor);
     HWND window = ::WindowFromPoint(cursor);
     SetControlText(Item(IDC_RI_lblHandle), HexHandle(window));
-    HWND box = Item(finder == TitleFinder ? IDC_RI_txtTitle : IDC_RI_txtClass);
+    HWND box = Item(FinderBoxes[static_cast<size_t>(finder)]);
     std::wstring captured;
-    if (IsValidWindow(window)) captured = finder == TitleFinder ? CapturedTitle(window) : CapturedClass(window);
+    if (IsValidWindow(window)) captured = Captured(finder, window);
     if (ControlText(box) != captured) SetControlText(box, captured);
 }
 
@@ -725,6 +745,7 @@ bool frmRuleInspector::ReadDefinition(RuleDefinition& definition) {
     definition.name = ControlText(Item(IDC_RI_txtName));
     definition.title = ControlText(Item(IDC_RI_txtTitle));
     definition.windowClass = ControlText(Item(IDC_RI_txtClass));
+    definition.program = ControlText(Item(IDC_RI_txtProgram));
     auto focusIfUsable = [&](int id) {
         HWND box = Item(id);
         if (::IsWindowVisible(box) && ::IsWindowEnabled(box)) platform::FocusDialogControl(hWnd(), box);
@@ -734,8 +755,8 @@ bool frmRuleInspector::ReadDefinition(RuleDefinition& definition) {
         focusIfUsable(IDC_RI_txtName);
         return false;
     }
-    if (definition.title.empty() && definition.windowClass.empty()) {
-        ::MessageBoxW(hWnd(), L"You must specify a title or class for this rule.", AppInfo::Title,
+    if (definition.title.empty() && definition.windowClass.empty() && definition.program.empty()) {
+        ::MessageBoxW(hWnd(), L"You must specify a title, class or program for this rule.", AppInfo::Title,
                       MB_OK | MB_ICONSTOP);
         SelectTab(GeneralTab);
         focusIfUsable(IDC_RI_txtTitle);

@@ -85,7 +85,7 @@ private:
     void cmdBrowse_Click();
     void DrawPreview(const DRAWITEMSTRUCT& item) const;
 
-    // The window finder: finder 0 captures a title, finder 1 a class.
+    // The window finder: finder 0 captures a title, finder 1 a class, finder 2 a program.
     LRESULT cmdFind_Mouse(int finder, HWND button, UINT message, WPARAM wParam, LPARAM lParam);
     void cmdFind_MouseDown(int finder, HWND button);
     void cmdFind_MouseMove(int finder);

@@ -20,11 +20,13 @@
 #define IDC_RI_txtTitle 4014
 #define IDC_RI_lblClass 4015
 #define IDC_RI_txtClass 4016
-#define IDC_RI_cmdFind 4017 /* 4017 title, 4018 class */
+#define IDC_RI_cmdFind 4017 /* 4017 title, 4018 class, 4019 program */
 #define IDC_RI_chkPatternMatch 4020
 #define IDC_RI_chkMatchCase 4021
 #define IDC_RI_chkWholeWord 4022
 #define IDC_RI_lblHandle 4023
+#define IDC_RI_lblProgram 4024
+#define IDC_RI_txtProgram 4025
 
 // Action
 #define IDC_RI_lblChoose 4030

@@ -47,11 +47,17 @@ constexpr wchar_t ViewsSection[] = L"Views";
 struct Column {
     const wchar_t* header;
     int width96;
+    // The name its width is stored under, when the header is not unique
+    // across the two lists.
+    const wchar_t* storedAs = nullptr;
+    const wchar_t* StoredName() const noexcept { return storedAs ? storedAs : header; }
 };
-constexpr std::array<Column, 3> RuleColumns{{{L"Name", 150}, {L"Action", 120}, {L"Criteria", 110}}};
-constexpr std::array<Column, 4> WindowColumns{{{L"Title", 200}, {L"Status", 90}, {L"Class", 130}, {L"Rule", 100}}};
-enum RuleColumn { NameColumn = 0, ActionColumn = 1, CriteriaColumn = 2 };
-enum WindowColumn { TitleColumn = 0, StatusColumn = 1, ClassColumn = 2, RuleNameColumn = 3 };
+constexpr std::array<Column, 4> RuleColumns{
+    {{L"Name", 150}, {L"Action", 120}, {L"Criteria", 110}, {L"Program", 110, L"Rule Program"}}};
+constexpr std::array<Column, 5> WindowColumns{
+    {{L"Title", 200}, {L"Status", 90}, {L"Class", 130}, {L"Rule", 100}, {L"Program", 110}}};
+enum RuleColumn { NameColumn = 0, ActionColumn = 1, CriteriaColumn = 2, RuleProgramColumn = 3 };
+enum WindowColumn { TitleColumn = 0, StatusColumn = 1, ClassColumn = 2, RuleNameColumn = 3, ProgramColumn = 4 };
 
 constexpr wchar_t RunningText[] = L"Running";
 constexpr wchar_t NotRespondingText[] = L"Not Responding";
@@ -230,7 +236,7 @@ void ReadColumnWidths(const CRegistry& store, HWND list, const Columns& columns)
         const int current = ListView_GetColumnWidth(list, index);
         platform::SkipFailure(ClassName, L"Form_Load", [&] {
             const int width =
-                SettingToInt32(store.GetSetting(stored::ViewsSection, column.header, current), L"frmSetup.Form_Load");
+                SettingToInt32(store.GetSetting(stored::ViewsSection, column.StoredName(), current), L"frmSetup.Form_Load");
             if (width > 0) ListView_SetColumnWidth(list, index, width);
         });
         ++index;
@@ -241,7 +247,7 @@ template <class Columns>
 void WriteColumnWidths(CRegistry& store, HWND list, const Columns& columns) {
     int index = 0;
     for (const auto& column : columns)
-        store.SaveSetting(stored::ViewsSection, column.header, ListView_GetColumnWidth(list, index++), REG_SZ);
+        store.SaveSetting(stored::ViewsSection, column.StoredName(), ListView_GetColumnWidth(list, index++), REG_SZ);
 }
 
 platform::ComPtr<_Tool> ToolOf(_Band& band, const wchar_t* name) {
@@ -725,6 +731,7 @@ void frmSetup::SetRuleItem(int item, const CRule& rule) {
     SetItemText(list, item, NameColumn, rule.Name());
     SetItemText(list, item, ActionColumn, rule.ActionString());
     SetItemText(list, item, CriteriaColumn, rule.CriteriaString());
+    SetItemText(list, item, RuleProgramColumn, rule.Program());
     ListView_SetCheckState(list, item, rule.Enabled());
     loading_ = wasLoading;
 }
@@ -936,6 +943,7 @@ void frmSetup::RefreshWindows() {
         SetItemText(list, item, ClassColumn, window->Class());
         const auto rule = window->Parent();
         SetItemText(list, item, RuleNameColumn, rule ? rule->Name() : std::wstring());
+        SetItemText(list, item, ProgramColumn, std::wstring(CWindow::ProgramFileName(window->Program())));
     }
     ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list, nullptr, TRUE);

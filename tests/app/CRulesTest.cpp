@@ -50,7 +50,7 @@ constexpr int32_t NoIcon = -1;
 constexpr DWORD BoxCloseTimeoutMs = 5000;
 
 std::wstring Describe(const RuleDefinition& rule) {
-    return L"name=" + rule.name + L" title=" + rule.title + L" class=" + rule.windowClass +
+    return L"name=" + rule.name + L" title=" + rule.title + L" class=" + rule.windowClass + L" program=" + rule.program +
            L" mask=" + std::to_wstring(rule.searchMask) + L" action=" + std::to_wstring(rule.action) +
            L" criteria=" + std::to_wstring(rule.criteria) + L" location=" + std::to_wstring(rule.iconLocation) +
            L" file=" + rule.iconFilename + L" position=" + std::to_wstring(rule.iconPosition) +
@@ -816,6 +816,7 @@ struct Field {
 const Field Fields[] = {
     {L"Title", &RuleDefinition::title},
     {L"Class", &RuleDefinition::windowClass},
+    {L"Program", &RuleDefinition::program},
     {L"Icon FileName", &RuleDefinition::iconFilename},
     {L"Search Options", nullptr, &RuleDefinition::searchMask, nullptr, 0,
      TextMatch::WholeWord | TextMatch::MatchCase | TextMatch::Pattern},
@@ -1158,5 +1159,42 @@ TEST_F(CRulesTest, RefusedStoredRulesAreLoggedAndKeptUntilTheUserTakesTheirName)
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\broken", L"Title").text, Named(L"broken").title);
     EXPECT_EQ(g_descriptions, Texts{L"Rule \"" + RulesKey + L"\\Broken\", which could not be loaded, is replaced by "
                                     L"the saved rule of that name."});
+    events_.Take();
+}
+
+TEST_F(CRulesTest, OnlyARuleThatNamesAProgramStoresOneAndOtherKeysStayAsTheyWere) {
+    // What any rule without a program stores: the values programs that knew
+    // nothing of programs wrote and read.
+    AddRules({L"Old"});
+    rules_.Save();
+    const std::wstring oldKey = RulesKey + L"\\Old";
+    const RawKey written = Sorted(ReadKey(oldKey));
+    Texts names;
+    for (const auto& value : written) names.push_back(value.name);
+    EXPECT_EQ(names, (Texts{L"Action", L"Alpha", L"AutoHide Delay", L"Class", L"Criteria", L"Enabled",
+                            L"Icon FileName", L"Icon Location", L"Icon Position", L"Index", L"Search Options",
+                            L"Title"}));
+
+    RuleDefinition named = Named(L"New");
+    named.title.clear();
+    named.program = L"C:\\Tools\\TestWin.exe";
+    ASSERT_TRUE(rules_.Add(named, true));
+    rules_.Save();
+    rules_.Reset();
+    ASSERT_EQ(Names(), (Texts{L"Old", L"New"}));
+    EXPECT_EQ(rules_.Item(L"Old")->Program(), L"");
+    EXPECT_EQ(Describe(rules_.Item(L"New")->Definition()), Describe(named));
+    const StoredValue program = ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\New", L"Program");
+    EXPECT_EQ(program.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(program.text, named.program);
+
+    // Loaded and saved again, the old key is what it was; a program given up
+    // leaves no value behind.
+    named.program.clear();
+    named.title = L"now by its title";
+    ASSERT_TRUE(rules_.Edit(L"New", named));
+    rules_.Save();
+    EXPECT_EQ(Sorted(ReadKey(oldKey)), written);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, RulesKey + L"\\New", L"Program").exists);
     events_.Take();
 }

@@ -2,6 +2,8 @@
 // the show toggles, auto-hide, and windows that hang or go away.
 #include <chrono>
 
+#include "Strings.h"
+
 #include "TrackingFixture.h"
 
 using namespace testing_support;
@@ -353,4 +355,29 @@ TEST_F(CWindowTest, AShownDisplayOnlyWrapperActivatesTheWindowAndTracksNothing) 
     EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == window; }));
     EXPECT_FALSE(Tracked(window));
     EXPECT_TRUE(events_.seen.empty());
+}
+
+TEST_F(CWindowTest, AWindowsProgramIsItsProcesssImageKeptUntilTheProcessEnds) {
+    HWND window = testwin_.Create(L"Whose window am I");
+    const std::wstring path = CWindow::ProgramPath(window);
+    EXPECT_TRUE(platform::EqualsNoCase(CWindow::ProgramFileName(path), L"testwin.exe")) << platform::Narrow(path);
+    EXPECT_NE(path.find(L'\\'), std::wstring::npos) << "the full path";
+    OwnWindow own(L"One of ours");
+    EXPECT_TRUE(platform::EqualsNoCase(CWindow::ProgramFileName(CWindow::ProgramPath(own.get())), L"app_tests.exe"));
+    EXPECT_EQ(CWindow::ProgramPath(nullptr), L"");
+
+    // Another run of the same program is another process; once it has ended,
+    // the next process met lets its entry go.
+    const size_t known = CWindow::KnownProgramCount();
+    HWND gone = nullptr;
+    {
+        TestWindowProgram shortLived;
+        gone = shortLived.Create(L"Soon gone");
+        EXPECT_EQ(CWindow::ProgramPath(gone), path);
+        EXPECT_EQ(CWindow::KnownProgramCount(), known + 1);
+    }
+    EXPECT_EQ(CWindow::ProgramPath(gone), L"") << "a window that is gone has no program";
+    TestWindowProgram next;
+    EXPECT_EQ(CWindow::ProgramPath(next.Create(L"Next")), path);
+    EXPECT_EQ(CWindow::KnownProgramCount(), known + 1) << "the ended process is no longer held";
 }

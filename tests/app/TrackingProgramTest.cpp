@@ -18,6 +18,8 @@ namespace {
 // A rule's stored action and criteria.
 enum RuleAction : DWORD { HideInTray = 0, Hide = 1, OnTop = 2, Transparency = 3, Close = 5, BringToFront = 6 };
 enum RuleCriteria : DWORD { OnMinimizeOnly = 0, Always = 1 };
+// The stored search option that makes a rule's texts patterns.
+constexpr DWORD PatternSearch = 4;
 
 // The stored "Hide Icon" option.
 constexpr wchar_t HideIconOption[] = L"Hide Icon";
@@ -256,4 +258,40 @@ TEST_F(TrackingProgramTest, SwitchedOffTheProgramShowsItsIconAndTakesNoWindow) {
     ASSERT_TRUE(EventsHandled(later));
     EXPECT_TRUE(Visible(later));
     EXPECT_FALSE(HasIcon(later));
+}
+
+TEST_F(TrackingProgramTest, RulesNamingAProgramTakeOnlyThatProgramsWindowsWhateverTheirTitles) {
+    const std::wstring fadedTitle = Unique(L"Faded testwin");
+    const std::wstring refusedTitle = Unique(L"Hidden only in notepad");
+    // By the full path, as a pattern; by a title and another program; by the
+    // file name alone, in other letter case than the file's.
+    StoredRule faded = Rule(fadedTitle, Transparency);
+    faded.searchMask = PatternSearch;
+    StoreRule(faded, 1);
+    StoreRule(Rule(refusedTitle, Hide), 2);
+    StoredRule anyTitle = Rule(L"Every testwin window when minimized", HideInTray, OnMinimizeOnly);
+    anyTitle.title.clear();
+    StoreRule(anyTitle, 3);
+    const std::wstring rules = ProgramKey + L"\\Rules\\";
+    WriteText(HKEY_CURRENT_USER, rules + faded.name, L"Program", L"*\\TestWin.e?e");
+    WriteText(HKEY_CURRENT_USER, rules + refusedTitle, L"Program", L"notepad.exe");
+    WriteText(HKEY_CURRENT_USER, rules + anyTitle.name, L"Program", L"TESTWIN.EXE");
+    HWND fadedWindow = Open(fadedTitle);
+    HWND refused = Open(refusedTitle);
+    HWND untitled = Open(L"");
+    Start();
+
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(fadedWindow) & WS_EX_LAYERED) != 0; }));
+    ASSERT_TRUE(EventsHandled(refused));
+    EXPECT_TRUE(Untouched(refused)) << "its title matches, its program does not";
+    EXPECT_TRUE(Untouched(untitled)) << "taken by its program once it is minimized";
+
+    // The same rules through the hook, for windows of whatever title.
+    ASSERT_TRUE(testwin_.Minimize(untitled));
+    EXPECT_TRUE(WaitTrayed(untitled));
+    ASSERT_TRUE(testwin_.Minimize(refused));
+    EXPECT_TRUE(WaitTrayed(refused)) << "the program rule after it takes the window the title rule refused";
+    HWND later = Open(Unique(L"Opened later, any title"));
+    ASSERT_TRUE(testwin_.Minimize(later));
+    EXPECT_TRUE(WaitTrayed(later));
 }

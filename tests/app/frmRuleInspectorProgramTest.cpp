@@ -22,6 +22,8 @@ constexpr WPARAM NewRuleCommand = 101;
 constexpr WPARAM ExitCommand = 103;
 constexpr wchar_t TargetTitle[] = L"Wizard Target";
 constexpr wchar_t TargetClass[] = L"PelkinWizardTarget";
+constexpr wchar_t TargetProgram[] = L"testwin.exe";
+enum FinderIndex { ClassFinder = 1, ProgramFinder = 2 };
 constexpr int TargetWidth = 300, TargetHeight = 200;
 constexpr DWORD AnswerTimeoutMs = 5000;
 enum ListPosition { HidePosition = 2, IgnorePosition = 4 };
@@ -132,8 +134,13 @@ TEST_F(frmRuleInspectorProgramTest, TheWizardMakesARuleForTheWindowTheFinderIsDr
     EXPECT_TRUE(WaitUntil([&] { return TextOf(title).empty(); }));
     RunXdotool(L"mousemove " + At(onTarget) + L" mouseup 1");
     ASSERT_TRUE(WaitUntil([&] { return TextOf(title) == TargetTitle; }));
-    DragFinder(wizard, 1, onTarget);
+    DragFinder(wizard, ClassFinder, onTarget);
     ASSERT_TRUE(WaitUntil([&] { return TextOf(windowClass) == TargetClass; }));
+    // The program by its file name, wherever it was started from.
+    HWND program = ::GetDlgItem(wizard, IDC_RI_txtProgram);
+    EXPECT_EQ(TextOf(::GetDlgItem(wizard, IDC_RI_lblProgram)), L"&Program:");
+    DragFinder(wizard, ProgramFinder, onTarget);
+    ASSERT_TRUE(WaitUntil([&] { return _wcsicmp(TextOf(program).c_str(), TargetProgram) == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(::GetDlgItem(wizard, IDC_RI_lblHandle)); }));
 
     ::PostMessageW(::GetDlgItem(wizard, IDC_RI_cmdNext), BM_CLICK, 0, 0);
@@ -157,6 +164,9 @@ TEST_F(frmRuleInspectorProgramTest, TheWizardMakesARuleForTheWindowTheFinderIsDr
     const std::wstring key = ProgramKey + L"\\Rules\\Wizard rule";
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"Title").text, TargetTitle);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"Class").text, TargetClass);
+    const StoredValue stored = ReadValue(HKEY_CURRENT_USER, key, L"Program");
+    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(_wcsicmp(stored.text.c_str(), TargetProgram), 0);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"Action").number, HideAction);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"Criteria").number, AlwaysCriteria);
 

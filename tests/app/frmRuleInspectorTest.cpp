@@ -109,7 +109,7 @@ TEST_F(frmRuleInspectorTest, ARuleWithoutNameOrWindowIsRefusedAndTheSheetCommits
     EXPECT_EQ(ClickExpectingBox(IDOK), L"You must specify a rule name.");
     Type(IDC_RI_txtName, L"Nameless");
     Click(IDC_RI_cmdNext);
-    EXPECT_EQ(ClickExpectingBox(IDOK), L"You must specify a title or class for this rule.");
+    EXPECT_EQ(ClickExpectingBox(IDOK), L"You must specify a title, class or program for this rule.");
     EXPECT_TRUE(::IsWindow(dialog_));
     EXPECT_TRUE(Visible(IDC_RI_txtTitle) && !Visible(IDC_RI_cboAction));
     EXPECT_EQ(::GetFocus(), Item(IDC_RI_txtTitle));
@@ -140,6 +140,19 @@ TEST_F(frmRuleInspectorTest, ARuleWithoutNameOrWindowIsRefusedAndTheSheetCommits
     EXPECT_EQ(rule->Class(), L"Notepad");
     EXPECT_EQ(rule->SearchMask(), TextMatch::Pattern);
     EXPECT_TRUE(rule->Enabled());
+
+    // Its sheet: a program alone is enough to find windows by.
+    ASSERT_TRUE(Open(rule));
+    EXPECT_EQ(Text(IDC_RI_txtProgram), L"");
+    Type(IDC_RI_txtClass, L"");
+    Type(IDC_RI_txtProgram, L"notepad.exe");
+    Click(IDOK);
+    EXPECT_FALSE(::IsWindow(dialog_));
+    EXPECT_EQ(rule->Class(), L"");
+    EXPECT_EQ(rule->Program(), L"notepad.exe");
+    ASSERT_TRUE(Open(rule));
+    EXPECT_EQ(Text(IDC_RI_txtProgram), L"notepad.exe");
+    Click(IDCANCEL);
 }
 
 TEST_F(frmRuleInspectorTest, TheIconPreviewScrollsThroughTheIconsOfAFileAndHasNoneToOfferFromATextFile) {
@@ -148,7 +161,7 @@ TEST_F(frmRuleInspectorTest, TheIconPreviewScrollsThroughTheIconsOfAFileAndHasNo
     const std::wstring textFile = std::wstring(folder) + L"PelkinNoIcons.txt";
     std::ofstream(textFile.c_str()) << "no icons here\n";
     RuleDefinition definition{L"Iconless", L"Some Title", L"", 0, ActionHideInTray, CriteriaOnMinimize,
-                              IconFromFile, textFile, 0, 128, 0, true};
+                              IconFromFile, textFile, 0, 128, 0, true, L""};
     CRules& rules = TheApp->Rules();
     ASSERT_TRUE(rules.Add(definition));
     // Opened by the rules editor, which waits disabled while it is open.

@@ -40,6 +40,9 @@ constexpr wchar_t RenameErrorCaption[] = L"Error Renaming Rule";
 // The windows page refreshes every half second (the option is in tenths);
 // a window destroyed is gone from it within two refreshes.
 constexpr wchar_t HalfSecondRefresh[] = L"5";
+// Where the lists show the programs of rules and of windows.
+constexpr int ProgramColumn = 3;
+constexpr int WindowProgramColumn = 4;
 constexpr DWORD RefreshMs = 500;
 constexpr DWORD TwoRefreshesMs = 2 * RefreshMs;
 // A browser the shell started would have written its record by then.
@@ -217,6 +220,7 @@ TEST_F(frmSetupTest, EditsGoToTheListApplyStoresThemAndCancelBringsTheStoredOnes
 
 TEST_F(frmSetupTest, TheWindowsPageListsWatchedWindowsTheirStateAndDropsDestroyedOnes) {
     StoreRule(L"Watch", L"Setup test watched", 1);
+    WriteText(HKEY_CURRENT_USER, RulesKey + L"Watch", L"Program", L"TestWin.exe");
     WriteText(HKEY_CURRENT_USER, ProgramKey + L"\\Options", L"Windows Refresh Interval", HalfSecondRefresh);
     // A stored filter out of range means "watched windows only".
     WriteText(HKEY_CURRENT_USER, ProgramKey, L"View", L"7");
@@ -228,6 +232,7 @@ TEST_F(frmSetupTest, TheWindowsPageListsWatchedWindowsTheirStateAndDropsDestroye
     ASSERT_TRUE(Start());
     OpenEditor();
     EXPECT_EQ(::SendMessageW(At(IDC_SETUP_CBOVIEWS), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Text(Rules(), Find(Rules(), L"Watch"), ProgramColumn), L"TestWin.exe");
     ShowWindowsPage();
     HWND list = At(IDC_SETUP_LVWWINDOWS);
     ASSERT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) == 2; }));
@@ -236,6 +241,7 @@ TEST_F(frmSetupTest, TheWindowsPageListsWatchedWindowsTheirStateAndDropsDestroye
         ASSERT_GE(item, 0) << testing::PrintToString(std::wstring(title));
         EXPECT_EQ(Text(list, item, 1), L"Running");
         EXPECT_EQ(Text(list, item, 3), L"Watch");
+        EXPECT_TRUE(platform::EqualsNoCase(Text(list, item, WindowProgramColumn), L"testwin.exe"));
     }
     EXPECT_LT(Find(list, L"Setup test not watched"), 0);
     // All windows: the task list joins the watched ones.
