@@ -4,8 +4,10 @@
 #include "ComError.h"
 #include "CClipboard.h"
 #include "CRegistry.h"
+#include "CRule.h"
 #include "CRules.h"
 #include "CWindow.h"
+#include "CWindows.h"
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "MainModule.h"
@@ -26,6 +28,8 @@ constexpr wchar_t Confirmation[] = L"Options\\Confirmation";
 constexpr wchar_t Mouse[] = L"Options\\Mouse";
 constexpr wchar_t Menus[] = L"Options\\Menus";
 constexpr wchar_t Switcher[] = L"Switcher";
+constexpr wchar_t HideActiveHotkey[] = L"Hotkeys\\Hide Active";
+constexpr wchar_t RestoreAllHotkey[] = L"Hotkeys\\Restore All";
 }  // namespace section
 
 // Where an option is stored and what it is when nothing is stored.
@@ -71,6 +75,26 @@ constexpr Option<int32_t> HotkeyModifierOption{section::Switcher, L"Hotkey Modif
 constexpr Option<bool> SwitcherOptionList[] = {
     {section::Switcher, L"Alt+Tab Mode", true},
     {section::Switcher, L"Show Cancel", true},
+};
+// The three modifiers together: common programs take Ctrl, Ctrl+Shift or
+// Ctrl+Alt combinations, and leave Ctrl+Alt+Shift to tools of this kind.
+constexpr int32_t CommandHotkeyModifiers = qlHotkeyModifierCtrl | qlHotkeyModifierAlt | qlHotkeyModifierShift;
+struct CommandHotkeyOption {
+    Option<bool> enabled;
+    Option<int32_t> key;
+    Option<int32_t> modifiers;
+    // What the key does, as the options dialog names it.
+    const wchar_t* choice;
+};
+constexpr CommandHotkeyOption CommandHotkeyOptions[HotkeyCommandCount] = {
+    {{section::HideActiveHotkey, L"Enabled", true},
+     {section::HideActiveHotkey, L"Hotkey", 'H'},
+     {section::HideActiveHotkey, L"Hotkey Modifier", CommandHotkeyModifiers},
+     L"Hide the active window in the tray"},
+    {{section::RestoreAllHotkey, L"Enabled", true},
+     {section::RestoreAllHotkey, L"Hotkey", 'R'},
+     {section::RestoreAllHotkey, L"Hotkey Modifier", CommandHotkeyModifiers},
+     L"Restore all windows"},
 };
 constexpr Option<int32_t> WindowTitleLengthOption{section::Menus, L"Window Title Length", 0};
 constexpr Option<bool> BannerOption{section::Menus, L"Banner", true};
@@ -171,7 +195,13 @@ CApplication::CApplication()
       menuBanner_(BannerOption.defaultValue),
       menuHighlight_(HighlightOption.defaultValue),
       menuOwnerDraw_(OwnerDrawOption.defaultValue),
-      menuOptions_(Defaults(MenuOptionList)) {}
+      menuOptions_(Defaults(MenuOptionList)) {
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& option = CommandHotkeyOptions[i];
+        commandHotkeys_[static_cast<size_t>(i)] = {option.enabled.defaultValue, option.key.defaultValue,
+                                                   option.modifiers.defaultValue};
+    }
+}
 
 CApplication::~CApplication() {
     platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Dispose(); });
@@ -200,6 +230,7 @@ bool CApplication::Initialize(frmMain& owner) {
         disabledForWantOfRules_ = !rulesLoaded;
         // Loading added every rule; none of that is the user's to undo.
         clipboard_->SetUndoObject(nullptr);
+        RegisterCommandHotKeys();
         SetSwitcher(storedSwitcher_);
         return rulesLoaded;
     });
@@ -314,6 +345,7 @@ void CApplication::LoadOptions(const CRegistry& store) {
     SetMenuHighlight(Load(store, HighlightOption));
     SetMenuOwnerDraw(Load(store, OwnerDrawOption));
     LoadAll(store, MenuOptionList, menuOptions_);
+    LoadCommandHotkeys(store);
 }
 
 void CApplication::SaveOptions() {
@@ -338,8 +370,23 @@ void CApplication::SaveOptions() {
         Save(store, HighlightOption, menuHighlight_);
         Save(store, BannerOption, menuBanner_);
         SaveAll(store, MenuOptionList, menuOptions_);
-        // Every window is let go and matched again under the new options.
+        SaveCommandHotkeys(store);
+        // Every window is let go and matched again under the new options;
+        // those the hot key hid are the user's, not the rules', and stay.
+        std::vector<std::shared_ptr<CWindow>> keptHidden;
+        for (const auto& window : windows_.Snapshot()) {
+            if (!TakenByHotkey(*window)) continue;
+            keptHidden.push_back(window);
+            windows_.Remove(WindowKey(window->hWnd()));
+        }
         rules_->Refresh(true);
+        for (const auto& window : keptHidden) {
+            const std::wstring key = WindowKey(window->hWnd());
+            // A rule that took it meanwhile has it, icon and all.
+            if (windows_.Exists(key)) continue;
+            windows_.Add(key, window);
+            if (!::IsWindow(window->hWnd())) window->Delete();
+        }
     });
 }
 
@@ -350,6 +397,7 @@ void CApplication::Dispose() {
     auto step = [](auto&& body) { platform::SkipFailure(ClassName, L"Dispose", body); };
     step([&] { ClearWinEventHook(); });
     step([&] { SetSwitcher(false); });
+    step([&] { ClearCommandHotKeys(); });
     step([&] { CRegistry().SaveSetting(EnabledOption.section, EnabledOption.name, enabled_, REG_SZ); });
     ReleaseMenuComponent();
     // Rules go before the tray component: releasing a rule lets its windows go
@@ -372,7 +420,14 @@ std::wstring CApplication::Version() const { return VersionText(); }
 int CApplication::RuleCount() const noexcept { return rules_->Count(); }
 
 void CApplication::ReleaseTrackedWindows() {
-    for (const auto& window : windows_.Snapshot()) window->Delete();
+    for (const auto& window : windows_.Snapshot()) GiveBack(*window);
+}
+
+void CApplication::GiveBack(CWindow& window) {
+    const bool byHotkey = TakenByHotkey(window);
+    window.Delete();
+    // The hot key minimized the window before it hid it: it comes back as it was.
+    if (byHotkey && ::IsWindow(window.hWnd())) ::ShowWindowAsync(window.hWnd(), SW_SHOWNOACTIVATE);
 }
 
 void CApplication::SetWinEventHook() {
@@ -568,4 +623,187 @@ void CApplication::SetMenuOwnerDraw(bool value) {
     menuOwnerDraw_ = value;
     ApplyMenuOwnerDraw();
     events_.Raise(&IApplicationEvents::MenuOptionsChange, value, menuHighlight_);
+}
+
+// --- the hide and restore hot keys, and the commands of a later start -------------
+
+namespace {
+
+// Windows that are part of the desktop itself, never the user's to hide.
+constexpr const wchar_t* ShellClasses[] = {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"};
+
+bool IsShellWindow(HWND window) {
+    if (window == ::GetDesktopWindow() || window == ::GetShellWindow()) return true;
+    const std::wstring windowClass = WindowClassName(window);
+    return std::any_of(std::begin(ShellClasses), std::end(ShellClasses),
+                       [&](const wchar_t* shell) { return platform::EqualsNoCase(windowClass, shell); });
+}
+
+// The names of the keys that have no character of their own.
+std::wstring KeyName(int32_t key) {
+    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return std::wstring(1, static_cast<wchar_t>(key));
+    constexpr int ScanCodeShift = 16;
+    constexpr int ExtendedKeyBit = 1 << 24;
+    constexpr int KeyNameCapacity = 64;
+    LONG scanCode = static_cast<LONG>(::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC)) << ScanCodeShift;
+    // The navigation keys share their scan codes with the number pad's.
+    if ((key >= VK_PRIOR && key <= VK_DOWN) || key == VK_INSERT || key == VK_DELETE) scanCode |= ExtendedKeyBit;
+    wchar_t name[KeyNameCapacity] = {};
+    if (::GetKeyNameTextW(scanCode, name, KeyNameCapacity) > 0) return name;
+    return L"key " + std::to_wstring(key);
+}
+
+}  // namespace
+
+std::wstring CApplication::HotkeyName(int32_t key, int32_t modifiers) {
+    std::wstring name;
+    if (modifiers & qlHotkeyModifierCtrl) name += L"Ctrl+";
+    if (modifiers & qlHotkeyModifierAlt) name += L"Alt+";
+    if (modifiers & qlHotkeyModifierShift) name += L"Shift+";
+    if (modifiers & qlHotkeyModifierWindows) name += L"Win+";
+    return name + KeyName(key);
+}
+
+void CApplication::LoadCommandHotkeys(const CRegistry& store) {
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& option = CommandHotkeyOptions[i];
+        commandHotkeys_[static_cast<size_t>(i)] = {Load(store, option.enabled), Load(store, option.key),
+                                                   Load(store, option.modifiers)};
+    }
+}
+
+void CApplication::SaveCommandHotkeys(CRegistry& store) const {
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& option = CommandHotkeyOptions[i];
+        const auto& choice = commandHotkeys_[static_cast<size_t>(i)];
+        Save(store, option.enabled, choice.enabled);
+        Save(store, option.key, choice.key);
+        Save(store, option.modifiers, choice.modifiers);
+    }
+}
+
+LONG CApplication::RegisterHotKey(int32_t key, int32_t modifiers) {
+    LONG id = 0;
+    platform::ThrowIfFailed(quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers), &id),
+                            L"Quillet.SetHotKey");
+    return id;
+}
+
+void CApplication::RegisterCommandHotKeys() {
+    std::wstring refused;
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& choice = commandHotkeys_[static_cast<size_t>(i)];
+        if (!choice.enabled || commandHotKeyIds_[static_cast<size_t>(i)] != 0) continue;
+        commandHotKeyIds_[static_cast<size_t>(i)] = RegisterHotKey(choice.key, choice.modifiers);
+        if (commandHotKeyIds_[static_cast<size_t>(i)] == 0)
+            refused += L"\r\n" + HotkeyName(choice.key, choice.modifiers) + L" for \"" + CommandHotkeyOptions[i].choice +
+                       L"\"";
+    }
+    if (refused.empty()) return;
+    // Said once, at start-up; the choice is kept, so that the next start tries again.
+    ShowMessage(L"Another program already uses these hot keys:\r\n" + refused + L"\r\n\r\n" + AppInfo::Title +
+                    L" goes on without them. Your choice stays as it is; choose other keys under Options, Hot keys.",
+                MB_ICONEXCLAMATION);
+}
+
+void CApplication::ClearCommandHotKeys() {
+    for (LONG& id : commandHotKeyIds_) {
+        if (id != 0 && quillet_) platform::ThrowIfFailed(quillet_->ClearHotKey(std::exchange(id, 0)), L"Quillet.ClearHotKey");
+    }
+}
+
+void CApplication::SetCommandHotkey(int index, bool enabled, int32_t key, int32_t modifiers) {
+    auto& choice = At(commandHotkeys_, index, L"CommandHotkey");
+    LONG& id = commandHotKeyIds_[static_cast<size_t>(index)];
+    const bool unchanged = choice.enabled == enabled && choice.key == key && choice.modifiers == modifiers;
+    if (!quillet_ || (unchanged && (id != 0 || !enabled))) {
+        choice = {enabled, key, modifiers};
+        return;
+    }
+    const LONG held = std::exchange(id, 0);
+    if (enabled) {
+        id = RegisterHotKey(key, modifiers);
+        if (id == 0) {
+            // The key held before stays, and with it the choice that holds it.
+            id = held;
+            platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L".CommandHotkey");
+        }
+    }
+    if (held != 0) platform::ThrowIfFailed(quillet_->ClearHotKey(held), L"Quillet.ClearHotKey");
+    choice = {enabled, key, modifiers};
+}
+
+CRule& CApplication::HotkeyRule() {
+    if (!hotkeyRule_) {
+        // Empty title and class take any window; "On Minimize Only" keeps it
+        // while it stays minimized in the tray, and lets it go once restored.
+        hotkeyRule_ = CRule::Create();
+        RuleDefinition definition;
+        definition.name = L"Hot key";
+        definition.action = ActionHideInTray;
+        definition.criteria = CriteriaOnMinimize;
+        definition.enabled = true;
+        hotkeyRule_->Define(definition);
+    }
+    return *hotkeyRule_;
+}
+
+bool CApplication::TakenByHotkey(const CWindow& window) const noexcept {
+    return hotkeyRule_ && window.BelongsTo(hotkeyRule_.get());
+}
+
+bool CApplication::HideActiveWindow() {
+    return platform::Guard(ClassName, L"HideActiveWindow", [&] {
+        HWND target = ::GetAncestor(::GetForegroundWindow(), GA_ROOT);
+        if (disposed_ || !target || !::IsWindowVisible(target) || platform::IsOwnWindow(target) ||
+            WindowOwner(target) == MainWindowHandle || IsShellWindow(target))
+            return false;
+        BusyScope busy;
+        // A window a rule tracks changes hands: the user asked for the tray.
+        if (auto tracked = GetTrackedWindow(WindowKey(target))) tracked->Delete();
+        // Minimized first, as a window a rule takes when it is minimized: a
+        // restore from the tray then brings it back as it was and ends tracking.
+        ::ShowWindowAsync(target, SW_MINIMIZE);
+        HotkeyRule().Windows().Add(target, ActionHideInTray, CriteriaOnMinimize, 0, 0);
+        return true;
+    });
+}
+
+void CApplication::RestoreAllWindows() {
+    platform::Guard(ClassName, L"RestoreAllWindows", [&] {
+        BusyScope busy;
+        for (const auto& window : windows_.Snapshot()) {
+            const bool hiddenByUs = window->Action() == ActionHideInTray || window->Action() == ActionHide;
+            // A window shown already (restored under an "Always" rule) is back.
+            if (hiddenByUs && !window->Suspended()) GiveBack(*window);
+        }
+    });
+}
+
+bool CApplication::RunCommand(const std::wstring& command) {
+    return platform::Guard(ClassName, L"RunCommand", [&] {
+        using platform::EqualsNoCase;
+        namespace names = program_commands;
+        // A plain second start: the user who started the program wants its editor.
+        if (command.empty() || EqualsNoCase(command, names::Setup)) {
+            DisplaySetup();
+            return true;
+        }
+        if (EqualsNoCase(command, names::RestoreAll)) {
+            RestoreAllWindows();
+            return true;
+        }
+        if (EqualsNoCase(command, names::HideActive)) return HideActiveWindow();
+        if (EqualsNoCase(command, names::Enable)) {
+            // Without rules it would stay off after a message nobody asked this program for.
+            if (RuleCount() == 0) return false;
+            SetEnabled(true);
+            return enabled_;
+        }
+        if (EqualsNoCase(command, names::Disable)) {
+            SetEnabled(false);
+            return true;
+        }
+        return false;
+    });
 }

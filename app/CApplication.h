@@ -25,6 +25,7 @@ class frmSwitcher;
 class frmTrayManager;
 class CRegistry;
 class CClipboard;
+class CRule;
 class CRules;
 class CWindow;
 
@@ -104,6 +105,9 @@ enum WindowIconAction {
 inline constexpr LONG ProgramIconId = 0;
 // What the switcher's second hot key adds to the first: it steps backwards.
 inline constexpr int32_t SwitcherBackwardsModifier = qlHotkeyModifierShift;
+// The program's own system-wide hot keys, beside the switcher's.
+enum HotkeyCommand { HotkeyHideActive = 0, HotkeyRestoreAll = 1 };
+inline constexpr int HotkeyCommandCount = 2;
 enum MenuOption { MenuWindowTitles = 0, MenuIgnoredWindows = 1, MenuProgramSubMenu = 2, MenuWindowsSubMenu = 3 };
 
 // Values of AutoStart and HideIcon.
@@ -228,6 +232,29 @@ public:
     int32_t SwitcherHotkeyModifiers() const noexcept { return switcherHotkeyModifiers_; }
     void SetSwitcherHotkeyModifiers(int32_t value);
 
+    // The hot keys that hide the active window and restore all windows: each
+    // may be switched off; while on it is held, unless another program held
+    // it when it was asked for.
+    bool CommandHotkeyEnabled(int index) const { return At(commandHotkeys_, index, L"CommandHotkeyEnabled").enabled; }
+    int32_t CommandHotkey(int index) const { return At(commandHotkeys_, index, L"CommandHotkey").key; }
+    int32_t CommandHotkeyModifiers(int index) const {
+        return At(commandHotkeys_, index, L"CommandHotkeyModifiers").modifiers;
+    }
+    bool CommandHotkeyHeld(int index) const { return At(commandHotKeyIds_, index, L"CommandHotkeyHeld") != 0; }
+    // A refused key raises "Hotkey already active"; the key held before stays.
+    void SetCommandHotkey(int index, bool enabled, int32_t key, int32_t modifiers);
+    // "Ctrl+Alt+Shift+H": a key and modifier bits of the menu component as a user reads them.
+    static std::wstring HotkeyName(int32_t key, int32_t modifiers);
+
+    // The foreground window of another program into the tray with its own
+    // icon, until the user restores it; false when there is no such window.
+    bool HideActiveWindow();
+    // Every window the program hid (in the tray or not) given back as at exit.
+    void RestoreAllWindows();
+    // A command handed over by a later start of the program ("/restoreall",
+    // ...; empty: a plain start); false when it is unknown or was not carried out.
+    bool RunCommand(const std::wstring& command);
+
     int32_t WindowTitleLength() const noexcept { return windowTitleLength_; }
     void SetWindowTitleLength(int32_t value) noexcept;
     bool MenuBanner() const noexcept { return menuBanner_; }
@@ -325,6 +352,18 @@ private:
     // Moves switched-on hot keys to another key or modifiers; the old ones
     // stay when the new ones are refused.
     void ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property);
+    // The hide and restore hot keys at start-up: one message names those
+    // another program holds, and the program goes on without them.
+    void RegisterCommandHotKeys();
+    LONG RegisterHotKey(int32_t key, int32_t modifiers);
+    void ClearCommandHotKeys();
+    void LoadCommandHotkeys(const CRegistry& store);
+    void SaveCommandHotkeys(CRegistry& store) const;
+    // The rule, in no list, that the windows hidden by the hot key are tracked under.
+    CRule& HotkeyRule();
+    bool TakenByHotkey(const CWindow& window) const noexcept;
+    // Undoes the window's action and ends its tracking.
+    void GiveBack(CWindow& window);
 
     frmMain* owner_ = nullptr;
     WindowRegistry windows_;
@@ -338,6 +377,15 @@ private:
     platform::com::EventConnection quilletConnection_;
     // Identifiers the menu component gave the switcher's two hot keys; 0: none.
     std::array<LONG, 2> switcherHotKeyIds_{};
+    struct CommandHotkeyChoice {
+        bool enabled;
+        int32_t key;
+        int32_t modifiers;
+    };
+    std::array<CommandHotkeyChoice, HotkeyCommandCount> commandHotkeys_;
+    // Identifiers of the command hot keys held; 0: not held.
+    std::array<LONG, HotkeyCommandCount> commandHotKeyIds_{};
+    std::shared_ptr<CRule> hotkeyRule_;
     // The open options dialog and About box; each keeps itself while open.
     std::weak_ptr<frmOptions> options_;
     std::weak_ptr<frmAbout> about_;

@@ -61,6 +61,7 @@ constexpr UINT RefreshCommand = 806;
 constexpr UINT ExitCommand = 807;
 // The window's title on top of its window menu.
 constexpr UINT WindowTitleCommand = 808;
+constexpr UINT RestoreAllCommand = 809;
 
 struct MainTool {
     UINT id;
@@ -78,7 +79,8 @@ constexpr MainTool MainTools[] = {
     {WindowsMenuItem, L"Windows", L"&Windows", L"Windows", true, false, WindowsBand},
     {DisableCommand, L"Disable", L"&Disable", nullptr, true, false, L""},
     {RefreshCommand, L"Refresh", L"&Refresh", L"Refresh", false, false, L""},
-    {ExitCommand, L"Exit", L"E&xit", nullptr, true, false, L""},
+    {RestoreAllCommand, L"RestoreAll", L"Res&tore All Windows", nullptr, true, false, L""},
+    {ExitCommand, L"Exit", L"E&xit", nullptr, false, false, L""},
 };
 }  // namespace menus
 
@@ -117,7 +119,7 @@ constexpr wchar_t PlaceholderName[] = L"None";
 constexpr wchar_t NoWindowsCaption[] = L"<No Windows>";
 constexpr wchar_t IgnoredOnlyCaption[] = L"<Ignored Windows Only>";
 // Listed windows take IDs of their own: past the main menu's commands
-// (801-808) and the headers (901-906), below the system's window commands
+// (801-809) and the headers (901-906), below the system's window commands
 // (SC_SIZE, 0xF000, and up), so that a window menu's answer names one
 // thing only and every listed window can be chosen.
 constexpr LONG FirstWindowToolId = 1001;
@@ -189,6 +191,7 @@ bool RunMainCommand(CApplication& app, UINT command) {
         case menus::OptionsCommand: app.DisplayOptions(); return true;
         case menus::DisableCommand: app.SetEnabled(!app.Enabled()); return true;
         case menus::RefreshCommand: app.Rules().Refresh(false); return true;
+        case menus::RestoreAllCommand: app.RestoreAllWindows(); return true;
         case menus::ExitCommand: Quit(); return true;
         default: return false;
     }
@@ -683,11 +686,24 @@ void CApplication::moQuillet_Click(_Tool* tool) {
     });
 }
 
-// Only the switcher's two keys; with Shift it steps backwards.
+// The hide and restore keys, and the switcher's two keys (with Shift it steps backwards).
 void CApplication::moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers) {
     platform::Guard(ClassName, L"moQuillet_HotKeyPressed", [&] {
-        if (id == 0 || std::find(switcherHotKeyIds_.begin(), switcherHotKeyIds_.end(), id) == switcherHotKeyIds_.end())
+        if (id == 0) return;
+        // Work under way (a scan waiting on a window) finishes first.
+        if (id == commandHotKeyIds_[HotkeyHideActive]) {
+            BusyScope::WhenIdle([self = weak_from_this()] {
+                if (auto app = self.lock()) app->HideActiveWindow();
+            });
             return;
+        }
+        if (id == commandHotKeyIds_[HotkeyRestoreAll]) {
+            BusyScope::WhenIdle([self = weak_from_this()] {
+                if (auto app = self.lock()) app->RestoreAllWindows();
+            });
+            return;
+        }
+        if (std::find(switcherHotKeyIds_.begin(), switcherHotKeyIds_.end(), id) == switcherHotKeyIds_.end()) return;
         if (keyCode != switcherHotkey_) return;
         if (modifiers == switcherHotkeyModifiers_)
             DisplaySwitcher(false);

@@ -47,14 +47,107 @@ bool PreviousInstanceRunning() {
 constexpr wchar_t QuietSwitch[] = L"/quiet";
 constexpr wchar_t ArgumentBlanks[] = L" \t\"";
 
-bool HasQuietSwitch(std::wstring_view arguments) {
+// The blank-separated words of the arguments.
+std::vector<std::wstring_view> ArgumentWords(std::wstring_view arguments) {
+    std::vector<std::wstring_view> words;
     for (size_t start = arguments.find_first_not_of(ArgumentBlanks); start != std::wstring_view::npos;) {
         const size_t end = std::min(arguments.find_first_of(ArgumentBlanks, start), arguments.size());
-        if (platform::EqualsNoCase(arguments.substr(start, end - start), QuietSwitch)) return true;
+        words.push_back(arguments.substr(start, end - start));
         start = arguments.find_first_not_of(ArgumentBlanks, end);
     }
+    return words;
+}
+
+bool HasQuietSwitch(std::wstring_view arguments) {
+    const auto words = ArgumentWords(arguments);
+    return std::any_of(words.begin(), words.end(),
+                       [](std::wstring_view word) { return platform::EqualsNoCase(word, QuietSwitch); });
+}
+
+// How long a command may take in the running instance, and its exit after "/exit".
+constexpr UINT CommandAnswerTimeoutMs = 30000;
+constexpr DWORD ExitWaitMs = 30000;
+
+// Tells a person at the keyboard why nothing happened; a script asked for silence.
+int Report(int exitCode, const std::wstring& text, bool quiet) {
+    if (!quiet) ::MessageBoxW(nullptr, text.c_str(), AppInfo::Title, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+    return exitCode;
+}
+
+int ReportNotRunning(const std::wstring& command, bool quiet) {
+    return Report(program_commands::NotRunning,
+                  std::wstring(AppInfo::Title) + L" is not running: \"" + command + L"\" was not carried out.", quiet);
+}
+
+const std::wstring CommandList = L"/restoreall, /hide-active, /enable, /disable, /setup, /exit (with /quiet: no messages)";
+
+// A second start: the running instance carries the command out.
+int HandOver(const std::wstring& command, bool quiet) {
+    HWND running = ::FindWindowW(nullptr, AppInfo::MainWindowCaption);
+    // A plain start ends quietly whatever becomes of its nudge, as it always did.
+    if (command.empty()) return running ? SendCommand(running, command) : program_commands::Done;
+    // Still starting: the editor comes up there anyway when it has no rules.
+    if (!running) return command == program_commands::Setup ? program_commands::Done : ReportNotRunning(command, quiet);
+    const int result = SendCommand(running, command);
+    if (result == program_commands::Done) return result;
+    return Report(result, std::wstring(AppInfo::Title) + L" did not carry out \"" + command + L"\".", quiet);
+}
+
+}  // namespace
+
+namespace program_commands {
+
+bool IsKnown(std::wstring_view command) {
+    if (command.empty()) return true;
+    for (const wchar_t* known : {RestoreAll, HideActive, Enable, Disable, Setup, Exit})
+        if (platform::EqualsNoCase(command, known)) return true;
     return false;
 }
+
+std::optional<std::wstring> Parse(std::wstring_view arguments) {
+    std::wstring command;
+    for (std::wstring_view word : ArgumentWords(arguments)) {
+        if (platform::EqualsNoCase(word, QuietSwitch)) continue;
+        // One command at a time: a second one, or a word that is none, is not understood.
+        if (!command.empty() || !IsKnown(word)) return std::nullopt;
+        command = platform::ToLower(std::wstring(word));
+    }
+    return command;
+}
+
+std::optional<std::wstring> FromCopyData(const COPYDATASTRUCT* data) {
+    if (!data || data->dwData != CopyDataTag || !data->lpData) return std::nullopt;
+    constexpr size_t Unit = sizeof(wchar_t);
+    if (data->cbData < Unit || data->cbData > LongestCommand * Unit || data->cbData % Unit != 0) return std::nullopt;
+    const auto* text = static_cast<const wchar_t*>(data->lpData);
+    const size_t length = data->cbData / Unit - 1;
+    if (text[length] != L'\0') return std::nullopt;
+    std::wstring command(text, length);
+    // A terminator inside would hide the rest from the check.
+    if (command.find(L'\0') != std::wstring::npos || !IsKnown(command)) return std::nullopt;
+    return platform::ToLower(command);
+}
+
+}  // namespace program_commands
+
+int SendCommand(HWND mainWindow, const std::wstring& command) {
+    using namespace program_commands;
+    COPYDATASTRUCT data{CopyDataTag, static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(command.c_str())};
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(mainWindow, &processId);
+    platform::UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+    DWORD_PTR answer = FALSE;
+    if (!::SendMessageTimeoutW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                               CommandAnswerTimeoutMs, &answer) ||
+        answer != TRUE)
+        return NotCarriedOut;
+    if (!platform::EqualsNoCase(command, Exit)) return Done;
+    // Carried out means gone: whoever asked may replace the program's files next.
+    return process && ::WaitForSingleObject(process.get(), ExitWaitMs) == WAIT_OBJECT_0 ? Done : NotCarriedOut;
+}
+
+namespace {
 
 void AskAndUninstall() {
     const std::wstring question =
@@ -83,24 +176,31 @@ void DeleteAllRegistryEntries() {
     });
 }
 
-bool Main(HINSTANCE instance, std::wstring_view arguments) {
+std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
+    const bool quiet = HasQuietSwitch(arguments);
     if (HasUninstallSwitch(arguments)) {
-        platform::IgnoreFailure(HasQuietSwitch(arguments) ? DeleteAllRegistryEntries : AskAndUninstall);
-        return false;
+        platform::IgnoreFailure(quiet ? DeleteAllRegistryEntries : AskAndUninstall);
+        return 0;
     }
+    const auto command = program_commands::Parse(arguments);
+    if (!command)
+        return Report(program_commands::UnknownCommand,
+                      L"Unknown command line: " + std::wstring(arguments) + L"\r\n\r\nThe commands are " + CommandList + L".",
+                      quiet);
     platform::SetErrorTrapping(true);
     InstallErrorLog();
     MessageTimeout = DefaultMessageTimeout;
     IconCacheRefreshInterval = DefaultIconCacheRefreshInterval;
-    if (PreviousInstanceRunning()) {
-        ShowPrevInstance(AppInfo::MainWindowCaption);
-        return false;
-    }
+    if (PreviousInstanceRunning()) return HandOver(*command, quiet);
+    const bool setup = *command == program_commands::Setup;
+    if (!command->empty() && !setup)
+        return ReportNotRunning(*command, quiet);
     g_mainForm = std::make_unique<frmMain>();
     // A first start has no rules: the editor comes up to make one.
-    if (!g_mainForm->Initialize() && TheApp) TheApp->DisplaySetup();
-    return !g_forms.empty();
+    if ((!g_mainForm->Initialize() || setup) && TheApp) TheApp->DisplaySetup();
+    if (g_forms.empty()) return 0;
+    return std::nullopt;
 }
 
 namespace {
@@ -147,9 +247,7 @@ int RunMessageLoop() {
 
 bool ShowPrevInstance(std::wstring_view caption) {
     HWND previous = ::FindWindowW(nullptr, std::wstring(caption).c_str());
-    if (!previous) return false;
-    ::PostMessageW(previous, WM_MOUSEMOVE, 0, 0);
-    return true;
+    return previous && SendCommand(previous, L"") == program_commands::Done;
 }
 
 void Quit() { ::PostMessageW(MainWindowHandle, WM_CLOSE, 0, 0); }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +22,39 @@ extern int32_t IconCacheRefreshInterval;
 // a reference of its own, since Dispose clears this one.
 extern std::shared_ptr<CApplication> TheApp;
 
-// The entry routine: uninstall switch, single instance, main window. Returns
-// true when the program was started and its message loop should run.
-bool Main(HINSTANCE instance, std::wstring_view arguments);
+// The entry routine: uninstall switch, single instance, commands for the
+// running instance, main window. Answers nothing when the program was started
+// and its message loop should run, otherwise the process's exit code.
+std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments);
+
+// The commands a later start hands to the running program (any case).
+namespace program_commands {
+inline constexpr wchar_t RestoreAll[] = L"/restoreall";
+inline constexpr wchar_t HideActive[] = L"/hide-active";
+inline constexpr wchar_t Enable[] = L"/enable";
+inline constexpr wchar_t Disable[] = L"/disable";
+inline constexpr wchar_t Setup[] = L"/setup";
+inline constexpr wchar_t Exit[] = L"/exit";
+// What marks a WM_COPYDATA as one of them; its data is the command's text
+// with its terminator. A plain second start sends the empty text.
+inline constexpr ULONG_PTR CopyDataTag = 0x504B434D;  // "PKCM"
+// The longest command, terminator included, in characters.
+inline constexpr size_t LongestCommand = 16;
+// Exit codes of the process that handed a command over.
+inline constexpr int Done = 0;
+inline constexpr int NotCarriedOut = 1;
+inline constexpr int NotRunning = 2;
+inline constexpr int UnknownCommand = 3;
+
+// The command the arguments name ("" for none); nothing when they name one
+// that is not known. `/quiet` and the uninstall switch are not commands.
+std::optional<std::wstring> Parse(std::wstring_view arguments);
+// Whether the text is one of the commands above, or the empty plain start.
+bool IsKnown(std::wstring_view command);
+// The command a WM_COPYDATA carries, once it is checked: from any process,
+// so anything malformed is nothing.
+std::optional<std::wstring> FromCopyData(const COPYDATASTRUCT* data);
+}  // namespace program_commands
 
 // Pumps messages until the last of the program's forms is gone; returns the exit code.
 int RunMessageLoop();
@@ -36,8 +67,13 @@ bool HasUninstallSwitch(std::wstring_view arguments);
 // Deletes the program key and the autostart value in both hives.
 void DeleteAllRegistryEntries();
 
-// Finds the running instance's main window by caption and nudges it.
+// Finds the running instance's main window by caption and hands it a plain
+// start (it brings up its rules editor); false when there is none or it did not answer.
 bool ShowPrevInstance(std::wstring_view caption);
+// Hands a command to the running instance's main window and waits for its
+// answer (and, for "/exit", for the instance to end); an exit code of
+// program_commands.
+int SendCommand(HWND mainWindow, const std::wstring& command);
 
 // Asks the main window to close; the one way the program ends itself.
 void Quit();

@@ -9,6 +9,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     ::InitCommonControlsEx(&controls);
     // The components are COM objects living on this thread.
     platform::com::ComApartment apartment;
-    if (!Main(instance, arguments ? arguments : L"")) return 0;
+    if (const auto exitCode = Main(instance, arguments ? arguments : L"")) return *exitCode;
     return RunMessageLoop();
 }

@@ -14,6 +14,8 @@ constexpr wchar_t WindowClass[] = L"PelkinMainWindow";
 // The window is never shown; it has a size only to be centred like any form.
 constexpr int FormWidth = 320;
 constexpr int FormHeight = 240;
+// The program's own request to close for the "/exit" of a later start.
+constexpr UINT ExitCommandMessage = WM_APP + 1;
 
 struct KeyedImage {
     const wchar_t* key;
@@ -91,10 +93,10 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // (or the system's) doing, not the user's Exit command: no question.
             Close((::InSendMessageEx(nullptr) & ISMEX_SEND) ? UnloadMode::TaskManager : UnloadMode::ControlMenu);
             return 0;
-        case WM_MOUSEMOVE:
-            // The window is never shown: only a second start of the program
-            // sends this, and the user who started it wants the rules editor.
-            if (auto app = TheApp) app->DisplaySetup();
+        case WM_COPYDATA:
+            return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+        case ExitCommandMessage:
+            Close(UnloadMode::TaskManager);
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
@@ -104,6 +106,27 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             return Default(message, wParam, lParam);
     }
+}
+
+// A later start of the program hands over its command line; true when it was carried out.
+bool frmMain::OnCopyData(const COPYDATASTRUCT* data) {
+    return platform::Guard(ClassName, L"OnCopyData", [&] {
+        const auto command = program_commands::FromCopyData(data);
+        auto app = TheApp;
+        if (!command || !app) return false;
+        if (*command == program_commands::Exit) {
+            // Closed once the asking process has its answer, and as the task
+            // manager closes it: a script waits for no question.
+            ::PostMessageW(hWnd(), ExitCommandMessage, 0, 0);
+            return true;
+        }
+        if (!BusyScope::Active()) return app->RunCommand(*command);
+        // Taken on, and carried out once the work under way is done.
+        BusyScope::WhenIdle([weak = std::weak_ptr<CApplication>(app), text = *command] {
+            if (auto later = weak.lock()) later->RunCommand(text);
+        });
+        return true;
+    });
 }
 
 void frmMain::OnDestroyed() {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "CApplication.h"
@@ -66,7 +68,7 @@ constexpr std::array<PageInfo, PageCount> Pages{{
     {L"General", L"Customize general options "},
     {L"Mouse", L"Customize mouse behavior options "},
     {L"Rules", L"Customize rule processing options "},
-    {L"Switcher", L"Customize switcher options"},
+    {L"Hot keys", L"Customize the switcher and the hot keys"},
     {L"Advanced", L"Customize advanced options"},
 }};
 
@@ -81,7 +83,8 @@ std::vector<int> PageControls(int page) {
         case MousePage: return {IDC_lblMouseHelp, IDC_lblMouseMain, IDC_lblMouseWindow};
         case RulesPage: return {IDC_lblRules, IDC_lstRules};
         case SwitcherPage:
-            return {IDC_chkSwitcherHotkey, IDC_cboSwitcherHotkey, IDC_lblSwitcherOptions, IDC_lstSwitcherOptions};
+            return {IDC_chkSwitcherHotkey,   IDC_cboSwitcherHotkey, IDC_lblSwitcherOptions, IDC_lstSwitcherOptions,
+                    IDC_chkHideActiveHotkey, IDC_hkyHideActive,     IDC_chkRestoreAllHotkey, IDC_hkyRestoreAll};
         case AdvancedPage:
             return {IDC_chkWindowTitleLength, IDC_txtWindowTitleLength, IDC_chkBanner, IDC_lblHighlight,
                     IDC_cboHighlight,         IDC_chkOwnerDraw,         IDC_lblMenus,  IDC_lstMenus};
@@ -132,6 +135,34 @@ constexpr int32_t TipDelayMs = 500;
 // The switcher's key, and the modifier bit of each entry of its combo box.
 constexpr int32_t SwitcherKey = VK_TAB;
 constexpr std::array<int32_t, 2> SwitcherModifiers{MOD_ALT, MOD_CONTROL};
+
+// The check box and the key control of each command hot key, by HotkeyCommand.
+struct CommandHotkeyControls {
+    int check;
+    int key;
+};
+constexpr std::array<CommandHotkeyControls, HotkeyCommandCount> CommandHotkeyIds{
+    {{IDC_chkHideActiveHotkey, IDC_hkyHideActive}, {IDC_chkRestoreAllHotkey, IDC_hkyRestoreAll}}};
+
+// The key control counts its modifiers in other bits than the menu component.
+constexpr std::array<std::pair<int32_t, BYTE>, 3> ModifierBits{
+    {{qlHotkeyModifierAlt, HOTKEYF_ALT}, {qlHotkeyModifierCtrl, HOTKEYF_CONTROL}, {qlHotkeyModifierShift, HOTKEYF_SHIFT}}};
+
+void SetHotkeyControl(HWND control, int32_t key, int32_t modifiers) {
+    BYTE flags = 0;
+    for (const auto& [component, controlBit] : ModifierBits)
+        if (modifiers & component) flags |= controlBit;
+    ::SendMessageW(control, HKM_SETHOTKEY, MAKEWORD(static_cast<BYTE>(key), flags), 0);
+}
+
+// The key and modifiers shown; key 0 when the control is empty.
+std::pair<int32_t, int32_t> HotkeyControlValue(HWND control) {
+    const auto value = static_cast<WORD>(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
+    int32_t modifiers = 0;
+    for (const auto& [component, controlBit] : ModifierBits)
+        if (HIBYTE(value) & controlBit) modifiers |= component;
+    return {LOBYTE(value), modifiers};
+}
 
 // How the mouse slot images look.
 constexpr int MouseInset96 = 3;
@@ -203,7 +234,8 @@ void WriteCheck(HWND dialog, OptionRefusals& refused, int checkId, const std::fu
 
 std::shared_ptr<frmOptions> frmOptions::Create() {
     // The pages use the tree, list view and slider controls.
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&controls);
     return std::shared_ptr<frmOptions>(new frmOptions());
 }
@@ -283,6 +315,9 @@ void frmOptions::FillLists() {
     SetComboItems(Item(IDC_cboSwitcherHotkey), {L"Alt + Tab", L"Ctrl + Tab"});
     SetCheckListItems(Item(IDC_lstSwitcherOptions),
                       {L"Alt+Tab Mode (includes non-watched windows)", L"Show cancel option"});
+    // A key alone, or with Shift alone, would be taken from every program's typing.
+    for (const auto& ids : CommandHotkeyIds)
+        ::SendMessageW(Item(ids.key), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
     ::SendMessageW(Item(IDC_txtWindowTitleLength), EM_LIMITTEXT, MaxTitleLengthDigits, 0);
     SetComboItems(Item(IDC_cboHighlight), {L"System default", L"Gradient", L"Text only"});
     SetCheckListItems(Item(IDC_lstMenus), {L"Show window titles", L"Show ignored windows", L"Show Pelkin! sub-menu",
@@ -317,6 +352,11 @@ void frmOptions::ReadOptions(const CApplication& app) {
                 modifiers == SwitcherModifiers.end() ? -1 : static_cast<int>(modifiers - SwitcherModifiers.begin()));
     for (int i = SwitcherAltTabMode; i <= SwitcherShowCancel; ++i)
         SetRowChecked(Item(IDC_lstSwitcherOptions), i, app.SwitcherOptions(i));
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& ids = CommandHotkeyIds[static_cast<size_t>(i)];
+        SetChecked(Item(ids.check), app.CommandHotkeyEnabled(i));
+        SetHotkeyControl(Item(ids.key), app.CommandHotkey(i), app.CommandHotkeyModifiers(i));
+    }
     SetChecked(Item(IDC_chkWindowTitleLength), app.WindowTitleLength() >= 1);
     SetControlText(Item(IDC_txtWindowTitleLength), std::to_wstring(app.WindowTitleLength()));
     SetChecked(Item(IDC_chkBanner), app.MenuBanner());
@@ -326,6 +366,7 @@ void frmOptions::ReadOptions(const CApplication& app) {
     // The dependent controls and the interval's label follow what was read.
     chkOwnerDraw_Click();
     chkSwitcherHotkey_Click();
+    chkCommandHotkey_Click();
     chkWindowTitleLength_Click();
     sldWindows_Change();
 }
@@ -351,6 +392,12 @@ void frmOptions::OnCommand(int id, int notifyCode, HWND control) {
         case IDC_cmdApply: Apply(); return;
         case IDC_chkOwnerDraw: chkOwnerDraw_Click(); break;
         case IDC_chkSwitcherHotkey: chkSwitcherHotkey_Click(); break;
+        case IDC_chkHideActiveHotkey:
+        case IDC_chkRestoreAllHotkey: chkCommandHotkey_Click(); break;
+        case IDC_hkyHideActive:
+        case IDC_hkyRestoreAll:
+            if (notifyCode == EN_CHANGE) Changed();
+            return;
         case IDC_chkWindowTitleLength: chkWindowTitleLength_Click(); break;
         case IDC_txtWindowTitleLength:
             if (notifyCode == EN_CHANGE) Changed();
@@ -461,6 +508,10 @@ void frmOptions::chkOwnerDraw_Click() {
 
 void frmOptions::chkSwitcherHotkey_Click() {
     EnableControl(Item(IDC_cboSwitcherHotkey), IsChecked(Item(IDC_chkSwitcherHotkey)));
+}
+
+void frmOptions::chkCommandHotkey_Click() {
+    for (const auto& ids : CommandHotkeyIds) EnableControl(Item(ids.key), IsChecked(Item(ids.check)));
 }
 
 void frmOptions::chkWindowTitleLength_Click() {
@@ -592,6 +643,7 @@ void frmOptions::WriteOptions(CApplication& app, OptionRefusals& refused) const 
     WriteRows(dialog, refused, IDC_lblRules, IDC_lstRules, SearchVisibleWindowsOnly + 1,
               [&](int i, bool v) { app.SetRuleOptions(i, v); });
     WriteSwitcher(app, refused);
+    WriteCommandHotkeys(app, refused);
     HWND limited = Item(IDC_chkWindowTitleLength);
     refused.Try(OptionName(limited), [&] {
         const auto typed = platform::ParseInt32(ControlText(Item(IDC_txtWindowTitleLength)));
@@ -627,4 +679,18 @@ void frmOptions::WriteSwitcher(CApplication& app, OptionRefusals& refused) const
     app.SetSwitcherHotkeyModifiers(oldModifiers);
     if (refused.Try(name, [&] { app.SetSwitcher(true); }))
         refused.Note(L"The switcher keeps the hot key it had before.");
+}
+
+void frmOptions::WriteCommandHotkeys(CApplication& app, OptionRefusals& refused) const {
+    for (int i = 0; i < HotkeyCommandCount; ++i) {
+        const auto& ids = CommandHotkeyIds[static_cast<size_t>(i)];
+        HWND control = Item(ids.key);
+        auto [key, modifiers] = HotkeyControlValue(control);
+        // An emptied control keeps the key chosen before.
+        if (key == 0) std::tie(key, modifiers) = std::pair(app.CommandHotkey(i), app.CommandHotkeyModifiers(i));
+        const std::wstring name = OptionName(Item(ids.check)) + L" (" + CApplication::HotkeyName(key, modifiers) + L")";
+        if (refused.Try(name, [&] { app.SetCommandHotkey(i, IsChecked(Item(ids.check)), key, modifiers); })) continue;
+        refused.Note(OptionName(Item(ids.check)) + L" keeps the hot key it had before.");
+        SetHotkeyControl(control, app.CommandHotkey(i), app.CommandHotkeyModifiers(i));
+    }
 }

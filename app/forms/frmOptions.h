@@ -46,6 +46,7 @@ private:
     void Changed();
     void chkOwnerDraw_Click();
     void chkSwitcherHotkey_Click();
+    void chkCommandHotkey_Click();
     void chkWindowTitleLength_Click();
     void txtWindowTitleLength_Validate();
     void sldWindows_Change();
@@ -59,6 +60,7 @@ private:
     bool Apply();
     void WriteOptions(CApplication& app, OptionRefusals& refused) const;
     void WriteSwitcher(CApplication& app, OptionRefusals& refused) const;
+    void WriteCommandHotkeys(CApplication& app, OptionRefusals& refused) const;
     void cmdOK_Click();
 
     // The owner of a modeless display, which gets the focus back.

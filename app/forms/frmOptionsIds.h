@@ -34,11 +34,15 @@
 #define IDC_lblRules 3060
 #define IDC_lstRules 3061
 
-// Switcher
+// Hot keys: the switcher, hiding the active window, restoring all windows
 #define IDC_chkSwitcherHotkey 3070
 #define IDC_cboSwitcherHotkey 3071
 #define IDC_lblSwitcherOptions 3072
 #define IDC_lstSwitcherOptions 3073
+#define IDC_chkHideActiveHotkey 3074
+#define IDC_hkyHideActive 3075
+#define IDC_chkRestoreAllHotkey 3076
+#define IDC_hkyRestoreAll 3077
 
 // Advanced
 #define IDC_chkWindowTitleLength 3080

@@ -340,3 +340,40 @@ TEST_F(frmOptionsTest, EditRulesPagesAndMouseSlots) {
     ::SendMessageW(tips, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&tool));
     EXPECT_STREQ(text, L" Right Button Double-Click ");
 }
+
+// The key control counts modifiers in other bits than the menu component: a
+// key chosen there is the key held and stored, and a refused one keeps the old.
+TEST_F(frmOptionsTest, CommandHotKeysChosenOnTheHotKeysPageAreHeldAndStored) {
+    constexpr UINT ControlAltShift = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
+    EXPECT_TRUE(HotKeyHeld(ControlAltShift, 'H')) << "the default is held from the start";
+    HotKeyHolder holder('K', MOD_CONTROL | MOD_ALT);
+    ASSERT_TRUE(holder.Held());
+    Open();
+    ShowPage(Switcher);
+    auto choose = [&](int id, BYTE key, BYTE flags) {
+        ::SendMessageW(At(id), HKM_SETHOTKEY, MAKEWORD(key, flags), 0);
+        ::SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(At(id)));
+    };
+    choose(IDC_hkyHideActive, 'J', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    choose(IDC_hkyRestoreAll, 'K', HOTKEYF_CONTROL | HOTKEYF_ALT);
+    EXPECT_TRUE(Enabled(IDC_cmdApply));
+    auto answer = AnswerDialog(L"Pelkin!", IDOK);
+    Click(IDC_cmdApply);
+    const std::wstring told = answer.get();
+    EXPECT_NE(told.find(L"Restore all windows (Ctrl+Alt+K): Hotkey already active"), std::wstring::npos)
+        << platform::Narrow(told);
+    EXPECT_TRUE(HotKeyHeld(MOD_CONTROL | MOD_SHIFT, 'J'));
+    EXPECT_FALSE(HotKeyHeld(ControlAltShift, 'H'));
+    EXPECT_TRUE(HotKeyHeld(ControlAltShift, 'R')) << "the refused choice keeps the key it had";
+    EXPECT_EQ(Stored(L"Hotkeys\\Hide Active", L"Hotkey"), L"74");
+    EXPECT_EQ(Stored(L"Hotkeys\\Hide Active", L"Hotkey Modifier"), L"6");
+    EXPECT_EQ(Stored(L"Hotkeys\\Restore All", L"Hotkey"), L"82");
+
+    // Switched off, the key is let go and the choice is stored as off.
+    Click(IDC_chkHideActiveHotkey);
+    EXPECT_FALSE(::IsWindowEnabled(At(IDC_hkyHideActive)));
+    Click(IDOK);
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(HotKeyHeld(MOD_CONTROL | MOD_SHIFT, 'J'));
+    EXPECT_EQ(Stored(L"Hotkeys\\Hide Active", L"Enabled"), L"False");
+}
