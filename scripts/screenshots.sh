@@ -31,7 +31,7 @@ started_pids+=("$WINESERVER_PID" "$KEEPALIVE_PID")
 
 "$WINE64" "$build/bin/screenshots.exe" "$("$WINE64" winepath -w "$shots" 2>/dev/null)"
 mkdir -p "$root/docs"
-for picture in main-menu windows-menu options switcher tray-manager editor-rules editor-windows wizard; do
+for picture in main-menu windows-menu options options-hotkeys switcher tray-manager editor-rules editor-windows wizard; do
     convert "$shots/$picture.bmp" -alpha off -strip "$root/docs/$picture.png"
     echo "docs/$picture.png"
 done

@@ -52,8 +52,9 @@ struct Column {
     const wchar_t* storedAs = nullptr;
     const wchar_t* StoredName() const noexcept { return storedAs ? storedAs : header; }
 };
+// The rules' four columns fit the list as it first opens.
 constexpr std::array<Column, 4> RuleColumns{
-    {{L"Name", 150}, {L"Action", 120}, {L"Criteria", 110}, {L"Program", 110, L"Rule Program"}}};
+    {{L"Name", 130}, {L"Action", 115}, {L"Criteria", 95}, {L"Program", 90, L"Rule Program"}}};
 constexpr std::array<Column, 5> WindowColumns{
     {{L"Title", 200}, {L"Status", 90}, {L"Class", 130}, {L"Rule", 100}, {L"Program", 110}}};
 enum RuleColumn { NameColumn = 0, ActionColumn = 1, CriteriaColumn = 2, RuleProgramColumn = 3 };

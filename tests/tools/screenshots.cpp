@@ -6,9 +6,11 @@
 // display.
 //
 //   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp,
+//                              options-hotkeys.bmp,
 //                              switcher.bmp, tray-manager.bmp, editor-rules.bmp,
 //                              editor-windows.bmp, wizard.bmp
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <memory>
@@ -24,6 +26,7 @@
 #include "Wait.h"
 #include "WineTray.h"
 #include "Xdotool.h"
+#include "frmOptionsIds.h"
 #include "frmSetupIds.h"
 
 using namespace testing_support;
@@ -38,6 +41,8 @@ constexpr int RightButton = 3;
 constexpr int Margin = 6;
 // A window just shown may still be drawing; a picture waits this long.
 constexpr DWORD SettleMs = 300;
+// The Options dialog's Hot keys page, counted from the first.
+constexpr int HotKeysPage = 3;
 // The rules editor's New command.
 constexpr WPARAM NewRuleCommand = 101;
 
@@ -211,6 +216,15 @@ int wmain(int argc, wchar_t** argv) {
         return Fail("no Options dialog");
     ::Sleep(SettleMs);
     if (!SaveScreen(Around(Bounds(options)), folder + L"options.bmp")) return Fail("Options not saved");
+    {
+        HWND pages = ::GetDlgItem(options, IDC_tvwOptions);
+        auto page = reinterpret_cast<HTREEITEM>(::SendMessageW(pages, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        for (int next = 0; next < HotKeysPage && page; ++next)
+            page = reinterpret_cast<HTREEITEM>(::SendMessageW(pages, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(page)));
+        ::SendMessageW(pages, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(page));
+    }
+    ::Sleep(SettleMs);
+    if (!SaveScreen(Around(Bounds(options)), folder + L"options-hotkeys.bmp")) return Fail("Hot keys page not saved");
     PressButton(options, IDCANCEL);
     WaitUntil([&] { return !::IsWindow(options); });
 
