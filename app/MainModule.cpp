@@ -184,18 +184,22 @@ std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
         return 0;
     }
     const auto command = program_commands::Parse(arguments);
-    if (!command)
-        return Report(program_commands::UnknownCommand,
-                      L"Unknown command line: " + std::wstring(arguments) + L"\r\n\r\nThe commands are " + CommandList + L".",
-                      quiet);
     platform::SetErrorTrapping(true);
     InstallErrorLog();
     MessageTimeout = DefaultMessageTimeout;
     IconCacheRefreshInterval = DefaultIconCacheRefreshInterval;
-    if (PreviousInstanceRunning()) return HandOver(*command, quiet);
-    const bool setup = *command == program_commands::Setup;
-    if (!command->empty() && !setup)
-        return ReportNotRunning(*command, quiet);
+    if (PreviousInstanceRunning()) {
+        if (!command)
+            return Report(program_commands::UnknownCommand,
+                          L"Unknown command line: " + std::wstring(arguments) + L"\r\n\r\nThe commands are " +
+                              CommandList + L".",
+                          quiet);
+        return HandOver(*command, quiet);
+    }
+    // A first start whatever else its command line holds, as it always was: a
+    // shortcut with some word of its own still starts the program.
+    const bool setup = command && *command == program_commands::Setup;
+    if (command && !command->empty() && !setup) return ReportNotRunning(*command, quiet);
     g_mainForm = std::make_unique<frmMain>();
     // A first start has no rules: the editor comes up to make one.
     if ((!g_mainForm->Initialize() || setup) && TheApp) TheApp->DisplaySetup();

@@ -108,7 +108,6 @@ TEST_F(HotkeysProgramTest, AKeyAnotherProgramHoldsIsToldOnceAtStartUpAndTheOther
 TEST_F(HotkeysProgramTest, CommandsReachTheRunningInstanceAndTheExitCodeSaysWhetherTheyWereCarriedOut) {
     // Nothing runs: nothing is done, and a person is told why.
     EXPECT_EQ(RunCommand(L"/restoreall /quiet"), NotRunning);
-    EXPECT_EQ(RunCommand(L"/nonsense /quiet"), UnknownCommand);
     {
         ChildProcess command(ProgramPath(), L"/EXIT");
         auto told = AnswerDialog(Title, IDOK, command.Id());
@@ -123,6 +122,8 @@ TEST_F(HotkeysProgramTest, CommandsReachTheRunningInstanceAndTheExitCodeSaysWhet
     Start();
     HWND byRule = testwin_.Create(TrayAlways.title);
     ASSERT_TRUE(WaitUntil([&] { return !Visible(byRule) && HasIcon(byRule); }));
+    EXPECT_EQ(RunCommand(L"/nonsense /quiet"), UnknownCommand);
+    EXPECT_TRUE(program_->Running()) << "a word the program does not know changes nothing";
     EXPECT_EQ(RunCommand(L"/RestoreAll"), Done);
     EXPECT_TRUE(Visible(byRule) || WaitUntil([&] { return Visible(byRule); }));
     EXPECT_TRUE(WaitUntil([&] { return !HasIcon(byRule); }));

@@ -100,9 +100,10 @@ TEST_F(ProgramTest, QuietUninstallDeletesEveryEntryWithoutAskingAndALoneQuietDoe
         EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, RunKey, L"Pelkin!").exists);
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, SiblingKey, L"Keep").text, L"me");
     }
-    // Without the uninstall switch the program simply starts.
+    // Without the uninstall switch the program simply starts, whatever words
+    // it does not know come with it.
     PrepareInstalledSettings();
-    ChildProcess program(ProgramPath(), L"/quiet");
+    ChildProcess program(ProgramPath(), L"/quiet /minimized");
     HWND main = WaitForMainWindow(program);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(FindDialog(L"Confirm Registry Delete", program.Id()), nullptr);
