@@ -51,9 +51,7 @@ Captured RunCaptured(const std::wstring& program, const std::wstring& arguments,
     startup.hStdError = writer.get();
     std::wstring commandLine = Quoted(program) + L" " + arguments;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &info))
-        return result;
+    if (!StartProcess(program, commandLine, true, CREATE_NO_WINDOW, startup, info)) return result;
     platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
     // Only the child may hold the writing end, or reading would never end.
     writer.reset();

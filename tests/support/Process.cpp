@@ -2,11 +2,37 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
+
 #include "Strings.h"
 
 namespace testing_support {
 
+namespace {
+// A start refused this often in a row is not the passing kind.
+constexpr int MostStartAttempts = 3;
+}  // namespace
+
 std::wstring BesideTests(const std::wstring& fileName) { return platform::ModuleFolder() + L"\\" + fileName; }
+
+bool StartProcess(const std::wstring& program, std::wstring commandLine, bool inheritHandles, DWORD flags,
+                  STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+    for (int attempt = 1;; ++attempt) {
+        // The call may write into the command line: each attempt gets it afresh.
+        std::wstring line = commandLine;
+        if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, inheritHandles ? TRUE : FALSE, flags,
+                             nullptr, nullptr, &startup, &info))
+            return true;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == MostStartAttempts) {
+            ::SetLastError(error);
+            return false;
+        }
+        std::printf("process start: %s did not start (error %lu); starting it again (attempt %d of %d)\n",
+                    platform::Narrow(program).c_str(), error, attempt + 1, MostStartAttempts);
+        std::fflush(stdout);
+    }
+}
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& commandName) {
     std::wstring commandLine = commandName.empty() ? L"\"" + program + L"\"" : commandName;
@@ -14,9 +40,7 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info))
-        return;
+    if (!StartProcess(program, commandLine, false, 0, startup, info)) return;
     ::CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     id_ = info.dwProcessId;

@@ -11,6 +11,13 @@ namespace testing_support {
 // Full path of a file beside the running test program.
 std::wstring BesideTests(const std::wstring& fileName);
 
+// CreateProcessW, save that a start Wine gives up on before the new process
+// has run any code of its own (ERROR_INTERNAL_ERROR, seen now and then on a
+// busy machine) is made again, a few times at most, each retry logged on the
+// test's output. False, with the last error set, when no start succeeded.
+bool StartProcess(const std::wstring& program, std::wstring commandLine, bool inheritHandles, DWORD flags,
+                  STARTUPINFOW& startup, PROCESS_INFORMATION& info);
+
 class ChildProcess {
 public:
     // `commandName` is what the child sees as its own name on its command

@@ -114,8 +114,7 @@ TestWindowProgram::TestWindowProgram() {
     const std::wstring program = BesideTests(ProgramFile);
     std::wstring commandLine = L"\"" + program + L"\"";
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &info)) {
+    if (!StartProcess(program, commandLine, true, 0, startup, info)) {
         ADD_FAILURE() << "testwin did not start: " << ::GetLastError();
         return;
     }
