@@ -46,8 +46,6 @@ constexpr wchar_t DialogClass[] = L"#32770";
 // The longest name one registry key can have.
 constexpr size_t LongestName = 255;
 constexpr int32_t NoIcon = -1;
-// How long a message box may take to close after its button is pressed.
-constexpr DWORD BoxCloseTimeoutMs = 5000;
 
 std::wstring Describe(const RuleDefinition& rule) {
     return L"name=" + rule.name + L" title=" + rule.title + L" class=" + rule.windowClass + L" program=" + rule.program +
@@ -134,7 +132,7 @@ private:
                 seen_.push_back(std::move(seen));
             }
             PressButton(box, IDOK);
-            WaitUntil([&] { return !::IsWindow(box); }, BoxCloseTimeoutMs);
+            WaitUntil([&] { return !::IsWindow(box); });
         }
     }
 

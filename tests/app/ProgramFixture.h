@@ -18,7 +18,7 @@ inline const std::wstring RunKey = L"Software\\Microsoft\\Windows\\CurrentVersio
 inline const std::wstring Title = L"Pelkin!";
 inline const std::wstring MainCaption = L"Pelkin!Main";
 inline const std::wstring SiblingKey = L"Software\\PelkinTestSibling";
-inline constexpr DWORD ExitTimeoutMs = 10000;
+inline constexpr DWORD ExitTimeoutMs = testing_support::DefaultTimeoutMs;
 
 // A rule as it is stored (values of the program's rule keys).
 struct StoredRule {

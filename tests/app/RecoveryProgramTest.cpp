@@ -37,7 +37,7 @@ const std::wstring RecoveryKey = ProgramKey + L"\\Recovery";
 constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
 constexpr UINT ProgramIconId = 0;
 constexpr DWORD ClearAlpha = 77;
-constexpr UINT AnswerTimeoutMs = 5000;
+constexpr UINT AnswerTimeoutMs = DefaultTimeoutMs;
 
 UINT TrayId(HWND window) { return static_cast<UINT>(reinterpret_cast<uintptr_t>(window)); }
 

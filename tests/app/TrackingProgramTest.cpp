@@ -31,7 +31,7 @@ constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
 constexpr UINT ProgramIconId = 0;
 const std::wstring DisabledProgramTip = Title + L" (Disabled)";
 constexpr DWORD FadedAlpha = 77;
-constexpr UINT AnswerTimeoutMs = 5000;
+constexpr UINT AnswerTimeoutMs = DefaultTimeoutMs;
 
 // A window's tray icon has the window's handle as its ID.
 UINT TrayId(HWND window) { return static_cast<UINT>(reinterpret_cast<uintptr_t>(window)); }

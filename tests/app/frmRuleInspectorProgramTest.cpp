@@ -25,7 +25,7 @@ constexpr wchar_t TargetClass[] = L"PelkinWizardTarget";
 constexpr wchar_t TargetProgram[] = L"testwin.exe";
 enum FinderIndex { ClassFinder = 1, ProgramFinder = 2 };
 constexpr int TargetWidth = 300, TargetHeight = 200;
-constexpr DWORD AnswerTimeoutMs = 5000;
+constexpr DWORD AnswerTimeoutMs = DefaultTimeoutMs;
 enum ListPosition { HidePosition = 2, IgnorePosition = 4 };
 enum CriteriaPosition { OnMinimizePosition = 0, AlwaysPosition = 1 };
 constexpr DWORD HideAction = 1, IgnoreAction = 4, AlwaysCriteria = 1;

@@ -5,6 +5,8 @@
 #include <future>
 #include <string>
 
+#include "Wait.h"
+
 namespace testing_support {
 
 // A visible dialog box with this caption (of any process, or of `processId`).
@@ -19,6 +21,6 @@ bool PressButton(HWND dialog, int buttonId);
 // Waits (on another thread) for the dialog, then presses the button; the
 // future gives the box's text, or "<no dialog>" when none came in time.
 std::future<std::wstring> AnswerDialog(const std::wstring& caption, int buttonId, DWORD processId = 0,
-                                       DWORD timeoutMs = 10000);
+                                       DWORD timeoutMs = DefaultTimeoutMs);
 
 }  // namespace testing_support

@@ -2,11 +2,13 @@
 
 #include <atomic>
 
+#include "Wait.h"
+
 namespace testing_support {
 
 namespace {
 
-constexpr DWORD HolderTimeoutMs = 10000;
+constexpr DWORD HolderTimeoutMs = DefaultTimeoutMs;
 std::atomic<int> g_holders{0};
 
 // The event the holder sets once it holds the key, named for this process and holder.

@@ -9,18 +9,19 @@
 
 #include "Process.h"
 #include "Strings.h"
+#include "Wait.h"
 
 // The command language is described at the top of tests/tools/testwin.cpp.
 namespace testing_support {
 
 namespace {
 constexpr wchar_t ProgramFile[] = L"testwin.exe";
-constexpr DWORD StartTimeoutMs = 10000;
-constexpr DWORD AnswerTimeoutMs = 10000;
+constexpr DWORD StartTimeoutMs = DefaultTimeoutMs;
+constexpr DWORD AnswerTimeoutMs = DefaultTimeoutMs;
 // A storm of thousands of retitles, each perhaps answered by the watching
 // program with questions of its own, takes longer than any other command.
-constexpr DWORD StormAnswerTimeoutMs = 60000;
-constexpr DWORD ExitTimeoutMs = 5000;
+constexpr DWORD StormAnswerTimeoutMs = 2 * DefaultTimeoutMs;
+constexpr DWORD ExitTimeoutMs = DefaultTimeoutMs;
 constexpr DWORD PollIntervalMs = 1;
 // Longer than any answer testwin writes.
 constexpr DWORD LongestLine = 256;

@@ -19,10 +19,10 @@ constexpr wchar_t IconClass[] = L"__winex11_tray_icon";
 constexpr size_t TipCapacity = 1024;
 // Longer than any class name looked for here.
 constexpr int ClassNameCapacity = 64;
-constexpr UINT TooltipTimeoutMs = 2000;
+constexpr UINT TooltipTimeoutMs = DefaultTimeoutMs;
 // The tray is raised before a click and is on top when SetWindowPos returns;
 // a pointer that still misses the icon after this long never will.
-constexpr DWORD RaiseTimeoutMs = 2000;
+constexpr DWORD RaiseTimeoutMs = DefaultTimeoutMs;
 // Wine runs a Linux program given by its path on drive Z:, the root of the
 // Unix file system in every Wine prefix.
 constexpr wchar_t Xdotool[] = L"Z:\\usr\\bin\\xdotool";
