@@ -8,6 +8,7 @@
 #include "Handles.h"
 #include "Process.h"
 #include "Wait.h"
+#include "Xdotool.h"
 
 namespace testing_support {
 
@@ -23,9 +24,6 @@ constexpr UINT TooltipTimeoutMs = DefaultTimeoutMs;
 // The tray is raised before a click and is on top when SetWindowPos returns;
 // a pointer that still misses the icon after this long never will.
 constexpr DWORD RaiseTimeoutMs = DefaultTimeoutMs;
-// Wine runs a Linux program given by its path on drive Z:, the root of the
-// Unix file system in every Wine prefix.
-constexpr wchar_t Xdotool[] = L"Z:\\usr\\bin\\xdotool";
 // xdotool's number of the right button.
 constexpr int RightButton = 3;
 
@@ -113,22 +111,6 @@ POINT Centre(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// Starts xdotool with these arguments. Wine gives no handle to wait on for a
-// Linux program (and leaves the other outputs undefined): it runs on its own.
-bool RunXdotool(const std::wstring& arguments) {
-    std::wstring commandLine = L"xdotool " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(Xdotool, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    if (info.hProcess) {
-        ::CloseHandle(info.hThread);
-        ::CloseHandle(info.hProcess);
-    }
-    return true;
 }
 
 }  // namespace

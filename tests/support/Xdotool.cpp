@@ -1,26 +1,49 @@
 #include "Xdotool.h"
 
+#include <atomic>
+
+#include "Process.h"
+#include "Wait.h"
+
 namespace testing_support {
 
 namespace {
 
-constexpr wchar_t XdotoolPath[] = L"Z:\\usr\\bin\\xdotool";
+// Wine runs a Linux program given by its path on drive Z:, the root of the
+// Unix file system in every Wine prefix. xdotool goes through the shell,
+// which leaves a file behind once xdotool has ended: Wine gives no handle to
+// wait on for a Linux program.
+constexpr wchar_t ShellPath[] = L"Z:\\bin\\sh";
+constexpr wchar_t DoneFolderUnix[] = L"/tmp/";
+constexpr wchar_t DoneFolder[] = L"Z:\\tmp\\";
+// An xdotool that waits for something that never comes (a focus that does
+// not change) is stopped before the test's own deadline.
+constexpr DWORD XdotoolLimitSeconds = DefaultTimeoutMs / 1000 / 2;
 // Wine's X11 driver keeps the X window of a top-level window under this property.
 constexpr wchar_t XWindowProperty[] = L"__wine_x11_whole_window";
+
+std::atomic<int> g_runs{0};
 
 }  // namespace
 
 bool RunXdotool(const std::wstring& arguments) {
-    std::wstring commandLine = L"xdotool " + arguments;
+    const std::wstring done = L"pelkin-xdotool-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++g_runs) + L".done";
+    const std::wstring donePath = DoneFolder + done;
+    ::DeleteFileW(donePath.c_str());
+    const std::wstring commandLine = L"sh -c \"timeout " + std::to_wstring(XdotoolLimitSeconds) + L" xdotool " +
+                                     arguments + L"; : > " + DoneFolderUnix + done + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(XdotoolPath, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info))
-        return false;
+    if (!StartProcess(ShellPath, commandLine, false, 0, startup, info)) return false;
     if (info.hThread) ::CloseHandle(info.hThread);
     if (info.hProcess) ::CloseHandle(info.hProcess);
-    return true;
+    // One input at a time: what this one does (a pointer put back where it
+    // was, say) must not land in the middle of the next.
+    const bool ended = WaitUntil([&] { return ::GetFileAttributesW(donePath.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    ::DeleteFileW(donePath.c_str());
+    return ended;
 }
 
 UINT_PTR XWindowOf(HWND window) { return reinterpret_cast<UINT_PTR>(::GetPropW(window, XWindowProperty)); }

@@ -1,15 +1,15 @@
 #pragma once
 // The X display's own input, as a user at the keyboard or the mouse makes it,
-// through xdotool. Wine runs a Linux program given by its path on drive Z:,
-// but gives no handle to wait on for it (and leaves its outputs undefined):
-// it runs on its own, so wait for what it does.
+// through xdotool. Each call returns once xdotool has sent its input to the
+// X server and ended, so that two inputs never interleave; what the input
+// does in Wine's windows comes after, so wait for that.
 #include <windows.h>
 
 #include <string>
 
 namespace testing_support {
 
-// Starts xdotool with these arguments; true when it was started.
+// Runs xdotool with these arguments; true when it ran to its end in time.
 bool RunXdotool(const std::wstring& arguments);
 
 // The X window Wine shows a top-level window in; 0 when it has none.
