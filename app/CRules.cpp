@@ -206,6 +206,15 @@ int32_t ReadStoredPosition(const CRegistry& registry, const std::wstring& key) {
     return index;
 }
 
+// The windows a refresh gives back hidden are taken as shown by the pass
+// that follows it, and by nothing after: the notes go however the pass ends.
+struct ShowRequestsOfOnePass {
+    ShowRequestsOfOnePass() = default;
+    ShowRequestsOfOnePass(const ShowRequestsOfOnePass&) = delete;
+    ShowRequestsOfOnePass& operator=(const ShowRequestsOfOnePass&) = delete;
+    ~ShowRequestsOfOnePass() { ForgetShowRequests(); }
+};
+
 }  // namespace
 
 CRules::~CRules() {
@@ -401,11 +410,15 @@ void CRules::Refresh(bool reset) {
         // No event may reach a window half-way through the refresh: they
         // wait for its end. The hook stays, so none is lost meanwhile.
         BusyScope busy;
+        const ShowRequestsOfOnePass showRequests;
         for (const auto& window : app->Windows().Snapshot()) {
-            if (reset)
-                window->Delete();
-            else
+            if (!reset) {
                 window->Refresh(true, false);
+                continue;
+            }
+            const bool hiddenByRule = window->Action() == ActionHideInTray || window->Action() == ActionHide;
+            if (hiddenByRule && !::IsWindowVisible(window->hWnd())) NoteShowRequested(window->hWnd());
+            window->Delete();
         }
         // Tracking starts again with a full pass over every window.
         app->SetWinEventHook();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "AutoStartModule.h"
 #include "CApplication.h"
@@ -319,6 +320,10 @@ bool PassedOver(HWND hWnd, const std::wstring& title) {
     return found != g_passedOver.end() && found->second == title;
 }
 
+std::unordered_set<HWND> g_showRequested;
+
+bool VisibleOrShowing(HWND hWnd) { return ::IsWindowVisible(hWnd) || g_showRequested.contains(hWnd); }
+
 void AddDisplayWindow(HWND hWnd) {
     g_displayWindows.push_back(CWindow::Create(nullptr, hWnd, WindowSettings{ActionNone, CriteriaNone, DisplayOnlyAlpha, 0, false}));
 }
@@ -369,7 +374,7 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
                 if (!textPassed) PassOver(hWnd, std::move(title));
                 return;
             }
-            if (app->RuleOptions(SearchVisibleWindowsOnly) && !::IsWindowVisible(hWnd)) return;
+            if (app->RuleOptions(SearchVisibleWindowsOnly) && !VisibleOrShowing(hWnd)) return;
         }
         // The program's own windows (the main window, what it owns, the
         // components' windows, the dialogs) are never a rule's business.
@@ -413,6 +418,10 @@ BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept {
 }
 
 void ForgetPassedOverWindows() noexcept { g_passedOver.clear(); }
+
+void NoteShowRequested(HWND hWnd) { g_showRequested.insert(hWnd); }
+
+void ForgetShowRequests() noexcept { g_showRequested.clear(); }
 
 size_t PassedOverWindowCount() noexcept { return g_passedOver.size(); }
 

@@ -134,6 +134,13 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept;
 // before, at every full pass and whenever tracking stops.
 void ForgetPassedOverWindows() noexcept;
 size_t PassedOverWindowCount() noexcept;
+// A window given back hidden is shown by its own thread when that thread gets
+// to it, and reads as hidden until then. A pass that follows at once (a
+// refresh lets every window go and matches them all again) takes the windows
+// noted here as shown: skipped as hidden, a window that a rule takes only
+// while visible would stay out with nothing to bring it up again.
+void NoteShowRequested(HWND hWnd);
+void ForgetShowRequests() noexcept;
 // Fill the display list with the windows the switcher offers, or with the
 // windows the rules editor lists.
 BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept;

@@ -10,6 +10,9 @@ using testing_support::WaitUntil;
 
 namespace {
 
+// Long enough for the options to be applied before the other program wakes.
+constexpr DWORD BusyMs = 1000;
+
 class HiddenByHotkeyTest : public TrackingTest {
 protected:
     bool MakeForeground(HWND window) {
@@ -33,8 +36,10 @@ TEST_F(HiddenByHotkeyTest, TheFrontWindowStaysInTheTrayUntilRestoredAndTheProgra
     ASSERT_TRUE(Trayed(front));
     EXPECT_EQ(TrayTip(front), L"Front");
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(front) != FALSE; }));
-    // A window event about it, and options applied, leave it where it is.
+    // A window event about it, and options applied while the other program
+    // is too busy to show the windows they give back, leave both where they are.
     Offer(front);
+    ASSERT_TRUE(testwin_.Hang(BusyMs));
     app_->SaveOptions();
     EXPECT_TRUE(Trayed(front)) << "the new options let the window go";
     EXPECT_TRUE(Trayed(ruled)) << "the rule took its window again";
