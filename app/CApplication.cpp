@@ -752,9 +752,9 @@ bool CApplication::TakenByHotkey(const CWindow& window) const noexcept {
     return hotkeyRule_ && window.BelongsTo(hotkeyRule_.get());
 }
 
-bool CApplication::HideActiveWindow() {
+bool CApplication::HideFrontWindow(HWND front) {
     return platform::Guard(ClassName, L"HideActiveWindow", [&] {
-        HWND target = ::GetAncestor(::GetForegroundWindow(), GA_ROOT);
+        HWND target = ::GetAncestor(front, GA_ROOT);
         if (disposed_ || !target || !::IsWindowVisible(target) || platform::IsOwnWindow(target) ||
             WindowOwner(target) == MainWindowHandle || IsShellWindow(target))
             return false;
@@ -780,7 +780,7 @@ void CApplication::RestoreAllWindows() {
     });
 }
 
-bool CApplication::RunCommand(const std::wstring& command) {
+bool CApplication::RunCommand(const std::wstring& command, HWND front) {
     return platform::Guard(ClassName, L"RunCommand", [&] {
         using platform::EqualsNoCase;
         namespace names = program_commands;
@@ -793,7 +793,7 @@ bool CApplication::RunCommand(const std::wstring& command) {
             RestoreAllWindows();
             return true;
         }
-        if (EqualsNoCase(command, names::HideActive)) return HideActiveWindow();
+        if (EqualsNoCase(command, names::HideActive)) return HideFrontWindow(front);
         if (EqualsNoCase(command, names::Enable)) {
             // Without rules it would stay off after a message nobody asked this program for.
             if (RuleCount() == 0) return false;

@@ -248,12 +248,17 @@ public:
 
     // The foreground window of another program into the tray with its own
     // icon, until the user restores it; false when there is no such window.
-    bool HideActiveWindow();
+    // `front` is the window that was in front when the user asked (by the
+    // key or the command line): work under way may make the request wait,
+    // and meanwhile another window may come to the front.
+    bool HideActiveWindow() { return HideFrontWindow(::GetForegroundWindow()); }
+    bool HideFrontWindow(HWND front);
     // Every window the program hid (in the tray or not) given back as at exit.
     void RestoreAllWindows();
     // A command handed over by a later start of the program ("/restoreall",
-    // ...; empty: a plain start); false when it is unknown or was not carried out.
-    bool RunCommand(const std::wstring& command);
+    // ...; empty: a plain start), with the window that was in front when it
+    // came; false when it is unknown or was not carried out.
+    bool RunCommand(const std::wstring& command, HWND front);
 
     int32_t WindowTitleLength() const noexcept { return windowTitleLength_; }
     void SetWindowTitleLength(int32_t value) noexcept;

@@ -692,8 +692,9 @@ void CApplication::moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers
         if (id == 0) return;
         // Work under way (a scan waiting on a window) finishes first.
         if (id == commandHotKeyIds_[HotkeyHideActive]) {
-            BusyScope::WhenIdle([self = weak_from_this()] {
-                if (auto app = self.lock()) app->HideActiveWindow();
+            // The window meant is the one in front as the key went down.
+            BusyScope::WhenIdle([self = weak_from_this(), front = ::GetForegroundWindow()] {
+                if (auto app = self.lock()) app->HideFrontWindow(front);
             });
             return;
         }

@@ -120,10 +120,11 @@ bool frmMain::OnCopyData(const COPYDATASTRUCT* data) {
             ::PostMessageW(hWnd(), ExitCommandMessage, 0, 0);
             return true;
         }
-        if (!BusyScope::Active()) return app->RunCommand(*command);
+        HWND front = ::GetForegroundWindow();
+        if (!BusyScope::Active()) return app->RunCommand(*command, front);
         // Taken on, and carried out once the work under way is done.
-        BusyScope::WhenIdle([weak = std::weak_ptr<CApplication>(app), text = *command] {
-            if (auto later = weak.lock()) later->RunCommand(text);
+        BusyScope::WhenIdle([weak = std::weak_ptr<CApplication>(app), text = *command, front] {
+            if (auto later = weak.lock()) later->RunCommand(text, front);
         });
         return true;
     });
