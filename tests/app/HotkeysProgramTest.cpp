@@ -49,8 +49,11 @@ protected:
     }
 
     // The window is the foreground one and has the X focus while the keys go
-    // down; the keys of the press before are all up again first.
-    static bool PressOn(HWND window, const wchar_t* keys) {
+    // down; the keys of the press before are all up again first. The windows
+    // given back by the press before are settled first: one restored from
+    // minimized takes the activation when its program gets to it.
+    bool PressOn(HWND window, const wchar_t* keys) {
+        if (!testwin_.CatchUp()) return false;
         ::SetForegroundWindow(window);
         const auto down = [](int key) { return (::GetAsyncKeyState(key) & 0x8000) != 0; };
         return WaitUntil([&] { return ::GetForegroundWindow() == window; }) &&

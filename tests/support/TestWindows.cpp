@@ -164,6 +164,8 @@ bool TestWindowProgram::Retitle(HWND window, const std::wstring& title) {
     return Ok(L"retitle\t" + HandleText(window) + L"\t" + Field(title));
 }
 
+bool TestWindowProgram::CatchUp() { return Ok(L"ping"); }
+
 bool TestWindowProgram::Hang(DWORD milliseconds) {
     if (!Ok(L"hang\t" + std::to_wstring(milliseconds))) return false;
     hangEnds_ = ::GetTickCount64() + milliseconds;

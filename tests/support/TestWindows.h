@@ -71,6 +71,12 @@ public:
     bool Show(HWND window);
     bool Destroy(HWND window);
 
+    // Returns once testwin has handled everything other programs sent to its
+    // windows before the call, and what the system did on the way (under
+    // Wine, a window restored from minimized is activated, however it was
+    // asked to show): the windows are settled. False when testwin refused.
+    bool CatchUp();
+
     // testwin's window thread stops answering messages for this long; the
     // call returns at once, before the hang starts. Commands given meanwhile
     // are answered after it.

@@ -25,6 +25,11 @@
 //       window event numbered EVENT (decimal) without changing anything: the
 //       stream of shows and hides of menus, tips and controls that a busy
 //       desktop sends to every watching program.
+//   ping                                                   ok
+//       answered once testwin has handled whatever was sent to its windows
+//       before it (another program's ShowWindowAsync among them), with all
+//       the system did on the way: Wine activates a window restored from
+//       minimized, SW_SHOWNOACTIVATE or not.
 //   quit                     ok, then every window is destroyed and testwin ends
 //
 // A command that cannot be done is answered "error", a tab and the reason. The
@@ -402,6 +407,8 @@ Reply Execute(const Fields& fields) {
     const std::wstring& command = fields[0];
     if (command == L"create") return {Create(fields)};
     if (command == L"quit") return {Ok, 0, true};
+    // Sent messages are handled in the order they came, this command's among them.
+    if (command == L"ping") return {Ok};
     if (command == L"storm") return {Storm(fields)};
     if (command == L"announce") return {Announce(fields)};
     if (command == L"hang") {
