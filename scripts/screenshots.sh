@@ -12,22 +12,15 @@ install_missing_packages
 configure_and_build
 cmake --build "$build" --target screenshots
 
-started_pids=()
 shots="$(mktemp -d)"
 cleanup() {
     local status=$?
-    stop_wine_session
-    for pid in "${started_pids[@]+"${started_pids[@]}"}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${started_pids[@]+"${started_pids[@]}"}"; do wait "$pid" 2>/dev/null || true; done
+    stop_test_session
     rm -rf "$shots"
     exit "$status"
 }
 trap cleanup EXIT INT TERM
-
-start_private_display
-started_pids+=("$XVFB_PID")
-start_wine_session "$build/wineprefix"
-started_pids+=("$WINESERVER_PID" "$KEEPALIVE_PID")
+start_test_session
 
 "$WINE64" "$build/bin/screenshots.exe" "$("$WINE64" winepath -w "$shots" 2>/dev/null)"
 mkdir -p "$root/docs"

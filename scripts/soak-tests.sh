@@ -24,9 +24,9 @@ fi
 install_missing_packages
 configure_and_build
 
-started_pids=()
 busy_pids=()
 stop_busy_loops() {
+    local pid
     for pid in "${busy_pids[@]+"${busy_pids[@]}"}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${busy_pids[@]+"${busy_pids[@]}"}"; do wait "$pid" 2>/dev/null || true; done
     busy_pids=()
@@ -34,17 +34,11 @@ stop_busy_loops() {
 cleanup() {
     local status=$?
     stop_busy_loops
-    stop_wine_session
-    for pid in "${started_pids[@]+"${started_pids[@]}"}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${started_pids[@]+"${started_pids[@]}"}"; do wait "$pid" 2>/dev/null || true; done
+    stop_test_session
     exit "$status"
 }
 trap cleanup EXIT INT TERM
-
-start_private_display
-started_pids+=("$XVFB_PID")
-start_wine_session "$build/wineprefix"
-started_pids+=("$WINESERVER_PID" "$KEEPALIVE_PID")
+start_test_session
 
 for _ in $(seq 1 "${SOAK_BUSY_LOOPS:-$(nproc)}"); do
     bash -c 'while :; do :; done' &

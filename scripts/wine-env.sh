@@ -107,3 +107,22 @@ start_wine_session() {
 stop_wine_session() {
     [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1 || true
 }
+
+# The tests' setting: a private display and a Wine session in the build's
+# throwaway prefix. stop_test_session, run from the caller's exit trap, stops
+# everything start_test_session started, however far it got.
+test_session_pids=()
+start_test_session() {
+    start_private_display
+    test_session_pids+=("$XVFB_PID")
+    start_wine_session "$build/wineprefix"
+    test_session_pids+=("$WINESERVER_PID" "$KEEPALIVE_PID")
+}
+
+stop_test_session() {
+    stop_wine_session
+    local pid
+    for pid in "${test_session_pids[@]+"${test_session_pids[@]}"}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${test_session_pids[@]+"${test_session_pids[@]}"}"; do wait "$pid" 2>/dev/null || true; done
+    test_session_pids=()
+}
