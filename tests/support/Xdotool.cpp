@@ -37,8 +37,14 @@ bool RunXdotool(const std::wstring& arguments) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!StartProcess(ShellPath, commandLine, false, 0, startup, info)) return false;
-    if (info.hThread) ::CloseHandle(info.hThread);
-    if (info.hProcess) ::CloseHandle(info.hProcess);
+    // For a Linux program Wine gives no process handle and writes what it
+    // likes into the thread's handle and the ids: closed, that "handle" would
+    // be one of this process's own (a child's process handle, a pipe's end).
+    // Only a real process handle comes with a real thread handle.
+    if (info.hProcess) {
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
     // One input at a time: what this one does (a pointer put back where it
     // was, say) must not land in the middle of the next.
     const bool ended = WaitUntil([&] { return ::GetFileAttributesW(donePath.c_str()) != INVALID_FILE_ATTRIBUTES; });
