@@ -10,6 +10,7 @@
 #include "Process.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
+#include "WineTray.h"
 
 namespace program_test {
 
@@ -60,7 +61,11 @@ private:
 
 class ProgramFixture : public ::testing::Test {
 protected:
-    void SetUp() override { ClearSettings(); }
+    // Nothing of an earlier test may reach this one, however it ended.
+    void SetUp() override {
+        ClearSettings();
+        testing_support::SweepAbandonedTrayIcons();
+    }
     void TearDown() override {
         if (program_) {
             EXPECT_TRUE(CloseProgram(main_, *program_));

@@ -185,6 +185,15 @@ std::wstring TrayIconTip(HWND iconWindow) {
     return {};
 }
 
+void SweepAbandonedTrayIcons() {
+    // Sent, so that the tray has told the owner (and dropped the icon of a
+    // dead one) when the call returns.
+    for (HWND icon : TrayIconWindows()) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(icon, WM_MOUSEMOVE, 0, 0, SMTO_ABORTIFHUNG, TooltipTimeoutMs, &ignored);
+    }
+}
+
 HWND FindTrayIcon(const std::wstring& tip) {
     HWND found = nullptr;
     for (HWND icon : TrayIconWindows()) {

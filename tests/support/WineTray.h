@@ -46,6 +46,11 @@ std::wstring TrayIconTip(HWND iconWindow);
 // The icon window showing this tip; nullptr when none does, or when several
 // do and a click could hit the wrong one.
 HWND FindTrayIcon(const std::wstring& tip);
+// Takes away the icons whose owner window is gone (its process was ended
+// without a word), as the tray itself does once it fails to tell such an
+// owner of the pointer over the icon: a program started afresh would
+// otherwise share its tip with a dead copy's icon.
+void SweepAbandonedTrayIcons();
 
 // Clicks the icon with a button of the real pointer (xdotool numbers them:
 // 1 left, 3 right), then puts the pointer back where it was. The tray window is raised first, and the click is
