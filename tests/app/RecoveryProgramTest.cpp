@@ -294,7 +294,9 @@ TEST_F(RecoveryProgramTest, EveryWayOfExitingGivesEveryWindowBackAndLeavesNoTray
         ASSERT_TRUE(WaitUntil([&] {
             return AllInForce(taken) && ProcessHasTrayIcon(program.Id(), TrayOwnerClass, TrayId(trayed));
         }));
-        EXPECT_EQ(Alpha(taken.back().window), static_cast<BYTE>(ClearAlpha));
+        // The style is set before the opacity: the window reads as layered a moment before it has its alpha.
+        EXPECT_TRUE(WaitUntil([&] { return Alpha(taken.back().window) == static_cast<BYTE>(ClearAlpha); }))
+            << "alpha " << static_cast<int>(Alpha(taken.back().window).value_or(0));
         EXPECT_EQ(RecoveryRecord().size(), taken.size());
         const auto owners = TopLevelWindows(L"", program.Id(), TrayOwnerClass);
         // The trayed window's icon and the program's own, both in the ledger,

@@ -201,8 +201,9 @@ TEST_F(TrackingProgramTest, EveryOtherActionOfARuleIsAppliedToItsWindow) {
 
     EXPECT_TRUE(WaitUntil([&] { return !Visible(hidden); }));
     EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(onTop) & WS_EX_TOPMOST) != 0; }));
-    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(faded) & WS_EX_LAYERED) != 0; }));
-    EXPECT_EQ(Alpha(faded), std::optional<BYTE>(FadedAlpha));
+    // Layered first, then given its opacity: the opacity is what to wait for.
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(faded) & WS_EX_LAYERED) != 0 && Alpha(faded) == FadedAlpha; }))
+        << "alpha " << static_cast<int>(Alpha(faded).value_or(0));
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(closed); }));
     EXPECT_GE(testwin_.CloseRequests(closed), 1);
     EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == front; }));
