@@ -4,6 +4,9 @@
 // are cleared before and after each test.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -17,6 +20,8 @@ namespace program_test {
 inline const std::wstring ProgramKey = L"Software\\Pelkin!";
 inline const std::wstring RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline const std::wstring Title = L"Pelkin!";
+// The editor's caption and the icon's tip while the program is switched off.
+inline const std::wstring DisabledTitle = Title + L" (Disabled)";
 inline const std::wstring MainCaption = L"Pelkin!Main";
 inline const std::wstring SiblingKey = L"Software\\PelkinTestSibling";
 inline constexpr DWORD ExitTimeoutMs = testing_support::DefaultTimeoutMs;
@@ -65,6 +70,7 @@ protected:
     void SetUp() override {
         ClearSettings();
         testing_support::SweepAbandonedTrayIcons();
+        logStart_ = ProgramLog(0).size();
     }
     void TearDown() override {
         if (program_) {
@@ -72,11 +78,27 @@ protected:
         }
         program_.reset();
         ClearSettings();
+        // A failure on another machine leaves nothing else to read: what the
+        // program logged meanwhile goes out with it.
+        if (HasFailure()) {
+            const std::string logged = ProgramLog(logStart_);
+            if (!logged.empty()) std::cout << "The program logged during this test:\n" << logged << std::endl;
+        }
     }
 
-    // Starts the program on what is stored and waits until its start-up,
-    // the full pass over the windows and the hook included, is over: until
-    // its thread first waits for input. The fixture closes it at the end.
+    // The program's error log beside it from this byte on; all of it when
+    // it has shrunk since.
+    static std::string ProgramLog(size_t from) {
+        std::ifstream file(testing_support::BesideTests(L"PKException.txt").c_str(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        return from <= text.size() ? text.substr(from) : text;
+    }
+
+    // Starts the program on what is stored and waits until its thread first
+    // waits for input. Wine counts a wait inside the start-up (for the tray's
+    // answer, say) as well, so a test that needs the start-up over waits for
+    // what it does last: a window a rule takes, or the editor of a first
+    // start. The fixture closes the program at the end.
     void Start() {
         program_ = std::make_unique<testing_support::ChildProcess>(ProgramPath(), L"");
         ASSERT_TRUE(program_->Started());
@@ -142,6 +164,7 @@ protected:
     }
 
     std::unique_ptr<testing_support::ChildProcess> program_;
+    size_t logStart_ = 0;
     HWND main_ = nullptr;
 };
 

@@ -29,7 +29,6 @@ constexpr wchar_t IconNeverShown[] = L"2";
 // The tray component's windows: one of them owns the program's tray icons.
 constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
 constexpr UINT ProgramIconId = 0;
-const std::wstring DisabledProgramTip = Title + L" (Disabled)";
 constexpr DWORD FadedAlpha = 77;
 constexpr UINT AnswerTimeoutMs = DefaultTimeoutMs;
 
@@ -246,7 +245,7 @@ TEST_F(TrackingProgramTest, SwitchedOffTheProgramShowsItsIconAndTakesNoWindow) {
     HWND before = Open(Unique(L"Left alone, open before"));
     Start();
     EXPECT_TRUE(WaitUntil([&] { return HasProgramIcon(); }));
-    EXPECT_NE(ShownIcon(DisabledProgramTip), nullptr);
+    EXPECT_NE(ShownIcon(DisabledTitle), nullptr);
     // The start-up is over, so a pass over the windows would have been made
     // and any hide it asked for would have arrived by now.
     ASSERT_TRUE(EventsHandled(before));

@@ -16,7 +16,6 @@ using namespace program_test;
 namespace {
 
 constexpr int RightButton = 3;
-const std::wstring DisabledTip = Title + L" (Disabled)";
 const std::wstring AboutCaption = L"About " + Title;
 constexpr wchar_t OptionsCaption[] = L"Options";
 constexpr wchar_t TargetTitle[] = L"Tray face target";
@@ -104,7 +103,12 @@ TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCom
         low = ScreenPixel(bannerX, bounds.bottom - 8);
         return InBannerGradient(high) && InBannerGradient(low) && high != low;
     });
-    EXPECT_TRUE(painted) << "no banner gradient: " << std::hex << high << " above, " << low << " below";
+    RECT now{};
+    ::GetWindowRect(menu, &now);
+    EXPECT_TRUE(painted) << "no banner gradient: " << std::hex << high << " above, " << low << " below" << std::dec
+                         << "; the menu opened at " << bounds.left << "," << bounds.top << " and is now at " << now.left
+                         << "," << now.top << ", " << now.bottom - now.top << " high, "
+                         << (ShownMenu(menuThread_) == menu ? "the only one shown" : "no longer the one shown");
     {
         MenuKeyboard dismiss({KeyDown(VK_ESCAPE)}, menuThread_);
         EXPECT_TRUE(dismiss.Worked());
@@ -130,8 +134,8 @@ TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCom
 
     // Disable shows in the icon's tip, and a second Disable takes it back.
     ASSERT_TRUE(Choose(L'd'));
-    EXPECT_NE(ShownIcon(DisabledTip), nullptr) << "the tip does not say the program is disabled";
-    ASSERT_TRUE(Choose(L'd', DisabledTip));
+    EXPECT_NE(ShownIcon(DisabledTitle), nullptr) << "the tip does not say the program is disabled";
+    ASSERT_TRUE(Choose(L'd', DisabledTitle));
     EXPECT_NE(ShownIcon(Title), nullptr);
 
     // Exit asks first, then ends the program, which gives the window back.

@@ -10,7 +10,6 @@ using namespace program_test;
 
 namespace {
 
-const std::wstring DisabledCaption = Title + L" (Disabled)";
 // The editor's menu commands, as its menu bar sends them.
 constexpr WPARAM ExitCommand = 103;
 constexpr WPARAM DeleteCommand = 207;
@@ -36,17 +35,17 @@ protected:
 
 TEST_F(frmSetupProgramTest, AFirstStartOpensTheEditorAndASecondStartBringsItBack) {
     Start();
-    HWND editor = Editor(DisabledCaption);
+    HWND editor = Editor(DisabledTitle);
     ASSERT_NE(editor, nullptr) << "with no rule the editor opens, the program switched off";
 
     ASSERT_TRUE(StartAgain());
-    EXPECT_EQ(CountWindows(DisabledCaption, program_->Id()), 1) << "the open editor is the one shown";
+    EXPECT_EQ(CountWindows(DisabledTitle, program_->Id()), 1) << "the open editor is the one shown";
     EXPECT_EQ(CountWindows(MainCaption), 1) << "no second instance stays";
 
     ::PostMessageW(editor, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(editor); }));
     ASSERT_TRUE(StartAgain());
-    EXPECT_NE(Editor(DisabledCaption), nullptr);
+    EXPECT_NE(Editor(DisabledTitle), nullptr);
 }
 
 TEST_F(frmSetupProgramTest, EditsAreDroppedWhenTheEditorClosesAndKeptWhenTheProgramExits) {

@@ -104,7 +104,9 @@ TEST_F(frmSwitcherProgramTest, CtrlTabShowsTheGridStepsBothWaysAndReleasingCtrlS
 
     // Centred, one row of seven cells, the three icons in the middle.
     HWND switcher = OpenSwitcher(focus);
-    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher";
+    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher; in front: "
+                                 << (::GetForegroundWindow() == focus ? "the focused window" : "another window")
+                                 << ", Ctrl " << ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) ? "down" : "up");
     RECT bounds{};
     ::GetWindowRect(switcher, &bounds);
     const int width = Columns * Scaled(Cell96) + Scaled(Margin96) + 2 * ::GetSystemMetrics(SM_CXDLGFRAME) +
@@ -185,7 +187,9 @@ TEST_F(frmSwitcherProgramTest, AtHighDensityTheGridIsLaidOutInLargerCells) {
     })) << "the rule never took the windows";
 
     HWND switcher = OpenSwitcher(focus);
-    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher";
+    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher; in front: "
+                                 << (::GetForegroundWindow() == focus ? "the focused window" : "another window")
+                                 << ", Ctrl " << ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) ? "down" : "up");
     RECT client{};
     ::GetClientRect(switcher, &client);
     EXPECT_EQ(client.right, Columns * 63 + Scaled(Margin96, HighDpi) + Scaled(ExtraWidth96, HighDpi));

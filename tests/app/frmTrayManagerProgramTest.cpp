@@ -198,7 +198,9 @@ TEST_F(frmTrayManagerProgramTest, OpensAtTheClickFollowsTheTrayKeepsOpenWhenPinn
     // Where the activation ends is not the form's to say: with no window
     // manager, X gives the focus to the root once the focused form is gone.
     other.TakeFocus();
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(form); })) << "the unpinned form stayed open";
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(form); }))
+        << "the unpinned form stayed open; in front: "
+        << (::GetForegroundWindow() == form ? "the form" : ::GetForegroundWindow() == other.window ? "the other window" : "another window");
 }
 
 // A screen of 144 DPI: the strip and its slots are half as large again.
