@@ -22,6 +22,7 @@ namespace {
 
 constexpr int LeftButton = 1;
 constexpr int RightButton = 3;
+constexpr int HungWindowCount = 10;
 // The tray component's windows: one of them owns the program's tray icons.
 constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
 constexpr UINT ProgramIconId = 0;
@@ -32,21 +33,17 @@ constexpr wchar_t MenuWindowClass[] = L"#32768";
 constexpr int MostEscapes = 8;
 constexpr DWORD EscapeTakenMs = 2000;
 
-// How long the shell's icons may take to come back once the shell is back.
-constexpr DWORD TrayReturnLimitMs = 2000;
-// How long a menu may take to open while windows hang.
-constexpr DWORD MenuOpenLimitMs = 1000;
-// The program's own answer to a message sent to it.
-constexpr UINT AnswerLimitMs = 1000;
-// What a window gets to answer ("TimeOut"), stored so that the scan's
-// budget below is the program's: one wait for a program that stopped
-// answering, however many windows it has.
+// What a window gets to answer ("TimeOut"), stored: a program that waited
+// that long for each of the hung windows in turn would still be waiting
+// when they answer again.
 constexpr DWORD MessageTimeoutMs = 500;
-constexpr DWORD ScanBudgetMs = MessageTimeoutMs;
-// Shorter than the five seconds after which the system itself calls a
-// window hung and stops waiting on it: the program may not lean on that.
+// Longer than the one wait the program gives a program that stopped
+// answering, however many windows it has; shorter than a wait for each
+// window in turn, and than the five seconds after which the system itself
+// calls a window hung and stops waiting on it: the program may not lean on
+// that. What is not to stall is to be done while the windows still hang.
 constexpr DWORD HangMs = 4000;
-constexpr int HungWindowCount = 10;
+static_assert(HangMs < HungWindowCount * MessageTimeoutMs);
 
 // A window's tray icon has the window's handle as its ID.
 UINT TrayId(HWND window) { return static_cast<UINT>(reinterpret_cast<uintptr_t>(window)); }
@@ -117,14 +114,16 @@ protected:
     }
     HWND IconOwner() const { return TrayIconOwner(program_->Id(), TrayOwnerClass, ProgramIconId); }
 
-    bool Answers() const {
+    // Whether the program answers, while testwin's windows still hang.
+    bool AnswersDuringTheHang() const {
+        const DWORD left = testwin_.HangLeftMs();
         DWORD_PTR result = 0;
-        return ::SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerLimitMs, &result) != 0;
+        return left > 0 && ::SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, left, &result) != 0;
     }
 
     // A right click on the program's icon, as the shell reports it; the
     // main menu it opens, once shown within the limit.
-    HWND RightClickProgramIcon(HWND owner, DWORD limitMs) {
+    HWND RightClickProgramIcon(HWND owner, DWORD limitMs = DefaultTimeoutMs) {
         HWND menu = nullptr;
         if (!ReportTrayClick(owner, ProgramIconId, TrayCallbackMessage, RightButton)) return nullptr;
         WaitUntil([&] { return (menu = ShownMenu(menuThread_)) != nullptr; }, limitMs);
@@ -172,7 +171,7 @@ TEST_F(ResilienceProgramTest, WhenTheTrayComesBackEveryIconIsBackAndEachWindowCo
 
     // The shell is back and says so, as a restarted shell does.
     AnnounceTaskbarCreated();
-    EXPECT_TRUE(WaitUntil([&] { return AllShown({Title, titles[0], titles[1], titles[2]}); }, TrayReturnLimitMs))
+    EXPECT_TRUE(WaitUntil([&] { return AllShown({Title, titles[0], titles[1], titles[2]}); }))
         << "not every icon came back with the tray";
 
     // Nothing is lost: a click on each window's icon gives the window back.
@@ -201,27 +200,26 @@ TEST_F(ResilienceProgramTest, TenHungWindowsStallNeitherTheMenusNorAScanNorThePr
     // The main menu, then the Windows menu under it, which lists every
     // hung window with its icon.
     ASSERT_TRUE(testwin_.Hang(HangMs));
-    HWND menu = RightClickProgramIcon(owner, MenuOpenLimitMs);
-    ASSERT_NE(menu, nullptr) << "the main menu did not open in time";
+    HWND menu = RightClickProgramIcon(owner, testwin_.HangLeftMs());
+    ASSERT_NE(menu, nullptr) << "the main menu waited for the hung windows";
     ASSERT_TRUE(::PostMessageW(menu, WM_CHAR, L'w', 0));
-    EXPECT_TRUE(WaitUntil([&] { return ShownMenuCount(menuThread_) >= 2; }, MenuOpenLimitMs))
-        << "the Windows menu did not open in time";
-    EXPECT_TRUE(Answers());
+    EXPECT_TRUE(WaitUntil([&] { return ShownMenuCount(menuThread_) >= 2; }, testwin_.HangLeftMs()))
+        << "the Windows menu waited for the hung windows";
+    EXPECT_TRUE(AnswersDuringTheHang());
     CloseMenus();
 
     // A full scan, once the windows hang afresh: the next click is taken
     // when the scan is over.
     ASSERT_GE(testwin_.CloseRequests(windows.front()), 0) << "testwin did not come back from its hang";
     ASSERT_TRUE(testwin_.Hang(HangMs));
-    ASSERT_NE(RightClickProgramIcon(owner, MenuOpenLimitMs), nullptr);
+    ASSERT_NE(RightClickProgramIcon(owner), nullptr);
     {
         MenuKeyboard refresh({Typed(L'r')}, menuThread_);
         ASSERT_TRUE(refresh.Worked());
     }
-    EXPECT_TRUE(Answers()) << "the program stopped answering during the scan";
-    EXPECT_NE(RightClickProgramIcon(owner, ScanBudgetMs + MenuOpenLimitMs), nullptr)
-        << "the scan went over its budget";
-    EXPECT_TRUE(Answers());
+    EXPECT_TRUE(AnswersDuringTheHang()) << "the program stopped answering during the scan";
+    EXPECT_NE(RightClickProgramIcon(owner, testwin_.HangLeftMs()), nullptr)
+        << "the scan waited for the hung windows";
     CloseMenus();
     EXPECT_TRUE(std::all_of(windows.begin(), windows.end(), [&](HWND window) { return !Visible(window); }))
         << "the scan let a hung window go";

@@ -172,6 +172,11 @@ bool TestWindowProgram::Hang(DWORD milliseconds) {
     return true;
 }
 
+DWORD TestWindowProgram::HangLeftMs() const {
+    const ULONGLONG now = ::GetTickCount64();
+    return now < hangEnds_ ? static_cast<DWORD>(hangEnds_ - now) : 0;
+}
+
 bool TestWindowProgram::RefuseClose(HWND window, bool refuse) {
     return Ok(L"refuse\t" + HandleText(window) + L"\t" + Flag(refuse));
 }

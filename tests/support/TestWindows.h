@@ -81,6 +81,9 @@ public:
     // call returns at once, before the hang starts. Commands given meanwhile
     // are answered after it.
     bool Hang(DWORD milliseconds);
+    // How much longer the last hang lasts at the least (0 once it may be
+    // over): what is seen within it was done while testwin did not answer.
+    DWORD HangLeftMs() const;
 
     // Retitles every live window testwin made, `rounds` times over, raising
     // EVENT_OBJECT_NAMECHANGE for each retitle: in each round half the windows
