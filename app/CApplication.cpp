@@ -773,9 +773,8 @@ void CApplication::RestoreAllWindows() {
     platform::Guard(ClassName, L"RestoreAllWindows", [&] {
         BusyScope busy;
         for (const auto& window : windows_.Snapshot()) {
-            const bool hiddenByUs = window->Action() == ActionHideInTray || window->Action() == ActionHide;
             // A window shown already (restored under an "Always" rule) is back.
-            if (hiddenByUs && !window->Suspended()) GiveBack(*window);
+            if (window->Hides() && !window->Suspended()) GiveBack(*window);
         }
     });
 }

@@ -416,8 +416,7 @@ void CRules::Refresh(bool reset) {
                 window->Refresh(true, false);
                 continue;
             }
-            const bool hiddenByRule = window->Action() == ActionHideInTray || window->Action() == ActionHide;
-            if (hiddenByRule && !::IsWindowVisible(window->hWnd())) NoteShowRequested(window->hWnd());
+            if (window->Hides() && !::IsWindowVisible(window->hWnd())) NoteShowRequested(window->hWnd());
             window->Delete();
         }
         // Tracking starts again with a full pass over every window.

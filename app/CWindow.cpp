@@ -211,6 +211,8 @@ void CWindow::Initialize() {
     });
 }
 
+bool CWindow::Hides() const noexcept { return action_ == ActionHideInTray || action_ == ActionHide; }
+
 bool CWindow::CountdownRunning() const { return moTimer_ && moTimer_->Enabled(); }
 
 // --- what the lists show ------------------------------------------------------

@@ -63,6 +63,8 @@ public:
 
     HWND hWnd() const noexcept { return hwnd_; }
     int32_t Action() const noexcept { return action_; }
+    // Whether the action takes the window off the screen (into the tray or out of sight).
+    bool Hides() const noexcept;
     int32_t Criteria() const noexcept { return criteria_; }
     int32_t Alpha() const noexcept { return alpha_; }
     int32_t AutoHideDelay() const noexcept { return autoHideDelay_; }
