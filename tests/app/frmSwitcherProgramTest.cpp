@@ -65,6 +65,13 @@ protected:
         return switcher;
     }
 
+    // What was seen when Ctrl+Tab brought no switcher.
+    static std::string NoSwitcher(HWND focus) {
+        return std::string("Ctrl+Tab showed no switcher; in front: ") +
+               (::GetForegroundWindow() == focus ? "the focused window" : "another window") + ", Ctrl " +
+               ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) ? "down" : "up");
+    }
+
     // The cell drawn with the raised selection frame; NoCell when none is.
     static int FramedCell(HWND switcher, int windows = TrackedWindows, int dpi = ScreenDpi()) {
         const int cell = Scaled(Cell96, dpi);
@@ -104,9 +111,7 @@ TEST_F(frmSwitcherProgramTest, CtrlTabShowsTheGridStepsBothWaysAndReleasingCtrlS
 
     // Centred, one row of seven cells, the three icons in the middle.
     HWND switcher = OpenSwitcher(focus);
-    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher; in front: "
-                                 << (::GetForegroundWindow() == focus ? "the focused window" : "another window")
-                                 << ", Ctrl " << ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) ? "down" : "up");
+    ASSERT_NE(switcher, nullptr) << NoSwitcher(focus);
     RECT bounds{};
     ::GetWindowRect(switcher, &bounds);
     const int width = Columns * Scaled(Cell96) + Scaled(Margin96) + 2 * ::GetSystemMetrics(SM_CXDLGFRAME) +
@@ -187,9 +192,7 @@ TEST_F(frmSwitcherProgramTest, AtHighDensityTheGridIsLaidOutInLargerCells) {
     })) << "the rule never took the windows";
 
     HWND switcher = OpenSwitcher(focus);
-    ASSERT_NE(switcher, nullptr) << "Ctrl+Tab showed no switcher; in front: "
-                                 << (::GetForegroundWindow() == focus ? "the focused window" : "another window")
-                                 << ", Ctrl " << ((::GetAsyncKeyState(VK_CONTROL) & 0x8000) ? "down" : "up");
+    ASSERT_NE(switcher, nullptr) << NoSwitcher(focus);
     RECT client{};
     ::GetClientRect(switcher, &client);
     EXPECT_EQ(client.right, Columns * 63 + Scaled(Margin96, HighDpi) + Scaled(ExtraWidth96, HighDpi));
