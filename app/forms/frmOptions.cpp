@@ -14,6 +14,7 @@
 #include "Error.h"
 #include "Gdi.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"

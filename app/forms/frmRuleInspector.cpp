@@ -20,6 +20,7 @@
 #include "CWindow.h"
 #include "Controls.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"

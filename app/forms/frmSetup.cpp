@@ -17,9 +17,11 @@
 #include "Gdi.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "Strings.h"
 #include "Variant.h"
 #include "Version.h"
+#include "WindowLists.h"
 #include "frmMain.h"
 #include "frmRuleInspector.h"
 #include "frmSetupIds.h"
@@ -990,7 +992,7 @@ bool frmSetup::Apply() {
         app->SetEditMode(false);
         // A program that ran off only for want of a rule starts working now.
         app->EnableForFirstRules();
-        app->Rules().Refresh(true);
+        app->RefreshWindows(true);
     } else if (app->EditMode()) {
         app->SetEditMode(false);
     }
@@ -1010,7 +1012,7 @@ void frmSetup::Discard() {
         EnableControl(Item(IDC_SETUP_CMDAPPLY), false);
     }
     app->SetEditMode(false);
-    if (edited) app->Rules().Refresh(true);
+    if (edited) app->RefreshWindows(true);
 }
 
 void frmSetup::cmdOK_Click() {

@@ -10,6 +10,7 @@
 #include "CWindow.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "resource.h"
 
 namespace {

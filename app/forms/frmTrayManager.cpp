@@ -10,6 +10,7 @@
 #include "CWindow.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 
 namespace {
 
@@ -175,7 +176,8 @@ std::shared_ptr<CWindow> frmTrayManager::GetWindowFromPos(int x, int y) const {
     const int offset = x - iconsRect_.left;
     const int position = offset / slot + (offset % slot > 0 ? 1 : 0);
     if (position < 1 || position > TrackedCount()) return nullptr;
-    return GetTrackedWindowAt(position);
+    const auto app = TheApp;
+    return app ? app->Tracker().At(position) : nullptr;
 }
 
 // --- painting ---------------------------------------------------------------------

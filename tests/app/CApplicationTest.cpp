@@ -15,6 +15,8 @@
 #include "ExceptionLog.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Strings.h"
 #include "frmMain.h"

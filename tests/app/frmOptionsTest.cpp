@@ -12,6 +12,8 @@
 #include "Gdi.h"
 #include "HotKeyHolder.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
 #include "frmMain.h"

@@ -20,6 +20,8 @@
 #include "Dialogs.h"
 #include "Gdi.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
 #include "frmMain.h"
