@@ -24,8 +24,8 @@ namespace {
 constexpr wchar_t ClassName[] = L"CApplication";
 
 // What each command hot key does, as the options dialog names it.
-constexpr const wchar_t* CommandHotkeyChoices[HotkeyCommandCount] = {L"Hide the active window in the tray",
-                                                                     L"Restore all windows"};
+constexpr std::array<const wchar_t*, HotkeyCommandCount> CommandHotkeyChoices = {
+    L"Hide the active window in the tray", L"Restore all windows"};
 
 // A window's tray icon has the window's handle as its ID.
 LONG TrayId(HWND hWnd) { return static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd)); }
@@ -37,8 +37,6 @@ LONG EventLong(const DISPPARAMS& params, UINT index) {
     return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
 }
 
-constexpr int32_t HotkeyAlreadyActive = platform::errors::ComponentCode(1000);
-constexpr wchar_t HotkeyAlreadyActiveText[] = L"Hotkey already active";
 // A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
 platform::Variant HandleVariant(const void* handle) {
     const auto value = reinterpret_cast<intptr_t>(handle);
@@ -130,6 +128,7 @@ void CApplication::ReleaseTrayComponent() {
 
 void CApplication::CreateMenuComponent() {
     quillet_ = platform::com::CreateComponent<_Quillet>(CLSID_Quillet, L"Quillet.dll");
+    hotkeys_.Attach(quillet_.Get());
     moQuillet_ = platform::com::MakeObject<platform::com::EventSink>(DIID___Quillet);
     quilletConnection_ =
         platform::com::EventConnection(quillet_.Get(), DIID___Quillet, static_cast<IDispatch*>(moQuillet_.Get()));
@@ -150,37 +149,10 @@ void CApplication::ReleaseMenuComponent() {
     platform::SkipFailure(ClassName, L"Dispose",
                           [&] { platform::ThrowIfFailed(quillet_->Detach(), L"Quillet.Detach"); });
     platform::SkipFailure(ClassName, L"Dispose", [&] {
+        hotkeys_.Attach(nullptr);
         quillet_.Reset();
         moQuillet_.Reset();
     });
-}
-
-bool CApplication::RegisterSwitcherHotKeys(int32_t key, int32_t modifiers) {
-    LONG forward = 0;
-    platform::ThrowIfFailed(quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers), &forward),
-                            L"Quillet.SetHotKey");
-    // Without the first the second would only be held for nothing.
-    if (forward == 0) return false;
-    switcherHotKeyIds_[0] = forward;
-    platform::ThrowIfFailed(
-        quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers | SwitcherBackwardsModifier), &switcherHotKeyIds_[1]),
-        L"Quillet.SetHotKey");
-    return true;
-}
-
-void CApplication::ClearSwitcherHotKeys() {
-    for (LONG& id : switcherHotKeyIds_) {
-        if (id != 0) platform::ThrowIfFailed(quillet_->ClearHotKey(std::exchange(id, 0)), L"Quillet.ClearHotKey");
-    }
-}
-
-void CApplication::ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property) {
-    if (!switcher_ || !quillet_) return;
-    ClearSwitcherHotKeys();
-    if (RegisterSwitcherHotKeys(key, modifiers)) return;
-    // The keys in use before come back, so that Switcher stays true to what is held.
-    switcher_ = RegisterSwitcherHotKeys(options_.switcherHotkey, options_.switcherHotkeyModifiers);
-    platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L"." + property);
 }
 
 void CApplication::TakeIcons(const frmMain& owner) {
@@ -214,7 +186,7 @@ void CApplication::SaveOptions() {
         // Rewrite the autostart value first, so that what is stored is what took effect.
         SetAutoStart(options_.autoStart);
         // The switcher is stored as it is in effect.
-        options_.switcher = switcher_;
+        options_.switcher = hotkeys_.Switcher();
         options_.Save(store);
         // Every window is let go and matched again under the new options;
         // those the hot key hid are the user's, not the rules', and stay.
@@ -243,7 +215,7 @@ void CApplication::Dispose() {
     auto step = [](auto&& body) { platform::SkipFailure(ClassName, L"Dispose", body); };
     step([&] { ClearWinEventHook(); });
     step([&] { SetSwitcher(false); });
-    step([&] { ClearCommandHotKeys(); });
+    step([&] { hotkeys_.ClearCommandHotKeys(); });
     step([&] {
         CRegistry store;
         Options::SaveEnabled(store, enabled_);
@@ -259,9 +231,6 @@ void CApplication::Dispose() {
     step([&] { ReleaseTrackedWindows(); });
     step([&] { ReleaseTrayComponent(); });
     step([&] { Windows().Clear(); });
-    step([&] {
-        if (TheApp.get() == this) TheApp.reset();
-    });
 }
 
 std::wstring CApplication::Version() const { return VersionText(); }
@@ -426,23 +395,11 @@ void CApplication::SetInterval(int32_t value) {
     events_.Raise(&IApplicationEvents::IntervalChange, value);
 }
 
-void CApplication::SetSwitcher(bool value) {
-    if (value == switcher_) return;
-    if (quillet_ && value && !RegisterSwitcherHotKeys(options_.switcherHotkey, options_.switcherHotkeyModifiers))
-        platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L".Switcher");
-    if (quillet_ && !value) ClearSwitcherHotKeys();
-    switcher_ = value;
-}
+void CApplication::SetSwitcher(bool value) { hotkeys_.SetSwitcher(value); }
 
-void CApplication::SetSwitcherHotkey(int32_t value) {
-    ChangeSwitcherHotKeys(value, options_.switcherHotkeyModifiers, L"SwitcherHotkey");
-    options_.switcherHotkey = value;
-}
+void CApplication::SetSwitcherHotkey(int32_t value) { hotkeys_.SetSwitcherHotkey(value); }
 
-void CApplication::SetSwitcherHotkeyModifiers(int32_t value) {
-    ChangeSwitcherHotKeys(options_.switcherHotkey, value, L"SwitcherHotkeyModifiers");
-    options_.switcherHotkeyModifiers = value;
-}
+void CApplication::SetSwitcherHotkeyModifiers(int32_t value) { hotkeys_.SetSwitcherHotkeyModifiers(value); }
 
 void CApplication::SetWindowTitleLength(int32_t value) noexcept {
     if (value >= 0) options_.windowTitleLength = value;
@@ -481,48 +438,10 @@ bool IsShellWindow(HWND window) {
                        [&](const wchar_t* shell) { return platform::EqualsNoCase(windowClass, shell); });
 }
 
-// The names of the keys that have no character of their own.
-std::wstring KeyName(int32_t key) {
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return std::wstring(1, static_cast<wchar_t>(key));
-    constexpr int ScanCodeShift = 16;
-    constexpr int ExtendedKeyBit = 1 << 24;
-    constexpr int KeyNameCapacity = 64;
-    LONG scanCode = static_cast<LONG>(::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC)) << ScanCodeShift;
-    // The navigation keys share their scan codes with the number pad's.
-    if ((key >= VK_PRIOR && key <= VK_DOWN) || key == VK_INSERT || key == VK_DELETE) scanCode |= ExtendedKeyBit;
-    wchar_t name[KeyNameCapacity] = {};
-    if (::GetKeyNameTextW(scanCode, name, KeyNameCapacity) > 0) return name;
-    return L"key " + std::to_wstring(key);
-}
-
 }  // namespace
 
-std::wstring CApplication::HotkeyName(int32_t key, int32_t modifiers) {
-    std::wstring name;
-    if (modifiers & qlHotkeyModifierCtrl) name += L"Ctrl+";
-    if (modifiers & qlHotkeyModifierAlt) name += L"Alt+";
-    if (modifiers & qlHotkeyModifierShift) name += L"Shift+";
-    if (modifiers & qlHotkeyModifierWindows) name += L"Win+";
-    return name + KeyName(key);
-}
-
-LONG CApplication::RegisterHotKey(int32_t key, int32_t modifiers) {
-    LONG id = 0;
-    platform::ThrowIfFailed(quillet_->SetHotKey(key, static_cast<QLHotKeyModifiers>(modifiers), &id),
-                            L"Quillet.SetHotKey");
-    return id;
-}
-
 void CApplication::RegisterCommandHotKeys() {
-    std::wstring refused;
-    for (int i = 0; i < HotkeyCommandCount; ++i) {
-        const auto& choice = options_.commandHotkeys[static_cast<size_t>(i)];
-        if (!choice.enabled || commandHotKeyIds_[static_cast<size_t>(i)] != 0) continue;
-        commandHotKeyIds_[static_cast<size_t>(i)] = RegisterHotKey(choice.key, choice.modifiers);
-        if (commandHotKeyIds_[static_cast<size_t>(i)] == 0)
-            refused += L"\r\n" + HotkeyName(choice.key, choice.modifiers) + L" for \"" + CommandHotkeyChoices[i] +
-                       L"\"";
-    }
+    const std::wstring refused = hotkeys_.RegisterCommandHotKeys(CommandHotkeyChoices);
     if (refused.empty()) return;
     // Said once, at start-up; the choice is kept, so that the next start tries again.
     ShowMessage(L"Another program already uses these hot keys:\r\n" + refused + L"\r\n\r\n" + AppInfo::Title +
@@ -530,31 +449,9 @@ void CApplication::RegisterCommandHotKeys() {
                 MB_ICONEXCLAMATION);
 }
 
-void CApplication::ClearCommandHotKeys() {
-    for (LONG& id : commandHotKeyIds_) {
-        if (id != 0 && quillet_) platform::ThrowIfFailed(quillet_->ClearHotKey(std::exchange(id, 0)), L"Quillet.ClearHotKey");
-    }
-}
-
 void CApplication::SetCommandHotkey(int index, bool enabled, int32_t key, int32_t modifiers) {
-    auto& choice = At(options_.commandHotkeys, index, L"CommandHotkey");
-    LONG& id = commandHotKeyIds_[static_cast<size_t>(index)];
-    const bool unchanged = choice.enabled == enabled && choice.key == key && choice.modifiers == modifiers;
-    if (!quillet_ || (unchanged && (id != 0 || !enabled))) {
-        choice = {enabled, key, modifiers};
-        return;
-    }
-    const LONG held = std::exchange(id, 0);
-    if (enabled) {
-        id = RegisterHotKey(key, modifiers);
-        if (id == 0) {
-            // The key held before stays, and with it the choice that holds it.
-            id = held;
-            platform::Raise(HotkeyAlreadyActive, HotkeyAlreadyActiveText, std::wstring(ClassName) + L".CommandHotkey");
-        }
-    }
-    if (held != 0) platform::ThrowIfFailed(quillet_->ClearHotKey(held), L"Quillet.ClearHotKey");
-    choice = {enabled, key, modifiers};
+    At(options_.commandHotkeys, index, L"CommandHotkey");
+    hotkeys_.SetCommandHotkey(static_cast<size_t>(index), enabled, key, modifiers);
 }
 
 CRule& CApplication::HotkeyRule() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ComClient.h"
+#include "CHotkeys.h"
 #include "CTracker.h"
 #include "ComError.h"
 #include "Handles.h"
@@ -83,8 +84,6 @@ protected:
 
 // The tray icon ID of the program's own icon; window icons use their handles.
 inline constexpr LONG ProgramIconId = 0;
-// What the switcher's second hot key adds to the first: it steps backwards.
-inline constexpr int32_t SwitcherBackwardsModifier = qlHotkeyModifierShift;
 class CApplication : private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
@@ -192,7 +191,7 @@ public:
     bool MenuOptions(int index) const { return At(options_.menuOptions, index, L"MenuOptions"); }
     void SetMenuOptions(int index, bool value) { At(options_.menuOptions, index, L"MenuOptions") = value; }
 
-    bool Switcher() const noexcept { return switcher_; }
+    bool Switcher() const noexcept { return hotkeys_.Switcher(); }
     void SetSwitcher(bool value);
     int32_t SwitcherHotkey() const noexcept { return options_.switcherHotkey; }
     void SetSwitcherHotkey(int32_t value);
@@ -207,11 +206,14 @@ public:
     int32_t CommandHotkeyModifiers(int index) const {
         return At(options_.commandHotkeys, index, L"CommandHotkeyModifiers").modifiers;
     }
-    bool CommandHotkeyHeld(int index) const { return At(commandHotKeyIds_, index, L"CommandHotkeyHeld") != 0; }
+    bool CommandHotkeyHeld(int index) const {
+        At(options_.commandHotkeys, index, L"CommandHotkeyHeld");
+        return hotkeys_.CommandHotkeyHeld(static_cast<size_t>(index));
+    }
     // A refused key raises "Hotkey already active"; the key held before stays.
     void SetCommandHotkey(int index, bool enabled, int32_t key, int32_t modifiers);
     // "Ctrl+Alt+Shift+H": a key and modifier bits of the menu component as a user reads them.
-    static std::wstring HotkeyName(int32_t key, int32_t modifiers);
+    static std::wstring HotkeyName(int32_t key, int32_t modifiers) { return CHotkeys::HotkeyName(key, modifiers); }
 
     // The foreground window of another program into the tray with its own
     // icon, until the user restores it; false when there is no such window.
@@ -327,18 +329,9 @@ private:
     WindowRegistry SwitcherList() const;
     // The switcher has gone: the next hot key opens a new one.
     void moSwitcher_Unload();
-    // The switcher's hot key and its Shift twin; false (and nothing left
-    // registered) when the first is refused.
-    bool RegisterSwitcherHotKeys(int32_t key, int32_t modifiers);
-    void ClearSwitcherHotKeys();
-    // Moves switched-on hot keys to another key or modifiers; the old ones
-    // stay when the new ones are refused.
-    void ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property);
     // The hide and restore hot keys at start-up: one message names those
     // another program holds, and the program goes on without them.
     void RegisterCommandHotKeys();
-    LONG RegisterHotKey(int32_t key, int32_t modifiers);
-    void ClearCommandHotKeys();
     // The rule, in no list, that the windows hidden by the hot key are tracked under.
     CRule& HotkeyRule();
     bool TakenByHotkey(const CWindow& window) const noexcept;
@@ -357,10 +350,7 @@ private:
     platform::ComPtr<_Quillet> quillet_;
     platform::ComPtr<platform::com::EventSink> moQuillet_;
     platform::com::EventConnection quilletConnection_;
-    // Identifiers the menu component gave the switcher's two hot keys; 0: none.
-    std::array<LONG, 2> switcherHotKeyIds_{};
-    // Identifiers of the command hot keys held; 0: not held.
-    std::array<LONG, HotkeyCommandCount> commandHotKeyIds_{};
+    CHotkeys hotkeys_{options_};
     std::shared_ptr<CRule> hotkeyRule_;
     // The open options dialog and About box; each keeps itself while open.
     std::weak_ptr<frmOptions> optionsForm_;
@@ -378,7 +368,6 @@ private:
 
     // Flags that say what is in effect; off until start-up turns them on.
     bool enabled_ = false;
-    bool switcher_ = false;
     bool editMode_ = false;
     // Off only for want of a rule at start-up: the user never switched it off.
     bool disabledForWantOfRules_ = false;

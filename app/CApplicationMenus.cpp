@@ -303,11 +303,11 @@ POINT CursorPosition() {
 }
 
 // One of each of these forms at a time: an open one is brought forward.
-template <class Form>
-void DisplaySingle(std::weak_ptr<Form>& open, HWND owner) {
+template <class Form, class Make>
+void DisplaySingle(std::weak_ptr<Form>& open, HWND owner, Make make) {
     auto form = open.lock();
     if (!form || !form->hWnd()) {
-        form = Form::Create();
+        form = make();
         if (!form) return;
         open = form;
     }
@@ -691,27 +691,23 @@ void CApplication::moQuillet_Click(_Tool* tool) {
 // The hide and restore keys, and the switcher's two keys (with Shift it steps backwards).
 void CApplication::moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers) {
     platform::Guard(ClassName, L"moQuillet_HotKeyPressed", [&] {
-        if (id == 0) return;
         // Work under way (a scan waiting on a window) finishes first.
-        if (id == commandHotKeyIds_[HotkeyHideActive]) {
-            // The window meant is the one in front as the key went down.
-            BusyScope::WhenIdle([self = weak_from_this(), front = ::GetForegroundWindow()] {
-                if (auto app = self.lock()) app->HideFrontWindow(front);
-            });
-            return;
+        switch (hotkeys_.Pressed(id, keyCode, modifiers)) {
+            case CHotkeys::Press::HideActive:
+                // The window meant is the one in front as the key went down.
+                BusyScope::WhenIdle([self = weak_from_this(), front = ::GetForegroundWindow()] {
+                    if (auto app = self.lock()) app->HideFrontWindow(front);
+                });
+                break;
+            case CHotkeys::Press::RestoreAll:
+                BusyScope::WhenIdle([self = weak_from_this()] {
+                    if (auto app = self.lock()) app->RestoreAllWindows();
+                });
+                break;
+            case CHotkeys::Press::Switcher: DisplaySwitcher(false); break;
+            case CHotkeys::Press::SwitcherBackwards: DisplaySwitcher(true); break;
+            case CHotkeys::Press::None: break;
         }
-        if (id == commandHotKeyIds_[HotkeyRestoreAll]) {
-            BusyScope::WhenIdle([self = weak_from_this()] {
-                if (auto app = self.lock()) app->RestoreAllWindows();
-            });
-            return;
-        }
-        if (std::find(switcherHotKeyIds_.begin(), switcherHotKeyIds_.end(), id) == switcherHotKeyIds_.end()) return;
-        if (keyCode != options_.switcherHotkey) return;
-        if (modifiers == options_.switcherHotkeyModifiers)
-            DisplaySwitcher(false);
-        else if (modifiers == (options_.switcherHotkeyModifiers | SwitcherBackwardsModifier))
-            DisplaySwitcher(true);
     });
 }
 
@@ -797,7 +793,7 @@ bool CApplication::QuerySetupUnload(bool forced) {
 void CApplication::DisplayOpen(const std::wstring& ruleName, int32_t ownerKind, HWND ownerWindow) {
     platform::Guard(ClassName, L"DisplayOpen", [&] {
         std::shared_ptr<CRule> rule = ruleName.empty() ? nullptr : rules_->Item(ruleName);
-        frmRuleInspector::Create()->Display(std::move(rule), ownerKind, ownerWindow);
+        frmRuleInspector::Create(weak_from_this())->Display(std::move(rule), ownerKind, ownerWindow);
     });
 }
 
@@ -820,11 +816,13 @@ HWND CApplication::DialogOwner() const noexcept {
 }
 
 void CApplication::DisplayOptions() {
-    platform::Guard(ClassName, L"DisplayOptions", [&] { DisplaySingle(optionsForm_, DialogOwner()); });
+    platform::Guard(ClassName, L"DisplayOptions", [&] { 
+        DisplaySingle(optionsForm_, DialogOwner(), [&] { return frmOptions::Create(weak_from_this()); });
+    });
 }
 
 void CApplication::DisplayAbout() {
-    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_, DialogOwner()); });
+    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_, DialogOwner(), frmAbout::Create); });
 }
 
 // --- clicks on tray icons -------------------------------------------------------

@@ -174,14 +174,15 @@ std::wstring StartFolder(const std::wstring& iconFile) {
 
 // --- the form ----------------------------------------------------------------------
 
-std::shared_ptr<frmRuleInspector> frmRuleInspector::Create() {
+std::shared_ptr<frmRuleInspector> frmRuleInspector::Create(std::weak_ptr<CApplication> app) {
     // The pages use the tab strip and the slider.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    return std::shared_ptr<frmRuleInspector>(new frmRuleInspector());
+    return std::shared_ptr<frmRuleInspector>(new frmRuleInspector(std::move(app)));
 }
 
-frmRuleInspector::frmRuleInspector() : Dialog(ClassName, ProgramInstance(), IDD_RULEINSPECTOR) {}
+frmRuleInspector::frmRuleInspector(std::weak_ptr<CApplication> app)
+    : Dialog(ClassName, ProgramInstance(), IDD_RULEINSPECTOR), app_(std::move(app)) {}
 
 int32_t frmRuleInspector::GetActionFromIndex(int index) noexcept {
     if (index < 0 || index >= ActionCodeCount) return ActionNone;
@@ -277,7 +278,7 @@ void frmRuleInspector::AddTips() {
 }
 
 void frmRuleInspector::LoadNewRule() {
-    const auto app = TheApp;
+    const auto app = app_.lock();
     const bool wizard = !app || app->WizardStyle();
     mode_ = wizard ? NewInWizard : NewInSheet;
     SetControlText(hWnd(), wizard ? L"New Rule Wizard" : L"New Rule");
@@ -703,7 +704,7 @@ bool frmRuleInspector::IsValidWindow(HWND window) const {
     if (platform::IsOwnWindow(window) || window == MainWindowHandle) return false;
     if (reinterpret_cast<HWND>(::GetWindowLongPtrW(window, GWLP_HWNDPARENT)) == MainWindowHandle) return false;
     if (::IsChild(hWnd(), window) || !::IsWindowVisible(window)) return false;
-    const auto app = TheApp;
+    const auto app = app_.lock();
     const bool topLevelOnly = !app || app->RuleOptions(SearchTopLevelWindowsOnly);
     return !topLevelOnly || (!WindowOwner(window) && !::GetParent(window));
 }
@@ -725,7 +726,7 @@ void frmRuleInspector::cmdApply_Click() {
         applyFailed_ = true;
         return;
     }
-    const auto app = TheApp;
+    const auto app = app_.lock();
     std::shared_ptr<CRule> rule;
     if (app && mode_ == OpenRule) {
         rule = app->Rules().Edit(openedName_, definition);

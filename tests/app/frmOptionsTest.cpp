@@ -56,7 +56,7 @@ protected:
     }
 
     HWND Open() {
-        auto form = frmOptions::Create();
+        auto form = frmOptions::Create(TheApp);
         form->Display(false, main_->hWnd());
         dialog_ = form->hWnd();
         return dialog_;

@@ -50,7 +50,7 @@ protected:
 
     HWND Open(std::shared_ptr<CRule> rule = nullptr, int32_t kind = frmRuleInspector::OwnedByProgram,
               HWND owner = nullptr) {
-        auto form = frmRuleInspector::Create();
+        auto form = frmRuleInspector::Create(TheApp);
         form->Display(std::move(rule), kind, owner ? owner : main_->hWnd());
         dialog_ = form->hWnd();
         return dialog_;
