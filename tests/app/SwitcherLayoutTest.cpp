@@ -18,14 +18,14 @@ SwitcherLayout Grid(int32_t windows, bool showCancel = false) {
 
 bool operator==(const RECT& a, const RECT& b) { return ::EqualRect(&a, &b) != FALSE; }
 bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
-bool operator==(const SIZE& a, const SIZE& b) { return a.cx == b.cx && a.cy == b.cy; }
 
 }  // namespace
 
 TEST(SwitcherLayoutTest, OneRowSitsInTheMiddleUnderTheCaptionAndTheWindowIsCentred) {
     const SwitcherLayout layout = Grid(3);
     EXPECT_TRUE(layout.Grid() == (RECT{4, 4, 298, 46}));
-    EXPECT_TRUE(layout.WindowSize() == (SIZE{308, 86}));
+    EXPECT_EQ(layout.WindowSize().cx, 308);
+    EXPECT_EQ(layout.WindowSize().cy, 86);
     // Four empty columns: two on either side.
     EXPECT_TRUE(layout.Cell(1) == (RECT{88, 4, 130, 46}));
     EXPECT_TRUE(layout.Cell(3) == (RECT{172, 4, 214, 46}));
@@ -33,7 +33,6 @@ TEST(SwitcherLayoutTest, OneRowSitsInTheMiddleUnderTheCaptionAndTheWindowIsCentr
     EXPECT_TRUE(layout.Caption() == (RECT{4, 51, 298, 76}));
     EXPECT_TRUE(layout.CaptionText() == (RECT{26, 51, 295, 76}));
     EXPECT_TRUE(layout.CancelText() == (RECT{7, 51, 276, 76}));
-    EXPECT_TRUE(layout.CaptionImage() == (POINT{7, 56}));
     // Half a pixel goes to the even side.
     EXPECT_TRUE(layout.CentredOn(SIZE{1280, 1024}) == (POINT{486, 469}));
     EXPECT_TRUE(layout.CentredOn(SIZE{1283, 1025}) == (POINT{488, 470}));
