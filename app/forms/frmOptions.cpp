@@ -552,8 +552,9 @@ void frmOptions::imgMouse_Click(int icon, int slot) {
 
 LRESULT frmOptions::OnChar(HWND control, WPARAM key, LPARAM lParam) {
     HWND box = Item(IDC_txtWindowTitleLength);
-    if (control == box) return number_keys::BoxKeyPress(control, key, lParam);
-    return number_keys::CheckKeyPress(hWnd(), control, box, key, lParam, MaxTitleLengthDigits, [this] {
+    const auto passOn = SubclassModule::CallOldWindowProc;
+    if (control == box) return number_keys::BoxKeyPress(control, key, lParam, passOn);
+    return number_keys::CheckKeyPress(hWnd(), control, box, key, lParam, passOn, MaxTitleLengthDigits, [this] {
         chkWindowTitleLength_Click();
         Changed();
     });

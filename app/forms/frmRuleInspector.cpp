@@ -438,9 +438,10 @@ LRESULT frmRuleInspector::OnSubclassed(HWND control, UINT message, WPARAM wParam
     for (int finder = 0; finder < FinderCount; ++finder)
         if (control == Item(IDC_RI_cmdFind + finder)) return cmdFind_Mouse(finder, control, message, wParam, lParam);
     HWND box = Item(IDC_RI_txtAutoHideDelay);
-    if (control == box) return number_keys::BoxKeyPress(control, wParam, lParam);
+    const auto passOn = SubclassModule::CallOldWindowProc;
+    if (control == box) return number_keys::BoxKeyPress(control, wParam, lParam, passOn);
     return number_keys::CheckKeyPress(
-        hWnd(), control, box, wParam, lParam, MaxDelayDigits, [this] { chkAutoHideDelay_Click(); },
+        hWnd(), control, box, wParam, lParam, passOn, MaxDelayDigits, [this] { chkAutoHideDelay_Click(); },
         [this] { Changed(); });
 }
 

@@ -8,6 +8,7 @@
 
 #include "CApplication.h"
 #include "Gdi.h"
+#include "TrayStripLayout.h"
 #include "Window.h"
 
 class CToolTips;
@@ -35,13 +36,9 @@ private:
     void WindowAdd() override;
     void WindowRemove() override;
 
-    int Scale(int size96) const noexcept;
-    // The outer size for the current number of tracked windows.
+    // The outer size around the layout's client area.
     SIZE DesignedSize() const;
-    // The rectangles of the layout, from the client size.
-    void Layout(int clientWidth, int clientHeight);
     void RebuildTips();
-    RECT GetWindowIconRect(int index) const noexcept;
     std::shared_ptr<CWindow> GetWindowFromPos(int x, int y) const;
 
     void OnPaint();
@@ -63,9 +60,5 @@ private:
     UINT dpi_ = 96;
     std::unique_ptr<CToolTips> tips_;
     platform::UniqueFont titleFont_;
-    RECT clientRect_{};
-    RECT stripRect_{};
-    RECT pinRect_{};
-    RECT titleRect_{};
-    RECT iconsRect_{};
+    TrayStripLayout layout_;
 };
