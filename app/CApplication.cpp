@@ -241,6 +241,8 @@ WindowRegistry& CApplication::Windows() noexcept { return tracker_->Windows(); }
 
 const WindowRegistry& CApplication::Windows() const noexcept { return tracker_->Windows(); }
 
+std::shared_ptr<CWindow> CApplication::TrackedWindowAt(int32_t position) const { return tracker_->At(position); }
+
 bool CApplication::Tracking() const noexcept { return tracker_->Tracking(); }
 
 void CApplication::ReleaseTrackedWindows() {

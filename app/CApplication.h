@@ -14,7 +14,9 @@
 #include "Handles.h"
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
+#include "IApplicationEvents.h"
 #include "IPrompt.h"
+#include "ITrayFace.h"
 #include "IWindowHost.h"
 #include "Observers.h"
 #include "Options.h"
@@ -68,23 +70,11 @@ platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
 }  // namespace menu_component
 
 
-// Receivers of the application's events (rules editor, tray manager, About box).
-class IApplicationEvents {
-public:
-    virtual void EnableChange(bool /*enabled*/) {}
-    virtual void IntervalChange(int32_t /*interval*/) {}
-    virtual void MenuOptionsChange(bool /*ownerDraw*/, int32_t /*highlightStyle*/) {}
-    virtual void WindowAdd() {}
-    virtual void WindowChange() {}
-    virtual void WindowRemove() {}
-
-protected:
-    ~IApplicationEvents() = default;
-};
 
 // The tray icon ID of the program's own icon; window icons use their handles.
 inline constexpr LONG ProgramIconId = 0;
-class CApplication : private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
+class CApplication : public ITrayFace,
+                     private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
     ~CApplication();
@@ -95,17 +85,18 @@ public:
     bool Initialize(frmMain& owner);
     // Orderly teardown; safe to call more than once.
     void Dispose();
+    bool Disposed() const noexcept { return disposed_; }
     // Writes every stored option (the options dialog's Apply and OK).
     void SaveOptions();
 
     frmMain* Owner() const noexcept { return owner_; }
     std::wstring Version() const;
-    platform::Observers<IApplicationEvents>& Events() noexcept { return events_; }
+    platform::Observers<IApplicationEvents>& Events() noexcept override { return events_; }
 
     // Icons read from the main window's image list at start-up.
-    HICON EnabledIcon() const noexcept { return iconEnabled_.get(); }
+    HICON EnabledIcon() const noexcept override { return iconEnabled_.get(); }
     HICON DisabledIcon() const noexcept { return iconDisabled_.get(); }
-    HICON DefaultWindowIcon() const noexcept { return iconDefault_.get(); }
+    HICON DefaultWindowIcon() const noexcept override { return iconDefault_.get(); }
     // First image-list index of the window-icon cache.
     int WindowIconBase() const noexcept { return windowIconBase_; }
 
@@ -123,7 +114,8 @@ public:
     CRules& Rules() noexcept { return *rules_; }
     CClipboard& Clipboard() noexcept { return *clipboard_; }
     WindowRegistry& Windows() noexcept;
-    const WindowRegistry& Windows() const noexcept;
+    const WindowRegistry& Windows() const noexcept override;
+    std::shared_ptr<CWindow> TrackedWindowAt(int32_t position) const override;
     CTracker& Tracker() noexcept { return *tracker_; }
     // The stored options as they stand.
     const Options& CurrentOptions() const noexcept { return options_; }
@@ -147,7 +139,8 @@ public:
     // items on top (none when `bare`). Each is owned by `owner`.
     void PopupMenu(HWND owner, int32_t x, int32_t y);
     void PopupWindowsMenu(HWND owner, int32_t x, int32_t y);
-    void PopupWindowMenu(HWND owner, HWND window, const std::wstring& title, int32_t x, int32_t y, bool bare);
+    void PopupWindowMenu(HWND owner, HWND window, const std::wstring& title, int32_t x, int32_t y,
+                         bool bare) override;
     // The program's windows: one of each at a time, an open one is brought
     // forward; every rule inspector is a new one.
     void DisplaySetup();

@@ -727,7 +727,7 @@ void CApplication::DisplaySwitcher(bool reverse) {
         if (list.Count() > threshold) {
             std::vector<std::shared_ptr<CWindow>> windows;
             for (const auto& entry : list) windows.push_back(entry.value);
-            auto form = frmSwitcher::Create();
+            auto form = frmSwitcher::Create(weak_from_this());
             switcherForm_ = form;
             form->OnUnload([self = weak_from_this()] {
                 if (auto app = self.lock()) app->moSwitcher_Unload();
@@ -770,7 +770,7 @@ void CApplication::DisplaySetup() {
     platform::Guard(ClassName, L"DisplaySetup", [&] {
         auto form = setup_.lock();
         if (!form || !form->hWnd()) {
-            form = frmSetup::Create();
+            form = frmSetup::Create(weak_from_this());
             setup_ = form;
         }
         form->Display();
@@ -801,7 +801,7 @@ void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
     platform::Guard(ClassName, L"DisplayTrayManager", [&] {
         auto form = trayManager_.lock();
         if (!form || !form->hWnd()) {
-            form = frmTrayManager::Create();
+            form = frmTrayManager::Create(weak_from_this());
             trayManager_ = form;
             form->Initialize();
         }

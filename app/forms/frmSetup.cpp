@@ -54,13 +54,14 @@ constexpr wchar_t NoHelpText[] = L"Unable to display Help Topics. There is no He
 
 // --- the form ----------------------------------------------------------------------
 
-std::shared_ptr<frmSetup> frmSetup::Create() {
+std::shared_ptr<frmSetup> frmSetup::Create(std::weak_ptr<CApplication> app) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    return std::shared_ptr<frmSetup>(new frmSetup());
+    return std::shared_ptr<frmSetup>(new frmSetup(std::move(app)));
 }
 
-frmSetup::frmSetup() : Dialog(SetupLogSource, ProgramInstance(), IDD_SETUP) {}
+frmSetup::frmSetup(std::weak_ptr<CApplication> app)
+    : Dialog(SetupLogSource, ProgramInstance(), IDD_SETUP), app_(std::move(app)) {}
 
 frmSetup::~frmSetup() = default;
 
@@ -82,8 +83,7 @@ bool frmSetup::OnInitDialog() {
 
 void frmSetup::Form_Load() {
     rules_.SetLoading(true);
-    auto app = TheApp;
-    app_ = app;
+    auto app = app_.lock();
     menuBar_.Create(app_);
     rules_.Attach(hWnd(), app_);
     windows_.Attach(hWnd(), app_);
@@ -143,7 +143,7 @@ void frmSetup::Form_Unload() {
     auto app = app_.lock();
     // A window gone some other way leaves no edit behind that pauses tracking.
     step([&] {
-        if (app && app == TheApp && app->EditMode()) Discard();
+        if (app && !app->Disposed() && app->EditMode()) Discard();
     });
     step([&] {
         if (!app) return;

@@ -29,7 +29,8 @@ class frmSetup : public platform::Dialog,
                  private SetupRulesPage::Host,
                  private SetupMenuBar::Host {
 public:
-    static std::shared_ptr<frmSetup> Create();
+    // Edits the rules of `app`, which may go before the editor.
+    static std::shared_ptr<frmSetup> Create(std::weak_ptr<CApplication> app);
     ~frmSetup() override;
 
     // Shows the editor, or brings it forward when it is shown already.
@@ -49,7 +50,7 @@ public:
     enum Page { RulesPage = 0, WindowsPage = 1 };
 
 private:
-    frmSetup();
+    explicit frmSetup(std::weak_ptr<CApplication> app);
 
     bool OnInitDialog() override;
     void OnCommand(int id, int notifyCode, HWND control) override;

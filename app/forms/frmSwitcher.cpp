@@ -62,10 +62,10 @@ int32_t ReadDesktopNumber(const wchar_t* name, int32_t fallback, int32_t least) 
 
 }  // namespace
 
-frmSwitcher::frmSwitcher() : platform::Window(ClassName) {}
+frmSwitcher::frmSwitcher(std::weak_ptr<ITrayFace> face) : platform::Window(ClassName), face_(std::move(face)) {}
 
-std::shared_ptr<frmSwitcher> frmSwitcher::Create() {
-    std::shared_ptr<frmSwitcher> form(new frmSwitcher());
+std::shared_ptr<frmSwitcher> frmSwitcher::Create(std::weak_ptr<ITrayFace> face) {
+    std::shared_ptr<frmSwitcher> form(new frmSwitcher(std::move(face)));
     ClassInfo info{SwitcherClassName, ProgramInstance()};
     info.cursor = ::LoadCursorW(nullptr, IDC_ARROW);
     info.background = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -314,10 +314,11 @@ void frmSwitcher::OnKeyUp(WPARAM key) {
 void frmSwitcher::OnMouseDown(bool leftButton, int x, int y) {
     const auto window = WindowAt(layout_.PositionAt(x, y));
     if (!leftButton) {
-        if (!window || !TheApp) return;
+        const auto face = face_.lock();
+        if (!window || !face) return;
         POINT cursor{};
         ::GetCursorPos(&cursor);
-        TheApp->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
+        face->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
         return;
     }
     if (window) window->ExecuteAction(true, AutomaticShowCommand, false);

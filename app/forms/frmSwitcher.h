@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CToolTips.h"
+#include "ITrayFace.h"
 #include "Gdi.h"
 #include "SwitcherLayout.h"
 #include "Window.h"
@@ -19,7 +20,8 @@ class CWindow;
 
 class frmSwitcher : public platform::Window {
 public:
-    static std::shared_ptr<frmSwitcher> Create();
+    // `face` opens a window's menu on a right click; it may go before the switcher.
+    static std::shared_ptr<frmSwitcher> Create(std::weak_ptr<ITrayFace> face);
 
     // Fills and shows the switcher over `windows` (the first is cell 1).
     void Display(std::vector<std::shared_ptr<CWindow>> windows, int32_t hotkey, int32_t hotkeyModifiers, bool reverse,
@@ -31,7 +33,7 @@ public:
     void OnUnload(std::function<void()> handler);
 
 protected:
-    frmSwitcher();
+    explicit frmSwitcher(std::weak_ptr<ITrayFace> face);
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() override;
@@ -74,4 +76,5 @@ private:
     bool closing_ = false;
     bool timerRunning_ = false;
     std::function<void()> unloadHandler_;
+    std::weak_ptr<ITrayFace> face_;
 };

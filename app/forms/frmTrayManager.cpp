@@ -38,8 +38,8 @@ bool Inside(const RECT& rect, int x, int y) noexcept {
     return ::PtInRect(&rect, point) != FALSE;
 }
 
-int TrackedCount() {
-    auto app = TheApp;
+int TrackedCount(const std::weak_ptr<ITrayFace>& face) {
+    auto app = face.lock();
     return app ? app->Windows().Count() : 0;
 }
 
@@ -59,15 +59,16 @@ POINT KeptOnScreen(int left, int top, SIZE size) noexcept {
 
 }  // namespace
 
-std::shared_ptr<frmTrayManager> frmTrayManager::Create() {
-    std::shared_ptr<frmTrayManager> form(new frmTrayManager());
+std::shared_ptr<frmTrayManager> frmTrayManager::Create(std::weak_ptr<ITrayFace> face) {
+    std::shared_ptr<frmTrayManager> form(new frmTrayManager(std::move(face)));
     const ClassInfo info{WindowClass, ProgramInstance(), nullptr, ::LoadCursorW(nullptr, IDC_ARROW), nullptr,
                          CS_DBLCLKS};
     form->platform::Window::Create(info, FormExStyle, Caption, FormStyle, RECT{0, 0, 0, 0});
     return form;
 }
 
-frmTrayManager::frmTrayManager() : platform::Window(ClassName) {}
+frmTrayManager::frmTrayManager(std::weak_ptr<ITrayFace> face)
+    : platform::Window(ClassName), face_(std::move(face)) {}
 
 frmTrayManager::~frmTrayManager() {
     platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Destroy(); });
@@ -75,7 +76,7 @@ frmTrayManager::~frmTrayManager() {
 
 void frmTrayManager::Initialize() {
     dpi_ = platform::WindowDpi(hWnd());
-    if (auto app = TheApp; app && !observing_) {
+    if (auto app = face_.lock(); app && !observing_) {
         app->Events().Add(this);
         observing_ = true;
     }
@@ -104,7 +105,7 @@ void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
     const bool visible = ::IsWindowVisible(form) != FALSE;
     if (!visible) pinned_ = false;
     dpi_ = platform::WindowDpi(form);
-    layout_ = TrayStripLayout(TrackedCount(), dpi_);
+    layout_ = TrayStripLayout(TrackedCount(face_), dpi_);
     const SIZE size = DesignedSize();
     RebuildTips();
     if (visible) {
@@ -122,7 +123,7 @@ void frmTrayManager::RebuildTips() {
     tips_->RemoveAll();
     const RECT& pin = layout_.Pin();
     tips_->AddArea(hWnd(), PinToolId, pin.left, pin.top, pin.right, pin.bottom, pinned_ ? CloseTip : PinTip);
-    auto app = TheApp;
+    auto app = face_.lock();
     if (!app) return;
     int position = 0;
     for (auto& entry : app->Windows()) {
@@ -137,9 +138,9 @@ void frmTrayManager::RebuildTips() {
 std::shared_ptr<CWindow> frmTrayManager::GetWindowFromPos(int x, int y) const {
     const int position = layout_.PositionAt(x, y);
     // Windows may have left the registry since the strip was laid out.
-    if (position < 1 || position > TrackedCount()) return nullptr;
-    const auto app = TheApp;
-    return app ? app->Tracker().At(position) : nullptr;
+    if (position < 1 || position > TrackedCount(face_)) return nullptr;
+    const auto app = face_.lock();
+    return app ? app->TrackedWindowAt(position) : nullptr;
 }
 
 // --- painting ---------------------------------------------------------------------
@@ -201,7 +202,7 @@ void frmTrayManager::PaintPin(HDC dc) const {
 }
 
 void frmTrayManager::PaintIcons(HDC dc) const {
-    auto app = TheApp;
+    auto app = face_.lock();
     if (!app) return;
     const int size = layout_.IconSize();
     int position = 0;
@@ -289,7 +290,7 @@ void frmTrayManager::OnMouseDown(int button, int x, int y) {
         if (button == PrimaryButton) {
             window->ExecuteAction(true, AutomaticShowCommand, false);
             if (!pinned_) CloseWindow();
-        } else if (auto app = TheApp; app && button == MenuButton) {
+        } else if (auto app = face_.lock(); app && button == MenuButton) {
             app->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
         }
         return;
@@ -353,5 +354,5 @@ void frmTrayManager::CloseWindow() noexcept { Destroy(); }
 void frmTrayManager::OnDestroyed() {
     if (!observing_) return;
     observing_ = false;
-    if (auto app = TheApp) app->Events().Remove(this);
+    if (auto app = face_.lock()) app->Events().Remove(this);
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "CApplication.h"
+#include "ITrayFace.h"
 #include "Gdi.h"
 #include "TrayStripLayout.h"
 #include "Window.h"
@@ -16,7 +16,8 @@ class CWindow;
 
 class frmTrayManager : public platform::Window, private IApplicationEvents {
 public:
-    static std::shared_ptr<frmTrayManager> Create();
+    // Shows the windows `face` holds; the face may go before the form.
+    static std::shared_ptr<frmTrayManager> Create(std::weak_ptr<ITrayFace> face);
     ~frmTrayManager() override;
 
     // Prepares the form; called once after it is created.
@@ -26,7 +27,7 @@ public:
     void Display(int32_t x, int32_t y, bool activate);
 
 protected:
-    frmTrayManager();
+    explicit frmTrayManager(std::weak_ptr<ITrayFace> face);
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() override;
@@ -61,4 +62,5 @@ private:
     std::unique_ptr<CToolTips> tips_;
     platform::UniqueFont titleFont_;
     TrayStripLayout layout_;
+    std::weak_ptr<ITrayFace> face_;
 };
