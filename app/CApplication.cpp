@@ -82,9 +82,8 @@ bool CApplication::Initialize(frmMain& owner) {
         CreateTrayComponent();
         TakeIcons(owner);
         CreateMenuComponent();
-        BuildMenus(owner);
+        menus_.Attach(quillet_.Get(), kestrix_.Get(), owner, iconDefault_.get());
         platform::ThrowIfFailed(quillet_->put_ImageList(HandleVariant(owner.imlIcons()).get()), L"Quillet.ImageList");
-        windowIconBase_ = ImageList_GetImageCount(owner.imlIcons());
         platform::ThrowIfFailed(quillet_->Attach(reinterpret_cast<LONG_PTR>(owner.hWnd())), L"Quillet.Attach");
         LoadOptions(CRegistry());
         // Windows a previous run left hidden (it was killed or crashed) come
@@ -133,9 +132,9 @@ void CApplication::CreateMenuComponent() {
     quilletConnection_ =
         platform::com::EventConnection(quillet_.Get(), DIID___Quillet, static_cast<IDispatch*>(moQuillet_.Get()));
     moQuillet_->On(BandOpenEventId,
-                   [this](const DISPPARAMS& p) { moQuillet_BandOpen(menu_component::EventObject<_Band>(p, 0).Get()); });
+                   [this](const DISPPARAMS& p) { menus_.BandOpen(menu_component::EventObject<_Band>(p, 0).Get()); });
     moQuillet_->On(QuilletClickEventId,
-                   [this](const DISPPARAMS& p) { moQuillet_Click(menu_component::EventObject<_Tool>(p, 0).Get()); });
+                   [this](const DISPPARAMS& p) { menus_.Click(menu_component::EventObject<_Tool>(p, 0).Get()); });
     moQuillet_->On(HotKeyPressedEventId, [this](const DISPPARAMS& p) {
         moQuillet_HotKeyPressed(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2));
     });
@@ -146,6 +145,7 @@ void CApplication::CreateMenuComponent() {
 void CApplication::ReleaseMenuComponent() {
     if (!quillet_) return;
     quilletConnection_.Disconnect();
+    menus_.Detach();
     platform::SkipFailure(ClassName, L"Dispose",
                           [&] { platform::ThrowIfFailed(quillet_->Detach(), L"Quillet.Detach"); });
     platform::SkipFailure(ClassName, L"Dispose", [&] {
@@ -409,7 +409,7 @@ void CApplication::SetWindowTitleLength(int32_t value) noexcept {
 
 void CApplication::SetMenuBanner(bool value) {
     options_.menuBanner = value;
-    ApplyMenuBanner();
+    menus_.ApplyMenuBanner();
 }
 
 void CApplication::SetMenuHighlight(int32_t value) {
@@ -422,7 +422,7 @@ void CApplication::SetMenuHighlight(int32_t value) {
 
 void CApplication::SetMenuOwnerDraw(bool value) {
     options_.menuOwnerDraw = value;
-    ApplyMenuOwnerDraw();
+    menus_.ApplyMenuOwnerDraw();
     events_.Raise(&IApplicationEvents::MenuOptionsChange, value, options_.menuHighlight);
 }
 

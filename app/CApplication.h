@@ -10,6 +10,9 @@
 #include "ComClient.h"
 #include "CHotkeys.h"
 #include "CTracker.h"
+#include "CTrayMenus.h"
+#include "IMenuCommands.h"
+#include "MenuComponent.h"
 #include "ComError.h"
 #include "Handles.h"
 #include "KestrixInterfaces.h"
@@ -36,44 +39,13 @@ class CRules;
 class CTracker;
 class CWindow;
 
-// Small helpers for talking to the menu component, shared by the tray menus
-// and the rules editor's menu bar.
-namespace menu_component {
-// An optional argument left out.
-inline VARIANT MissingArgument() noexcept {
-    VARIANT missing;
-    ::VariantInit(&missing);
-    missing.vt = VT_ERROR;
-    missing.scode = DISP_E_PARAMNOTFOUND;
-    return missing;
-}
-inline platform::ComPtr<_Tools> ToolsOf(_Band& band) {
-    platform::ComPtr<_Tools> tools;
-    platform::ThrowIfFailed(band.get_Tools(&tools), L"Band.Tools");
-    return tools;
-}
-template <class Object>
-std::wstring NameOf(Object& object) {
-    platform::Bstr name;
-    platform::ThrowIfFailed(object.get_Name(name.put()), L"Name");
-    return name.Text();
-}
-// An object argument of a menu component event, as the interface it is.
-template <class I>
-platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
-    platform::ComPtr<I> object;
-    if (IUnknown* unknown = platform::ObjectOf(platform::com::EventArgument(params, index)))
-        platform::ThrowIfFailed(unknown->QueryInterface(__uuidof(I), reinterpret_cast<void**>(object.GetAddressOf())),
-                                L"QuilletEvents");
-    return object;
-}
-}  // namespace menu_component
 
 
 
 // The tray icon ID of the program's own icon; window icons use their handles.
 inline constexpr LONG ProgramIconId = 0;
 class CApplication : public ITrayFace,
+                     public IMenuCommands,
                      private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
@@ -98,7 +70,7 @@ public:
     HICON DisabledIcon() const noexcept { return iconDisabled_.get(); }
     HICON DefaultWindowIcon() const noexcept override { return iconDefault_.get(); }
     // First image-list index of the window-icon cache.
-    int WindowIconBase() const noexcept { return windowIconBase_; }
+    int WindowIconBase() const noexcept { return menus_.WindowIconBase(); }
 
     // The tray component object: none before Initialize and after Dispose.
     _Kestrix* Kestrix() const noexcept { return kestrix_.Get(); }
@@ -128,7 +100,7 @@ public:
     bool Tracking() const noexcept;
     // Re-checks every tracked window (or, with `reset`, releases them all),
     // then tracking starts again with a full scan; nothing while rules are edited.
-    void RefreshWindows(bool reset);
+    void RefreshWindows(bool reset) override;
 
     // The program's own tray icon (ID 0): its picture and tip follow Enabled,
     // its presence HideIcon.
@@ -143,9 +115,9 @@ public:
                          bool bare) override;
     // The program's windows: one of each at a time, an open one is brought
     // forward; every rule inspector is a new one.
-    void DisplaySetup();
-    void DisplayOptions();
-    void DisplayAbout();
+    void DisplaySetup() override;
+    void DisplayOptions() override;
+    void DisplayAbout() override;
     void DisplayOpen(const std::wstring& ruleName = {}, int32_t ownerKind = 0, HWND ownerWindow = nullptr);
     void DisplayTrayManager(int32_t x, int32_t y);
     // The open rules editor's window; none when it is closed.
@@ -158,8 +130,8 @@ public:
     void EnableForFirstRules();
 
     // Options.
-    bool Enabled() const noexcept { return enabled_; }
-    void SetEnabled(bool value);
+    bool Enabled() const noexcept override { return enabled_; }
+    void SetEnabled(bool value) override;
     bool EditMode() const noexcept { return editMode_; }
     void SetEditMode(bool value);
     int32_t HideIcon() const noexcept { return options_.hideIcon; }
@@ -216,7 +188,7 @@ public:
     bool HideActiveWindow() { return HideFrontWindow(::GetForegroundWindow()); }
     bool HideFrontWindow(HWND front);
     // Every window the program hid (in the tray or not) given back as at exit.
-    void RestoreAllWindows();
+    void RestoreAllWindows() override;
     // A command handed over by a later start of the program ("/restoreall",
     // ...; empty: a plain start), with the window that was in front when it
     // came; false when it is unknown or was not carried out.
@@ -252,8 +224,6 @@ private:
     void moKestrix_MouseMove(LONG id);
     // The menu component's events: a band about to open, a tool chosen, a hot
     // key pressed.
-    void moQuillet_BandOpen(_Band* band);
-    void moQuillet_Click(_Tool* tool);
     void moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers);
     // The action configured for a click kind (MouseOption) on icon `id`.
     int32_t MouseAction(LONG id, int clickKind) const;
@@ -283,39 +253,8 @@ private:
     void RemoveTrayIcon(LONG id);
     void ReleaseTrayComponent();
     void CreateMenuComponent();
-    void BuildMenus(const frmMain& owner);
-    void AddMainTools(_Band& band, const frmMain& owner);
-    // A band or banner of the menu component by name; raises when it is missing.
-    platform::ComPtr<_Band> MenuBand(const wchar_t* name) const;
-    platform::ComPtr<_Banner> MenuBannerObject(const wchar_t* name) const;
-    void ApplyMenuBanner();
-    void ApplyMenuOwnerDraw();
     void ReleaseMenuComponent();
-    // Calls the tray component's preparation for a pop-up owned by `owner`.
-    void PreparePopup(HWND owner);
-    // The main menu's "Disable" is checked while the program is switched off.
-    void ShowDisabledState();
 
-    // The "Windows" band made afresh from the tracked windows, grouped by action.
-    void BuildWindowList();
-    // A listed window: its icon into the window-icon cache, its tool under its group's header.
-    void AddWindowTool(_Tools& tools, CWindow& window, LONG listed);
-    // Fits the window-icon cache to one image per tracked window.
-    void FitWindowIconCache();
-    std::wstring ClipWindowTitle(const std::wstring& title) const;
-    // Inserts a string item (a separator when `caption` is empty) at a
-    // position; false when the menu refused it.
-    bool AddMenuItem(HMENU menu, const std::wstring& caption, UINT id, UINT position, UINT mask, UINT state,
-                     HMENU subMenu);
-    // The program's items on top of a window menu, taken out again when it closes.
-    class WindowMenuItems;
-    void InsertWindowMenuItems(WindowMenuItems& items, const std::wstring& title);
-    // The window's own items as they suit its state.
-    static void AdjustWindowMenuStates(HMENU menu, HWND window);
-    // What was chosen in a window menu, carried out for that window.
-    void ExecuteCommand(HWND window, UINT command);
-    // The listed window's tool with that ID; none when there is none.
-    platform::ComPtr<_Tool> ListedWindowTool(UINT command) const;
     HWND DialogOwner() const noexcept;
     // The switcher's hot key: the switcher over the windows it offers.
     void DisplaySwitcher(bool reverse);
@@ -344,6 +283,7 @@ private:
     platform::ComPtr<platform::com::EventSink> moQuillet_;
     platform::com::EventConnection quilletConnection_;
     CHotkeys hotkeys_{options_};
+    CTrayMenus menus_{options_, *tracker_, *this};
     std::shared_ptr<CRule> hotkeyRule_;
     // The open options dialog and About box; each keeps itself while open.
     std::weak_ptr<frmOptions> optionsForm_;
@@ -356,7 +296,6 @@ private:
     platform::UniqueHIcon iconEnabled_;
     platform::UniqueHIcon iconDisabled_;
     platform::UniqueHIcon iconDefault_;
-    int windowIconBase_ = 0;
     bool disposed_ = false;
 
     // Flags that say what is in effect; off until start-up turns them on.
