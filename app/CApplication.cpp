@@ -27,12 +27,6 @@ constexpr wchar_t ClassName[] = L"CApplication";
 constexpr std::array<const wchar_t*, HotkeyCommandCount> CommandHotkeyChoices = {
     L"Hide the active window in the tray", L"Restore all windows"};
 
-// A window's tray icon has the window's handle as its ID.
-LONG TrayId(HWND hWnd) { return static_cast<LONG>(reinterpret_cast<intptr_t>(hWnd)); }
-
-// The tip of the program's icon while it is switched off.
-constexpr wchar_t DisabledTipSuffix[] = L" (Disabled)";
-
 LONG EventLong(const DISPPARAMS& params, UINT index) {
     return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
 }
@@ -79,10 +73,10 @@ void CApplication::RaiseOutOfRange(const wchar_t* property) {
 bool CApplication::Initialize(frmMain& owner) {
     return platform::Guard(ClassName, L"Initialize", [&] {
         owner_ = &owner;
-        CreateTrayComponent();
-        TakeIcons(owner);
+        icons_.Create();
+        icons_.TakeIcons(owner);
         CreateMenuComponent();
-        menus_.Attach(quillet_.Get(), kestrix_.Get(), owner, iconDefault_.get());
+        menus_.Attach(quillet_.Get(), icons_.Component(), owner, icons_.DefaultWindowIcon());
         platform::ThrowIfFailed(quillet_->put_ImageList(HandleVariant(owner.imlIcons()).get()), L"Quillet.ImageList");
         platform::ThrowIfFailed(quillet_->Attach(reinterpret_cast<LONG_PTR>(owner.hWnd())), L"Quillet.Attach");
         LoadOptions(CRegistry());
@@ -98,29 +92,6 @@ bool CApplication::Initialize(frmMain& owner) {
         SetSwitcher(options_.switcher);
         return rulesLoaded;
     });
-}
-
-void CApplication::CreateTrayComponent() {
-    kestrix_ = platform::com::CreateComponent<_Kestrix>(CLSID_Kestrix, L"Kestrix.dll");
-    moKestrix_ = platform::com::MakeObject<platform::com::EventSink>(DIID_KestrixEvents);
-    kestrixConnection_ = platform::com::EventConnection(kestrix_.Get(), DIID_KestrixEvents,
-                                                        static_cast<IDispatch*>(moKestrix_.Get()));
-    moKestrix_->On(ClickEventId, [this](const DISPPARAMS& p) { moKestrix_Click(EventLong(p, 0), EventLong(p, 1)); });
-    moKestrix_->On(DblClickEventId,
-                   [this](const DISPPARAMS& p) { moKestrix_DblClick(EventLong(p, 0), EventLong(p, 1)); });
-    moKestrix_->On(MouseUpEventId, [this](const DISPPARAMS& p) {
-        moKestrix_MouseUp(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2), EventLong(p, 3));
-    });
-    moKestrix_->On(MouseMoveEventId, [this](const DISPPARAMS& p) { moKestrix_MouseMove(EventLong(p, 0)); });
-}
-
-void CApplication::ReleaseTrayComponent() {
-    if (!kestrix_) return;
-    kestrixConnection_.Disconnect();
-    platform::SkipFailure(ClassName, L"Dispose",
-                          [&] { platform::ThrowIfFailed(kestrix_->RemoveAll(), L"Kestrix.RemoveAll"); });
-    kestrix_.Reset();
-    moKestrix_.Reset();
 }
 
 // --- the menu component ---------------------------------------------------------
@@ -153,12 +124,6 @@ void CApplication::ReleaseMenuComponent() {
         quillet_.Reset();
         moQuillet_.Reset();
     });
-}
-
-void CApplication::TakeIcons(const frmMain& owner) {
-    iconEnabled_ = owner.ImageIcon(L"PKSmall");
-    iconDisabled_ = owner.ImageIcon(L"PKSmallDisabled");
-    iconDefault_ = owner.ImageIcon(L"Default");
 }
 
 void CApplication::LoadOptions(const CRegistry& store) {
@@ -229,7 +194,7 @@ void CApplication::Dispose() {
     // Whatever is still tracked is given back too: no window the program hid
     // outlives it hidden.
     step([&] { ReleaseTrackedWindows(); });
-    step([&] { ReleaseTrayComponent(); });
+    step([&] { icons_.Release(); });
     step([&] { Windows().Clear(); });
 }
 
@@ -267,53 +232,6 @@ void CApplication::RefreshWindows(bool reset) {
     });
 }
 
-bool CApplication::SetTrayIcon(LONG id, HICON icon, const std::wstring& tip) {
-    if (HasTrayIcon(id)) {
-        platform::ComPtr<_KestrixItem> item;
-        platform::ThrowIfFailed(kestrix_->Item(id, &item), L"Kestrix.Item");
-        platform::ThrowIfFailed(item->Update(reinterpret_cast<LONG_PTR>(icon), platform::Bstr(tip).get()),
-                                L"KestrixItem.Update");
-        return false;
-    }
-    const auto picture = platform::Variant::FromInt64(reinterpret_cast<intptr_t>(icon));
-    platform::ThrowIfFailed(kestrix_->Add(id, picture.get(), platform::Bstr(tip).get(), VARIANT_TRUE), L"Kestrix.Add");
-    return true;
-}
-
-void CApplication::RemoveTrayIcon(LONG id) {
-    if (HasTrayIcon(id)) platform::ThrowIfFailed(kestrix_->Remove(id), L"Kestrix.Remove");
-}
-
-void CApplication::Refresh() {
-    platform::Guard(ClassName, L"Refresh", [&] {
-        if (!kestrix_) return;
-        HICON icon = enabled_ ? iconEnabled_.get() : iconDisabled_.get();
-        std::wstring tip = AppInfo::Title;
-        if (!enabled_) tip += DisabledTipSuffix;
-        switch (options_.hideIcon) {
-            case HideIconNever: SetTrayIcon(ProgramIconId, icon, tip); break;
-            case HideIconWhileTrayed: {
-                LONG count = 0;
-                platform::ThrowIfFailed(kestrix_->get_Count(&count), L"Kestrix.Count");
-                // One icon may be a window's: then the program's stays away.
-                if (count == 0 || (count == 1 && HasTrayIcon(ProgramIconId)))
-                    SetTrayIcon(ProgramIconId, icon, tip);
-                else if (count > 1)
-                    RemoveTrayIcon(ProgramIconId);
-                break;
-            }
-            case HideIconAlways: RemoveTrayIcon(ProgramIconId); break;
-            default: platform::Raise(platform::errors::InvalidPropertyValue, std::wstring(ClassName) + L".Refresh");
-        }
-    });
-}
-
-bool CApplication::HasTrayIcon(LONG id) const {
-    VARIANT_BOOL exists = VARIANT_FALSE;
-    platform::ThrowIfFailed(kestrix_->Exists(id, &exists), L"Kestrix.Exists");
-    return exists != VARIANT_FALSE;
-}
-
 bool CApplication::Confirm(const std::wstring& text, const wchar_t* caption) {
     return ShowMessage(text, MB_YESNO | MB_ICONQUESTION, caption) == IDYES;
 }
@@ -330,22 +248,18 @@ void CApplication::WindowAdded(HWND) {
 
 void CApplication::WindowChanged(HWND hWnd, HICON hIcon, const std::wstring& title) {
     platform::Guard(ClassName, L"OnWindowChange", [&] {
-        if (!kestrix_) return;
-        // Whether the program's icon shows may depend on how many there are.
-        if (SetTrayIcon(TrayId(hWnd), hIcon ? hIcon : iconDefault_.get(), title)) Refresh();
-        events_.Raise(&IApplicationEvents::WindowChange);
+        if (icons_.ShowWindowIcon(hWnd, hIcon, title)) events_.Raise(&IApplicationEvents::WindowChange);
     });
 }
 
 void CApplication::WindowRemoved(HWND hWnd, bool silent) {
     platform::Guard(ClassName, L"OnWindowRemove", [&] {
-        if (kestrix_) {
-            RemoveTrayIcon(TrayId(hWnd));
-            Refresh();
-        }
+        icons_.RemoveIcon(TrayIconId(hWnd));
         if (!silent) events_.Raise(&IApplicationEvents::WindowRemove);
     });
 }
+
+void CApplication::Refresh() { icons_.ShowProgramIcon(enabled_); }
 
 void CApplication::SetEnabled(bool value) {
     if (value && RuleCount() == 0) {

@@ -10,6 +10,7 @@
 #include "ComClient.h"
 #include "CHotkeys.h"
 #include "CTracker.h"
+#include "CTrayIcons.h"
 #include "CTrayMenus.h"
 #include "IMenuCommands.h"
 #include "MenuComponent.h"
@@ -42,10 +43,9 @@ class CWindow;
 
 
 
-// The tray icon ID of the program's own icon; window icons use their handles.
-inline constexpr LONG ProgramIconId = 0;
 class CApplication : public ITrayFace,
                      public IMenuCommands,
+                     private ITrayIconEvents,
                      private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
@@ -66,16 +66,16 @@ public:
     platform::Observers<IApplicationEvents>& Events() noexcept override { return events_; }
 
     // Icons read from the main window's image list at start-up.
-    HICON EnabledIcon() const noexcept override { return iconEnabled_.get(); }
-    HICON DisabledIcon() const noexcept { return iconDisabled_.get(); }
-    HICON DefaultWindowIcon() const noexcept override { return iconDefault_.get(); }
+    HICON EnabledIcon() const noexcept override { return icons_.EnabledIcon(); }
+    HICON DisabledIcon() const noexcept { return icons_.DisabledIcon(); }
+    HICON DefaultWindowIcon() const noexcept override { return icons_.DefaultWindowIcon(); }
     // First image-list index of the window-icon cache.
     int WindowIconBase() const noexcept { return menus_.WindowIconBase(); }
 
     // The tray component object: none before Initialize and after Dispose.
-    _Kestrix* Kestrix() const noexcept { return kestrix_.Get(); }
+    _Kestrix* Kestrix() const noexcept { return icons_.Component(); }
     // Where the tray component's events arrive; handlers are set per event.
-    platform::com::EventSink* KestrixEvents() const noexcept { return moKestrix_.Get(); }
+    platform::com::EventSink* KestrixEvents() const noexcept { return icons_.Events(); }
     // The menu component object (the tray menus, the switcher's hot keys):
     // none before Initialize and after Dispose.
     _Quillet* Quillet() const noexcept { return quillet_.Get(); }
@@ -218,10 +218,10 @@ private:
 
     // The tray component's mouse events. Button is LeftButton or RightButton;
     // the menus open where the pointer is.
-    void moKestrix_Click(LONG id, LONG button);
-    void moKestrix_DblClick(LONG id, LONG button);
-    void moKestrix_MouseUp(LONG id, LONG button, LONG x, LONG y);
-    void moKestrix_MouseMove(LONG id);
+    void IconClick(LONG id, LONG button) override;
+    void IconDblClick(LONG id, LONG button) override;
+    void IconMouseUp(LONG id, LONG button, LONG x, LONG y) override;
+    void IconMouseMove(LONG id) override;
     // The menu component's events: a band about to open, a tool chosen, a hot
     // key pressed.
     void moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers);
@@ -245,13 +245,6 @@ private:
     [[noreturn]] static void RaiseOutOfRange(const wchar_t* property);
     // Reads the stored options and puts them in effect.
     void LoadOptions(const CRegistry& store);
-    void TakeIcons(const frmMain& owner);
-    void CreateTrayComponent();
-    bool HasTrayIcon(LONG id) const;
-    // Adds the tray icon or brings it up to date; true when it was added.
-    bool SetTrayIcon(LONG id, HICON icon, const std::wstring& tip);
-    void RemoveTrayIcon(LONG id);
-    void ReleaseTrayComponent();
     void CreateMenuComponent();
     void ReleaseMenuComponent();
 
@@ -276,13 +269,11 @@ private:
     std::shared_ptr<CTracker> tracker_;
     std::unique_ptr<CRules> rules_;
     std::unique_ptr<CClipboard> clipboard_;
-    platform::ComPtr<_Kestrix> kestrix_;
-    platform::ComPtr<platform::com::EventSink> moKestrix_;
-    platform::com::EventConnection kestrixConnection_;
     platform::ComPtr<_Quillet> quillet_;
     platform::ComPtr<platform::com::EventSink> moQuillet_;
     platform::com::EventConnection quilletConnection_;
     CHotkeys hotkeys_{options_};
+    CTrayIcons icons_{options_, *this};
     CTrayMenus menus_{options_, *tracker_, *this};
     std::shared_ptr<CRule> hotkeyRule_;
     // The open options dialog and About box; each keeps itself while open.
@@ -293,9 +284,6 @@ private:
     std::weak_ptr<frmSwitcher> switcherForm_;
     std::weak_ptr<frmTrayManager> trayManager_;
     platform::Observers<IApplicationEvents> events_;
-    platform::UniqueHIcon iconEnabled_;
-    platform::UniqueHIcon iconDisabled_;
-    platform::UniqueHIcon iconDefault_;
     bool disposed_ = false;
 
     // Flags that say what is in effect; off until start-up turns them on.

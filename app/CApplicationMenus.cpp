@@ -216,7 +216,7 @@ int32_t CApplication::MouseAction(LONG id, int clickKind) const {
 }
 
 // Released at once, unless a double click of that button has to be told apart.
-void CApplication::moKestrix_MouseUp(LONG id, LONG button, LONG x, LONG y) {
+void CApplication::IconMouseUp(LONG id, LONG button, LONG x, LONG y) {
     platform::Guard(ClassName, L"moKestrix_MouseUp", [&] {
         const int single = SingleClickOf(button);
         if (MouseAction(id, single) != 0 && MouseAction(id, single + 1) != 0) return;
@@ -225,7 +225,7 @@ void CApplication::moKestrix_MouseUp(LONG id, LONG button, LONG x, LONG y) {
 }
 
 // The held-back click, when both the single and the double click do something.
-void CApplication::moKestrix_Click(LONG id, LONG button) {
+void CApplication::IconClick(LONG id, LONG button) {
     platform::Guard(ClassName, L"moKestrix_Click", [&] {
         const int single = SingleClickOf(button);
         if (MouseAction(id, single) == 0 || MouseAction(id, single + 1) == 0) return;
@@ -234,7 +234,7 @@ void CApplication::moKestrix_Click(LONG id, LONG button) {
     });
 }
 
-void CApplication::moKestrix_DblClick(LONG id, LONG button) {
+void CApplication::IconDblClick(LONG id, LONG button) {
     platform::Guard(ClassName, L"moKestrix_DblClick", [&] {
         const POINT at = CursorPosition();
         RunMouseAction(id, SingleClickOf(button) + 1, at.x, at.y);
@@ -242,7 +242,7 @@ void CApplication::moKestrix_DblClick(LONG id, LONG button) {
 }
 
 // Passing over the icon of a window that went away cleans up after it.
-void CApplication::moKestrix_MouseMove(LONG id) {
+void CApplication::IconMouseMove(LONG id) {
     BusyScope busy;
     platform::Guard(ClassName, L"moKestrix_MouseMove", [&] {
         if (id == ProgramIconId) return;
@@ -301,8 +301,4 @@ void CApplication::RunWindowIconAction(LONG id, int32_t action, LONG x, LONG y) 
     }
 }
 
-void CApplication::RemoveStaleTrayIcon(LONG id) {
-    if (!kestrix_) return;
-    RemoveTrayIcon(id);
-    Refresh();
-}
+void CApplication::RemoveStaleTrayIcon(LONG id) { icons_.RemoveIcon(id); }
