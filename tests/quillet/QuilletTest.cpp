@@ -211,7 +211,7 @@ TEST_F(QuilletTest, CommandsShortcutsAndTypedCharactersReachTheRightTool) {
     events.clear();
     EXPECT_EQ(S_OK, quillet->OnKeyDown('V', 2, &ran));
     EXPECT_EQ(VARIANT_TRUE, ran);
-    EXPECT_EQ((std::vector<std::wstring>{Opened + L"EditMenu", Clicked + L"Paste"}), events);
+    EXPECT_EQ(std::vector<std::wstring>{Clicked + L"Paste"}, events);
 
     const HMENU file = SubMenu(0);
     onBandOpen = nullptr;
