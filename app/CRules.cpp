@@ -218,7 +218,7 @@ struct ShowRequestsOfOnePass {
 }  // namespace
 
 CRules::~CRules() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Clear(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Clear(); });
 }
 
 void CRules::Clear() noexcept {

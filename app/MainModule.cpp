@@ -168,7 +168,7 @@ bool HasUninstallSwitch(std::wstring_view arguments) {
 
 // Uninstalling is best effort and silent: a missing key is no error.
 void DeleteAllRegistryEntries() {
-    platform::IgnoreFailure([] {
+    platform::Guard(MainModuleName, L"DeleteAllRegistryEntries", platform::Trap::Silently, [] {
         CRegistry(HKEY_CURRENT_USER, CRegistry::BaseKey(AppInfo::CompanyName, AppInfo::ProductName))
             .DeleteAllSettings(L"");
         LSTATUS ignored = ERROR_SUCCESS;
@@ -181,7 +181,8 @@ std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
     const bool quiet = HasQuietSwitch(arguments);
     if (HasUninstallSwitch(arguments)) {
-        platform::IgnoreFailure(quiet ? DeleteAllRegistryEntries : AskAndUninstall);
+        platform::Guard(MainModuleName, L"Main", platform::Trap::Silently,
+                        quiet ? DeleteAllRegistryEntries : AskAndUninstall);
         return 0;
     }
     const auto command = program_commands::Parse(arguments);
@@ -231,7 +232,7 @@ void BusyScope::RunPutOff() noexcept {
     while (!g_putOff.empty()) {
         auto work = std::move(g_putOff.front());
         g_putOff.pop_front();
-        platform::GuardCallback(MainModuleName, L"BusyScope", [&] { work(); });
+        platform::Guard(MainModuleName, L"BusyScope", platform::Trap::Always, [&] { work(); });
     }
     g_runningPutOff = false;
 }
@@ -350,7 +351,7 @@ std::shared_ptr<CWindow> GetTrackedWindowAt(int32_t index) {
 HWND WindowOwner(HWND hWnd) { return reinterpret_cast<HWND>(::GetWindowLongPtrW(hWnd, GWLP_HWNDPARENT)); }
 
 BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
-    platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
+    platform::Guard(MainModuleName, L"EnumFindWindowProc", platform::Trap::Always, [&] {
         auto app = TheApp;
         if (!app || hWnd == MainWindowHandle) return;
         // A destroyed window's handle may come back on another window.
@@ -393,7 +394,7 @@ BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept {
 }
 
 BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
-    platform::GuardCallback(MainModuleName, L"EnumAltTabWindowProc", [&] {
+    platform::Guard(MainModuleName, L"EnumAltTabWindowProc", platform::Trap::Always, [&] {
         if (!::IsWindowVisible(hWnd) || !::IsWindowEnabled(hWnd)) return;
         if (!platform::HasExtendedStyle(hWnd, WS_EX_APPWINDOW)) {
             if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) return;
@@ -409,7 +410,7 @@ BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
 }
 
 BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept {
-    platform::GuardCallback(MainModuleName, L"EnumTaskWindowProc", [&] {
+    platform::Guard(MainModuleName, L"EnumTaskWindowProc", platform::Trap::Always, [&] {
         if (!::IsWindowVisible(hWnd) || ::GetParent(hWnd) || WindowOwner(hWnd) || ::GetWindowTextLengthW(hWnd) == 0) return;
         if (WindowClassName(hWnd) == DesktopClass) return;
         AddDisplayWindow(hWnd);
@@ -451,8 +452,8 @@ std::unordered_map<DWORD, ULONGLONG> g_silentThreads;
 constexpr ULONGLONG AskSilentThreadAgainMs = 10000;
 
 void CALLBACK SilentThreadAnswered(HWND, UINT, ULONG_PTR thread, LRESULT) noexcept {
-    platform::GuardCallback(MainModuleName, L"SilentThreadAnswered",
-                            [&] { g_silentThreads.erase(static_cast<DWORD>(thread)); });
+    platform::Guard(MainModuleName, L"SilentThreadAnswered", platform::Trap::Always,
+                    [&] { g_silentThreads.erase(static_cast<DWORD>(thread)); });
 }
 
 bool KnownSilent(DWORD thread) {

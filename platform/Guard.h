@@ -84,17 +84,6 @@ void SkipFailure(std::wstring_view module, std::wstring_view procedure, Body&& b
     Guard(module, procedure, Trap::Always, std::forward<Body>(body));
 }
 
-// Earlier names of two Guard variants, until their last callers move over.
-template <class Body>
-auto GuardCallback(std::wstring_view module, std::wstring_view procedure, Body&& body) noexcept
-    -> std::invoke_result_t<Body> {
-    return Guard(module, procedure, Trap::Always, std::forward<Body>(body));
-}
-template <class Body>
-auto IgnoreFailure(Body&& body) noexcept -> std::invoke_result_t<Body> {
-    return Guard({}, {}, Trap::Silently, std::forward<Body>(body));
-}
-
 // How a class's COM members meet a failure: hand it to the caller as an
 // HRESULT with error information, or (members that handle their own
 // failures) log it and answer S_OK while error trapping is on, handing it

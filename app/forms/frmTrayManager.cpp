@@ -85,7 +85,7 @@ std::shared_ptr<frmTrayManager> frmTrayManager::Create() {
 frmTrayManager::frmTrayManager() : platform::Window(ClassName) {}
 
 frmTrayManager::~frmTrayManager() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Destroy(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Destroy(); });
 }
 
 void frmTrayManager::Initialize() {
