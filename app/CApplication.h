@@ -8,14 +8,20 @@
 #include <vector>
 
 #include "ComClient.h"
+#include "CHotkeys.h"
+#include "CTracker.h"
 #include "ComError.h"
 #include "Handles.h"
 #include "KestrixInterfaces.h"
 #include "KeyedCollection.h"
+#include "IApplicationEvents.h"
+#include "IPrompt.h"
+#include "ITrayFace.h"
+#include "IWindowHost.h"
 #include "Observers.h"
+#include "Options.h"
 #include "QuilletInterfaces.h"
 #include "Variant.h"
-#include "WinEventModule.h"
 
 class frmMain;
 class frmAbout;
@@ -27,6 +33,7 @@ class CRegistry;
 class CClipboard;
 class CRule;
 class CRules;
+class CTracker;
 class CWindow;
 
 // Small helpers for talking to the menu component, shared by the tray menus
@@ -62,63 +69,12 @@ platform::ComPtr<I> EventObject(const DISPPARAMS& params, UINT index) {
 }
 }  // namespace menu_component
 
-// The tracked windows, keyed by the handle as signed decimal.
-using WindowRegistry = platform::KeyedCollection<std::shared_ptr<CWindow>>;
 
-// Receivers of the application's events (rules editor, tray manager, About box).
-class IApplicationEvents {
-public:
-    virtual void EnableChange(bool /*enabled*/) {}
-    virtual void IntervalChange(int32_t /*interval*/) {}
-    virtual void MenuOptionsChange(bool /*ownerDraw*/, int32_t /*highlightStyle*/) {}
-    virtual void WindowAdd() {}
-    virtual void WindowChange() {}
-    virtual void WindowRemove() {}
 
-protected:
-    ~IApplicationEvents() = default;
-};
-
-// Indexes of the array options.
-enum RuleOption { SearchTopLevelWindowsOnly = 0, SearchUnwatchedWindowsOnly = 1, SearchVisibleWindowsOnly = 2 };
-enum Confirmation { ConfirmDelete = 0, ConfirmExit = 1, ConfirmSaveOnExit = 2 };
-enum MouseOption { LeftSingleClick = 0, LeftDoubleClick = 1, RightSingleClick = 2, RightDoubleClick = 3 };
-enum SwitcherOption { SwitcherAltTabMode = 0, SwitcherShowCancel = 1 };
-// What a click on the program's icon does (MouseOptionsMain values).
-enum ProgramIconAction {
-    ProgramIconNotConfigured = 0,
-    ProgramIconShowSetup = 1,
-    ProgramIconShowMenu = 2,
-    ProgramIconShowOptions = 3,
-    ProgramIconShowWindowsMenu = 4,
-    ProgramIconShowTrayManager = 5,
-};
-// What a click on a window's icon does (MouseOptionsWindow values).
-enum WindowIconAction {
-    WindowIconNotConfigured = 0,
-    WindowIconRestore = 1,
-    WindowIconShowMenu = 2,
-    WindowIconShowWindowsMenu = 3,
-    WindowIconShowTrayManager = 4,
-};
 // The tray icon ID of the program's own icon; window icons use their handles.
 inline constexpr LONG ProgramIconId = 0;
-// What the switcher's second hot key adds to the first: it steps backwards.
-inline constexpr int32_t SwitcherBackwardsModifier = qlHotkeyModifierShift;
-// The program's own system-wide hot keys, beside the switcher's.
-enum HotkeyCommand { HotkeyHideActive = 0, HotkeyRestoreAll = 1 };
-inline constexpr int HotkeyCommandCount = 2;
-enum MenuOption { MenuWindowTitles = 0, MenuIgnoredWindows = 1, MenuProgramSubMenu = 2, MenuWindowsSubMenu = 3 };
-
-// Values of AutoStart and HideIcon.
-enum AutoStartMode { AutoStartNever = 0, AutoStartCurrentUser = 1, AutoStartAllUsers = 2 };
-enum HideIconMode { HideIconNever = 0, HideIconWhileTrayed = 1, HideIconAlways = 2 };
-
-// Valid range of Interval, in tenths of a second.
-inline constexpr int32_t MinInterval = 1;
-inline constexpr int32_t MaxInterval = 654;
-
-class CApplication : public IWinEvent, public std::enable_shared_from_this<CApplication> {
+class CApplication : public ITrayFace,
+                     private IPrompt, private ITrackingEvents, public std::enable_shared_from_this<CApplication> {
 public:
     CApplication();
     ~CApplication();
@@ -129,17 +85,18 @@ public:
     bool Initialize(frmMain& owner);
     // Orderly teardown; safe to call more than once.
     void Dispose();
+    bool Disposed() const noexcept { return disposed_; }
     // Writes every stored option (the options dialog's Apply and OK).
     void SaveOptions();
 
     frmMain* Owner() const noexcept { return owner_; }
     std::wstring Version() const;
-    platform::Observers<IApplicationEvents>& Events() noexcept { return events_; }
+    platform::Observers<IApplicationEvents>& Events() noexcept override { return events_; }
 
     // Icons read from the main window's image list at start-up.
-    HICON EnabledIcon() const noexcept { return iconEnabled_.get(); }
+    HICON EnabledIcon() const noexcept override { return iconEnabled_.get(); }
     HICON DisabledIcon() const noexcept { return iconDisabled_.get(); }
-    HICON DefaultWindowIcon() const noexcept { return iconDefault_.get(); }
+    HICON DefaultWindowIcon() const noexcept override { return iconDefault_.get(); }
     // First image-list index of the window-icon cache.
     int WindowIconBase() const noexcept { return windowIconBase_; }
 
@@ -156,14 +113,22 @@ public:
     int RuleCount() const noexcept;
     CRules& Rules() noexcept { return *rules_; }
     CClipboard& Clipboard() noexcept { return *clipboard_; }
-    WindowRegistry& Windows() noexcept { return windows_; }
+    WindowRegistry& Windows() noexcept;
+    const WindowRegistry& Windows() const noexcept override;
+    std::shared_ptr<CWindow> TrackedWindowAt(int32_t position) const override;
+    CTracker& Tracker() noexcept { return *tracker_; }
+    // The stored options as they stand.
+    const Options& CurrentOptions() const noexcept { return options_; }
 
     // Tracking: when enabled and not in edit mode, a full pass over every
     // top-level window, then the window-event hook (installed once); otherwise
     // the hook goes. Tracked windows keep their state either way.
     void SetWinEventHook();
     void ClearWinEventHook();
-    bool Tracking() const noexcept { return winEventHook_ != nullptr; }
+    bool Tracking() const noexcept;
+    // Re-checks every tracked window (or, with `reset`, releases them all),
+    // then tracking starts again with a full scan; nothing while rules are edited.
+    void RefreshWindows(bool reset);
 
     // The program's own tray icon (ID 0): its picture and tip follow Enabled,
     // its presence HideIcon.
@@ -174,7 +139,8 @@ public:
     // items on top (none when `bare`). Each is owned by `owner`.
     void PopupMenu(HWND owner, int32_t x, int32_t y);
     void PopupWindowsMenu(HWND owner, int32_t x, int32_t y);
-    void PopupWindowMenu(HWND owner, HWND window, const std::wstring& title, int32_t x, int32_t y, bool bare);
+    void PopupWindowMenu(HWND owner, HWND window, const std::wstring& title, int32_t x, int32_t y,
+                         bool bare) override;
     // The program's windows: one of each at a time, an open one is brought
     // forward; every rule inspector is a new one.
     void DisplaySetup();
@@ -191,60 +157,56 @@ public:
     // and rules exist now (the first rules a new user applies).
     void EnableForFirstRules();
 
-    // What the window wrappers tell the application: a window is tracked now;
-    // its tray icon is to be made or brought up to date; it is no longer
-    // tracked (or, silently, only its icon goes).
-    void OnWindowAdd(HWND hWnd);
-    void OnWindowChange(HWND hWnd, HICON hIcon, const std::wstring& title);
-    void OnWindowRemove(HWND hWnd, bool silent);
-
     // Options.
     bool Enabled() const noexcept { return enabled_; }
     void SetEnabled(bool value);
     bool EditMode() const noexcept { return editMode_; }
     void SetEditMode(bool value);
-    int32_t HideIcon() const noexcept { return hideIcon_; }
+    int32_t HideIcon() const noexcept { return options_.hideIcon; }
     void SetHideIcon(int32_t value);
-    int32_t AutoStart() const noexcept { return autoStart_; }
+    int32_t AutoStart() const noexcept { return options_.autoStart; }
     void SetAutoStart(int32_t value);
-    int32_t Interval() const noexcept { return interval_; }
+    int32_t Interval() const noexcept { return options_.interval; }
     void SetInterval(int32_t value);
-    bool WizardStyle() const noexcept { return wizardStyle_; }
-    void SetWizardStyle(bool value) noexcept { wizardStyle_ = value; }
+    bool WizardStyle() const noexcept { return options_.wizardStyle; }
+    void SetWizardStyle(bool value) noexcept { options_.wizardStyle = value; }
 
-    bool RuleOptions(int index) const { return At(ruleOptions_, index, L"RuleOptions"); }
-    void SetRuleOptions(int index, bool value) { At(ruleOptions_, index, L"RuleOptions") = value; }
-    bool Confirmations(int index) const { return At(confirmations_, index, L"Confirmations"); }
-    void SetConfirmations(int index, bool value) { At(confirmations_, index, L"Confirmations") = value; }
-    int32_t MouseOptionsMain(int index) const { return At(mouseMain_, index, L"MouseOptionsMain"); }
-    void SetMouseOptionsMain(int index, int32_t value) { At(mouseMain_, index, L"MouseOptionsMain") = value; }
-    int32_t MouseOptionsWindow(int index) const { return At(mouseWindow_, index, L"MouseOptionsWindow"); }
-    void SetMouseOptionsWindow(int index, int32_t value) { At(mouseWindow_, index, L"MouseOptionsWindow") = value; }
-    bool SwitcherOptions(int index) const { return At(switcherOptions_, index, L"SwitcherOptions"); }
-    void SetSwitcherOptions(int index, bool value) { At(switcherOptions_, index, L"SwitcherOptions") = value; }
-    bool MenuOptions(int index) const { return At(menuOptions_, index, L"MenuOptions"); }
-    void SetMenuOptions(int index, bool value) { At(menuOptions_, index, L"MenuOptions") = value; }
+    bool RuleOptions(int index) const { return At(options_.ruleOptions, index, L"RuleOptions"); }
+    void SetRuleOptions(int index, bool value) { At(options_.ruleOptions, index, L"RuleOptions") = value; }
+    bool Confirmations(int index) const { return At(options_.confirmations, index, L"Confirmations"); }
+    void SetConfirmations(int index, bool value) { At(options_.confirmations, index, L"Confirmations") = value; }
+    int32_t MouseOptionsMain(int index) const { return At(options_.mouseMain, index, L"MouseOptionsMain"); }
+    void SetMouseOptionsMain(int index, int32_t value) { At(options_.mouseMain, index, L"MouseOptionsMain") = value; }
+    int32_t MouseOptionsWindow(int index) const { return At(options_.mouseWindow, index, L"MouseOptionsWindow"); }
+    void SetMouseOptionsWindow(int index, int32_t value) { At(options_.mouseWindow, index, L"MouseOptionsWindow") = value; }
+    bool SwitcherOptions(int index) const { return At(options_.switcherOptions, index, L"SwitcherOptions"); }
+    void SetSwitcherOptions(int index, bool value) { At(options_.switcherOptions, index, L"SwitcherOptions") = value; }
+    bool MenuOptions(int index) const { return At(options_.menuOptions, index, L"MenuOptions"); }
+    void SetMenuOptions(int index, bool value) { At(options_.menuOptions, index, L"MenuOptions") = value; }
 
-    bool Switcher() const noexcept { return switcher_; }
+    bool Switcher() const noexcept { return hotkeys_.Switcher(); }
     void SetSwitcher(bool value);
-    int32_t SwitcherHotkey() const noexcept { return switcherHotkey_; }
+    int32_t SwitcherHotkey() const noexcept { return options_.switcherHotkey; }
     void SetSwitcherHotkey(int32_t value);
-    int32_t SwitcherHotkeyModifiers() const noexcept { return switcherHotkeyModifiers_; }
+    int32_t SwitcherHotkeyModifiers() const noexcept { return options_.switcherHotkeyModifiers; }
     void SetSwitcherHotkeyModifiers(int32_t value);
 
     // The hot keys that hide the active window and restore all windows: each
     // may be switched off; while on it is held, unless another program held
     // it when it was asked for.
-    bool CommandHotkeyEnabled(int index) const { return At(commandHotkeys_, index, L"CommandHotkeyEnabled").enabled; }
-    int32_t CommandHotkey(int index) const { return At(commandHotkeys_, index, L"CommandHotkey").key; }
+    bool CommandHotkeyEnabled(int index) const { return At(options_.commandHotkeys, index, L"CommandHotkeyEnabled").enabled; }
+    int32_t CommandHotkey(int index) const { return At(options_.commandHotkeys, index, L"CommandHotkey").key; }
     int32_t CommandHotkeyModifiers(int index) const {
-        return At(commandHotkeys_, index, L"CommandHotkeyModifiers").modifiers;
+        return At(options_.commandHotkeys, index, L"CommandHotkeyModifiers").modifiers;
     }
-    bool CommandHotkeyHeld(int index) const { return At(commandHotKeyIds_, index, L"CommandHotkeyHeld") != 0; }
+    bool CommandHotkeyHeld(int index) const {
+        At(options_.commandHotkeys, index, L"CommandHotkeyHeld");
+        return hotkeys_.CommandHotkeyHeld(static_cast<size_t>(index));
+    }
     // A refused key raises "Hotkey already active"; the key held before stays.
     void SetCommandHotkey(int index, bool enabled, int32_t key, int32_t modifiers);
     // "Ctrl+Alt+Shift+H": a key and modifier bits of the menu component as a user reads them.
-    static std::wstring HotkeyName(int32_t key, int32_t modifiers);
+    static std::wstring HotkeyName(int32_t key, int32_t modifiers) { return CHotkeys::HotkeyName(key, modifiers); }
 
     // The foreground window of another program into the tray with its own
     // icon, until the user restores it; false when there is no such window.
@@ -260,18 +222,27 @@ public:
     // came; false when it is unknown or was not carried out.
     bool RunCommand(const std::wstring& command, HWND front);
 
-    int32_t WindowTitleLength() const noexcept { return windowTitleLength_; }
+    int32_t WindowTitleLength() const noexcept { return options_.windowTitleLength; }
     void SetWindowTitleLength(int32_t value) noexcept;
-    bool MenuBanner() const noexcept { return menuBanner_; }
+    bool MenuBanner() const noexcept { return options_.menuBanner; }
     void SetMenuBanner(bool value);
-    int32_t MenuHighlight() const noexcept { return menuHighlight_; }
+    int32_t MenuHighlight() const noexcept { return options_.menuHighlight; }
     void SetMenuHighlight(int32_t value);
-    bool MenuOwnerDraw() const noexcept { return menuOwnerDraw_; }
+    bool MenuOwnerDraw() const noexcept { return options_.menuOwnerDraw; }
     void SetMenuOwnerDraw(bool value);
 
 private:
-    // A window event from the hook: the window is offered to tracking.
-    void WinEventProc(DWORD eventId, HWND hWnd) override;
+    // IPrompt: the model's questions, in message boxes over the main window.
+    bool Confirm(const std::wstring& text, const wchar_t* caption) override;
+    void Refuse(const std::wstring& text, const wchar_t* caption) override;
+    void Warn(const std::wstring& text) override;
+    // ITrackingEvents: a window is tracked now; its tray icon is to be made
+    // or brought up to date; it is no longer tracked (or, silently, only its
+    // icon goes); a rule was edited.
+    void WindowAdded(HWND hWnd) override;
+    void WindowChanged(HWND hWnd, HICON hIcon, const std::wstring& title) override;
+    void WindowRemoved(HWND hWnd, bool silent) override;
+    void RulesEdited() override { SetEditMode(true); }
 
     // The tray component's mouse events. Button is LeftButton or RightButton;
     // the menus open where the pointer is.
@@ -302,6 +273,7 @@ private:
         return values[static_cast<size_t>(index)];
     }
     [[noreturn]] static void RaiseOutOfRange(const wchar_t* property);
+    // Reads the stored options and puts them in effect.
     void LoadOptions(const CRegistry& store);
     void TakeIcons(const frmMain& owner);
     void CreateTrayComponent();
@@ -350,20 +322,9 @@ private:
     WindowRegistry SwitcherList() const;
     // The switcher has gone: the next hot key opens a new one.
     void moSwitcher_Unload();
-    // The switcher's hot key and its Shift twin; false (and nothing left
-    // registered) when the first is refused.
-    bool RegisterSwitcherHotKeys(int32_t key, int32_t modifiers);
-    void ClearSwitcherHotKeys();
-    // Moves switched-on hot keys to another key or modifiers; the old ones
-    // stay when the new ones are refused.
-    void ChangeSwitcherHotKeys(int32_t key, int32_t modifiers, const wchar_t* property);
     // The hide and restore hot keys at start-up: one message names those
     // another program holds, and the program goes on without them.
     void RegisterCommandHotKeys();
-    LONG RegisterHotKey(int32_t key, int32_t modifiers);
-    void ClearCommandHotKeys();
-    void LoadCommandHotkeys(const CRegistry& store);
-    void SaveCommandHotkeys(CRegistry& store) const;
     // The rule, in no list, that the windows hidden by the hot key are tracked under.
     CRule& HotkeyRule();
     bool TakenByHotkey(const CWindow& window) const noexcept;
@@ -371,34 +332,26 @@ private:
     void GiveBack(CWindow& window);
 
     frmMain* owner_ = nullptr;
-    WindowRegistry windows_;
-    std::unique_ptr<CClipboard> clipboard_;
+    // Every option as stored; what is in effect of Enabled and Switcher is below.
+    Options options_;
+    std::shared_ptr<CTracker> tracker_;
     std::unique_ptr<CRules> rules_;
+    std::unique_ptr<CClipboard> clipboard_;
     platform::ComPtr<_Kestrix> kestrix_;
     platform::ComPtr<platform::com::EventSink> moKestrix_;
     platform::com::EventConnection kestrixConnection_;
     platform::ComPtr<_Quillet> quillet_;
     platform::ComPtr<platform::com::EventSink> moQuillet_;
     platform::com::EventConnection quilletConnection_;
-    // Identifiers the menu component gave the switcher's two hot keys; 0: none.
-    std::array<LONG, 2> switcherHotKeyIds_{};
-    struct CommandHotkeyChoice {
-        bool enabled;
-        int32_t key;
-        int32_t modifiers;
-    };
-    std::array<CommandHotkeyChoice, HotkeyCommandCount> commandHotkeys_;
-    // Identifiers of the command hot keys held; 0: not held.
-    std::array<LONG, HotkeyCommandCount> commandHotKeyIds_{};
+    CHotkeys hotkeys_{options_};
     std::shared_ptr<CRule> hotkeyRule_;
     // The open options dialog and About box; each keeps itself while open.
-    std::weak_ptr<frmOptions> options_;
+    std::weak_ptr<frmOptions> optionsForm_;
     std::weak_ptr<frmAbout> about_;
     std::weak_ptr<frmSetup> setup_;
     // Open while shown; each form keeps itself alive while its window exists.
     std::weak_ptr<frmSwitcher> switcherForm_;
     std::weak_ptr<frmTrayManager> trayManager_;
-    HWINEVENTHOOK winEventHook_ = nullptr;
     platform::Observers<IApplicationEvents> events_;
     platform::UniqueHIcon iconEnabled_;
     platform::UniqueHIcon iconDisabled_;
@@ -406,31 +359,9 @@ private:
     int windowIconBase_ = 0;
     bool disposed_ = false;
 
-    // Stored flags applied only after the rules are loaded.
-    bool storedEnabled_;
-    bool storedSwitcher_;
-
     // Flags that say what is in effect; off until start-up turns them on.
     bool enabled_ = false;
-    bool switcher_ = false;
     bool editMode_ = false;
     // Off only for want of a rule at start-up: the user never switched it off.
     bool disabledForWantOfRules_ = false;
-
-    int32_t hideIcon_;
-    int32_t autoStart_;
-    int32_t interval_;
-    bool wizardStyle_;
-    std::array<bool, 3> ruleOptions_;
-    std::array<bool, 3> confirmations_;
-    std::array<int32_t, 4> mouseMain_;
-    std::array<int32_t, 4> mouseWindow_;
-    int32_t switcherHotkey_;
-    int32_t switcherHotkeyModifiers_;
-    std::array<bool, 2> switcherOptions_;
-    int32_t windowTitleLength_;
-    bool menuBanner_;
-    int32_t menuHighlight_;
-    bool menuOwnerDraw_;
-    std::array<bool, 4> menuOptions_;
 };

@@ -15,6 +15,8 @@
 #include "ComError.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "Variant.h"
 #include "Version.h"
 #include "frmAbout.h"
@@ -172,11 +174,11 @@ std::wstring MenuText(const std::wstring& text) {
 }
 
 // The tracked wrapper a listed window's tool stands for: its tag is the handle.
-std::shared_ptr<CWindow> TaggedWindow(_Tool& tool) {
+std::shared_ptr<CWindow> TaggedWindow(const CTracker& tracker, _Tool& tool) {
     platform::Variant tag;
     platform::ThrowIfFailed(tool.get_Tag(tag.put()), L"Tool.Tag");
     if (tag.get().vt == VT_EMPTY) return nullptr;
-    return GetTrackedWindow(platform::ToText(tag.get(), L"Tool.Tag"));
+    return tracker.Find(platform::ToText(tag.get(), L"Tool.Tag"));
 }
 
 platform::Variant HandleTag(HWND window) {
@@ -190,7 +192,7 @@ bool RunMainCommand(CApplication& app, UINT command) {
         case menus::SetupCommand: app.DisplaySetup(); return true;
         case menus::OptionsCommand: app.DisplayOptions(); return true;
         case menus::DisableCommand: app.SetEnabled(!app.Enabled()); return true;
-        case menus::RefreshCommand: app.Rules().Refresh(false); return true;
+        case menus::RefreshCommand: app.RefreshWindows(false); return true;
         case menus::RestoreAllCommand: app.RestoreAllWindows(); return true;
         case menus::ExitCommand: Quit(); return true;
         default: return false;
@@ -301,11 +303,11 @@ POINT CursorPosition() {
 }
 
 // One of each of these forms at a time: an open one is brought forward.
-template <class Form>
-void DisplaySingle(std::weak_ptr<Form>& open, HWND owner) {
+template <class Form, class Make>
+void DisplaySingle(std::weak_ptr<Form>& open, HWND owner, Make make) {
     auto form = open.lock();
     if (!form || !form->hWnd()) {
-        form = Form::Create();
+        form = make();
         if (!form) return;
         open = form;
     }
@@ -377,7 +379,7 @@ platform::ComPtr<_Banner> CApplication::MenuBannerObject(const wchar_t* name) co
 void CApplication::ApplyMenuBanner() {
     if (!quillet_) return;
     platform::ComPtr<_Banner> banner;
-    if (menuBanner_) banner = MenuBannerObject(menus::MainBanner);
+    if (options_.menuBanner) banner = MenuBannerObject(menus::MainBanner);
     platform::ThrowIfFailed(MenuBand(menus::MainBand)->putref_Banner(banner.Get()), L"Band.Banner");
 }
 
@@ -391,7 +393,7 @@ void CApplication::ApplyMenuOwnerDraw() {
         platform::ComPtr<_Band> band;
         platform::ThrowIfFailed(bands->Item(platform::Variant::FromInt32(position).get(), &band), L"Bands.Item");
         if (band)
-            platform::ThrowIfFailed(band->put_OwnerDraw(platform::ToVariantBool(menuOwnerDraw_)), L"Band.OwnerDraw");
+            platform::ThrowIfFailed(band->put_OwnerDraw(platform::ToVariantBool(options_.menuOwnerDraw)), L"Band.OwnerDraw");
     }
 }
 
@@ -552,7 +554,7 @@ void CApplication::ExecuteCommand(HWND window, UINT command) {
     platform::Guard(ClassName, L"ExecuteCommand", [&] {
         if (RunMainCommand(*this, command)) return;
         if (IsWindowCommand(command)) {
-            if (auto tracked = GetTrackedWindow(WindowKey(window)))
+            if (auto tracked = tracker_->Find(WindowKey(window)))
                 ExecuteTrackedWindowCommand(*tracked, command);
             else
                 ExecuteUntrackedWindowCommand(window, command);
@@ -561,7 +563,7 @@ void CApplication::ExecuteCommand(HWND window, UINT command) {
         // A window listed in the "Windows" sub-menu, or one of the window's own
         // commands. A dismissed menu answers 0, which is no command at all.
         if (auto tool = ListedWindowTool(command)) {
-            if (auto tracked = TaggedWindow(*tool.Get())) tracked->ExecuteAction(true, AutomaticShowCommand);
+            if (auto tracked = TaggedWindow(*tracker_, *tool.Get())) tracked->ExecuteAction(true, AutomaticShowCommand);
         } else if (command != 0) {
             PostSystemCommand(window, command);
         }
@@ -584,7 +586,7 @@ void CApplication::BuildWindowList() {
         auto tools = ToolsOf(*MenuBand(menus::WindowsBand).Get());
         platform::ThrowIfFailed(tools->RemoveAll(), L"Tools.RemoveAll");
         FitWindowIconCache();
-        if (windows_.Empty()) {
+        if (Windows().Empty()) {
             AddPlaceholder(*tools.Get(), windows_list::NoWindowsCaption);
             return;
         }
@@ -593,7 +595,7 @@ void CApplication::BuildWindowList() {
         std::array<bool, windows_list::GroupCount> used{};
         bool ignoredLeftOut = false;
         LONG listed = 0;
-        for (const auto& window : windows_.Snapshot()) {
+        for (const auto& window : Windows().Snapshot()) {
             if (!::IsWindow(window->hWnd())) {
                 window->Delete();
                 continue;
@@ -642,7 +644,7 @@ void CApplication::AddWindowTool(_Tools& tools, CWindow& window, LONG listed) {
 void CApplication::FitWindowIconCache() {
     if (!owner_) return;
     HIMAGELIST images = owner_->imlIcons();
-    const int wanted = windowIconBase_ + windows_.Count();
+    const int wanted = windowIconBase_ + Windows().Count();
     for (int count = ImageList_GetImageCount(images); count > wanted; --count) ImageList_Remove(images, count - 1);
     for (int count = ImageList_GetImageCount(images); count < wanted; ++count) {
         if (ImageList_AddIcon(images, iconDefault_.get()) < 0) break;
@@ -653,9 +655,9 @@ void CApplication::FitWindowIconCache() {
 // never parts the two halves of a character outside the basic plane.
 std::wstring CApplication::ClipWindowTitle(const std::wstring& title) const {
     return platform::Guard(ClassName, L"ClipWindowTitle", [&] {
-        const auto limit = static_cast<size_t>(windowTitleLength_);
+        const auto limit = static_cast<size_t>(options_.windowTitleLength);
         if (limit == 0 || title.size() <= limit) return title;
-        const bool ellipsis = windowTitleLength_ > EllipsisLength;
+        const bool ellipsis = options_.windowTitleLength > EllipsisLength;
         size_t kept = ellipsis ? limit - EllipsisLength : limit;
         if (kept > 0 && IS_HIGH_SURROGATE(title[kept - 1])) --kept;
         return title.substr(0, kept) + (ellipsis ? Ellipsis : L"");
@@ -681,7 +683,7 @@ void CApplication::moQuillet_Click(_Tool* tool) {
         if (bandName == menus::MainBand) {
             RunMainCommand(*this, MainCommandNamed(NameOf(*tool)));
         } else if (bandName == menus::WindowsBand) {
-            if (auto tracked = TaggedWindow(*tool)) tracked->ExecuteAction(true, AutomaticShowCommand);
+            if (auto tracked = TaggedWindow(*tracker_, *tool)) tracked->ExecuteAction(true, AutomaticShowCommand);
         }
     });
 }
@@ -689,27 +691,23 @@ void CApplication::moQuillet_Click(_Tool* tool) {
 // The hide and restore keys, and the switcher's two keys (with Shift it steps backwards).
 void CApplication::moQuillet_HotKeyPressed(LONG id, LONG keyCode, LONG modifiers) {
     platform::Guard(ClassName, L"moQuillet_HotKeyPressed", [&] {
-        if (id == 0) return;
         // Work under way (a scan waiting on a window) finishes first.
-        if (id == commandHotKeyIds_[HotkeyHideActive]) {
-            // The window meant is the one in front as the key went down.
-            BusyScope::WhenIdle([self = weak_from_this(), front = ::GetForegroundWindow()] {
-                if (auto app = self.lock()) app->HideFrontWindow(front);
-            });
-            return;
+        switch (hotkeys_.Pressed(id, keyCode, modifiers)) {
+            case CHotkeys::Press::HideActive:
+                // The window meant is the one in front as the key went down.
+                BusyScope::WhenIdle([self = weak_from_this(), front = ::GetForegroundWindow()] {
+                    if (auto app = self.lock()) app->HideFrontWindow(front);
+                });
+                break;
+            case CHotkeys::Press::RestoreAll:
+                BusyScope::WhenIdle([self = weak_from_this()] {
+                    if (auto app = self.lock()) app->RestoreAllWindows();
+                });
+                break;
+            case CHotkeys::Press::Switcher: DisplaySwitcher(false); break;
+            case CHotkeys::Press::SwitcherBackwards: DisplaySwitcher(true); break;
+            case CHotkeys::Press::None: break;
         }
-        if (id == commandHotKeyIds_[HotkeyRestoreAll]) {
-            BusyScope::WhenIdle([self = weak_from_this()] {
-                if (auto app = self.lock()) app->RestoreAllWindows();
-            });
-            return;
-        }
-        if (std::find(switcherHotKeyIds_.begin(), switcherHotKeyIds_.end(), id) == switcherHotKeyIds_.end()) return;
-        if (keyCode != switcherHotkey_) return;
-        if (modifiers == switcherHotkeyModifiers_)
-            DisplaySwitcher(false);
-        else if (modifiers == (switcherHotkeyModifiers_ | SwitcherBackwardsModifier))
-            DisplaySwitcher(true);
     });
 }
 
@@ -729,12 +727,12 @@ void CApplication::DisplaySwitcher(bool reverse) {
         if (list.Count() > threshold) {
             std::vector<std::shared_ptr<CWindow>> windows;
             for (const auto& entry : list) windows.push_back(entry.value);
-            auto form = frmSwitcher::Create();
+            auto form = frmSwitcher::Create(weak_from_this());
             switcherForm_ = form;
             form->OnUnload([self = weak_from_this()] {
                 if (auto app = self.lock()) app->moSwitcher_Unload();
             });
-            form->Display(std::move(windows), switcherHotkey_, switcherHotkeyModifiers_, reverse,
+            form->Display(std::move(windows), options_.switcherHotkey, options_.switcherHotkeyModifiers, reverse,
                           SwitcherOptions(SwitcherAltTabMode), SwitcherOptions(SwitcherShowCancel),
                           owner_ ? owner_->imlIcons() : nullptr);
             return;
@@ -751,13 +749,13 @@ void CApplication::moSwitcher_Unload() {
 // window in the place of its listed twin or after them; otherwise the
 // tracked windows.
 WindowRegistry CApplication::SwitcherList() const {
-    if (!SwitcherOptions(SwitcherAltTabMode)) return windows_;
+    if (!SwitcherOptions(SwitcherAltTabMode)) return Windows();
     WindowRegistry list;
     for (const auto& window : ListAltTabWindows()) {
         const std::wstring key = WindowKey(window->hWnd());
         if (!list.Exists(key)) list.Add(key, window);
     }
-    for (const auto& tracked : windows_) {
+    for (const auto& tracked : Windows()) {
         if (auto* listed = list.Find(tracked.key))
             *listed = tracked.value;
         else
@@ -772,7 +770,7 @@ void CApplication::DisplaySetup() {
     platform::Guard(ClassName, L"DisplaySetup", [&] {
         auto form = setup_.lock();
         if (!form || !form->hWnd()) {
-            form = frmSetup::Create();
+            form = frmSetup::Create(weak_from_this());
             setup_ = form;
         }
         form->Display();
@@ -795,7 +793,7 @@ bool CApplication::QuerySetupUnload(bool forced) {
 void CApplication::DisplayOpen(const std::wstring& ruleName, int32_t ownerKind, HWND ownerWindow) {
     platform::Guard(ClassName, L"DisplayOpen", [&] {
         std::shared_ptr<CRule> rule = ruleName.empty() ? nullptr : rules_->Item(ruleName);
-        frmRuleInspector::Create()->Display(std::move(rule), ownerKind, ownerWindow);
+        frmRuleInspector::Create(weak_from_this())->Display(std::move(rule), ownerKind, ownerWindow);
     });
 }
 
@@ -803,7 +801,7 @@ void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
     platform::Guard(ClassName, L"DisplayTrayManager", [&] {
         auto form = trayManager_.lock();
         if (!form || !form->hWnd()) {
-            form = frmTrayManager::Create();
+            form = frmTrayManager::Create(weak_from_this());
             trayManager_ = form;
             form->Initialize();
         }
@@ -818,11 +816,13 @@ HWND CApplication::DialogOwner() const noexcept {
 }
 
 void CApplication::DisplayOptions() {
-    platform::Guard(ClassName, L"DisplayOptions", [&] { DisplaySingle(options_, DialogOwner()); });
+    platform::Guard(ClassName, L"DisplayOptions", [&] { 
+        DisplaySingle(optionsForm_, DialogOwner(), [&] { return frmOptions::Create(weak_from_this()); });
+    });
 }
 
 void CApplication::DisplayAbout() {
-    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_, DialogOwner()); });
+    platform::Guard(ClassName, L"DisplayAbout", [&] { DisplaySingle(about_, DialogOwner(), frmAbout::Create); });
 }
 
 // --- clicks on tray icons -------------------------------------------------------
@@ -864,7 +864,7 @@ void CApplication::moKestrix_MouseMove(LONG id) {
         if (id == ProgramIconId) return;
         HWND window = WindowOfTrayId(id);
         if (::IsWindow(window)) return;
-        if (auto tracked = GetTrackedWindow(WindowKey(window)))
+        if (auto tracked = tracker_->Find(WindowKey(window)))
             tracked->Delete();
         else
             RemoveStaleTrayIcon(id);
@@ -896,7 +896,7 @@ void CApplication::RunProgramIconAction(int32_t action, LONG x, LONG y) {
 
 void CApplication::RunWindowIconAction(LONG id, int32_t action, LONG x, LONG y) {
     HWND window = WindowOfTrayId(id);
-    auto tracked = GetTrackedWindow(WindowKey(window));
+    auto tracked = tracker_->Find(WindowKey(window));
     if (!tracked) {
         RemoveStaleTrayIcon(id);
         return;

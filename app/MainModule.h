@@ -14,10 +14,6 @@ class CWindow;
 
 // Handle of the hidden main window; target of Quit and never touched by rules.
 extern HWND MainWindowHandle;
-// Milliseconds for every SendMessageTimeout sent to a foreign window.
-extern int32_t MessageTimeout;
-// How many times a cached window icon is reused before it is fetched again.
-extern int32_t IconCacheRefreshInterval;
 // The one application object. Whoever calls into it across its Dispose keeps
 // a reference of its own, since Dispose clears this one.
 extern std::shared_ptr<CApplication> TheApp;
@@ -114,60 +110,3 @@ const std::vector<HWND>& OpenForms();
 
 // The program's module handle (resources, window classes).
 HINSTANCE ProgramInstance();
-
-// --- windows in the plural --------------------------------------------------
-
-// The key of a window in the tracked-window registry: the handle as signed decimal.
-std::wstring WindowKey(HWND hWnd);
-// The tracked wrapper under that key or at that 1-based position; none when absent.
-std::shared_ptr<CWindow> GetTrackedWindow(const std::wstring& key);
-std::shared_ptr<CWindow> GetTrackedWindowAt(int32_t index);
-
-// The matching step of tracking, for one window: an untracked window is
-// offered to the rules, a tracked one refreshed, or with `release` (the
-// window is being destroyed) let go. Always continues the enumeration.
-BOOL CALLBACK EnumFindWindowProc(HWND hWnd, LPARAM release) noexcept;
-// The matching step remembers the windows whose title and class every rule
-// turned away, with their title, so that another event about one of them
-// (shows of tips and controls come by the hundred) costs one title read
-// while that title stays. Forgotten when a rule could take more windows than
-// before, at every full pass and whenever tracking stops.
-void ForgetPassedOverWindows() noexcept;
-size_t PassedOverWindowCount() noexcept;
-// A window given back hidden is shown by its own thread when that thread gets
-// to it, and reads as hidden until then. A pass that follows at once (a
-// refresh lets every window go and matches them all again) takes the windows
-// noted here as shown: skipped as hidden, a window that a rule takes only
-// while visible would stay out with nothing to bring it up again.
-void NoteShowRequested(HWND hWnd);
-void ForgetShowRequests() noexcept;
-// Fill the display list with the windows the switcher offers, or with the
-// windows the rules editor lists.
-BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept;
-BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept;
-
-// The display list the last enumeration built (display-only wrappers, top of
-// the Z-order first), and the two enumerations that replace it.
-const std::vector<std::shared_ptr<CWindow>>& DisplayWindows();
-const std::vector<std::shared_ptr<CWindow>>& ListAltTabWindows();
-const std::vector<std::shared_ptr<CWindow>>& ListTaskWindows();
-
-// Whether the window answers a WM_NULL within the time, without ever waiting
-// on a hung window.
-bool WindowAnswers(HWND hWnd, UINT timeoutMs);
-// The whole window text and class name (empty when there is none).
-std::wstring WindowText(HWND hWnd);
-std::wstring WindowClassName(HWND hWnd);
-// The owner of a top-level window (none for unowned windows).
-HWND WindowOwner(HWND hWnd);
-
-// Raises the window (when it answers) and makes it the foreground window.
-void BringToFront(HWND hWnd);
-// Redraws the window's menu bar, when the window answers.
-void ResetMenuBar(HWND hWnd);
-// Full opacity.
-inline constexpr int32_t OpaqueAlpha = 255;
-// Opacity of one of the program's own windows; 255 makes it opaque again.
-void SetWindowAlpha(HWND hWnd, int32_t alpha);
-// True when the point lies inside the rectangle or on its edges.
-bool IsPointInRect(int32_t x, int32_t y, const RECT& rect) noexcept;

@@ -3,6 +3,7 @@
 
 #include "ComClient.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

@@ -4,6 +4,7 @@
 #include "CRules.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "Version.h"
 #include "resource.h"
 
@@ -39,7 +40,7 @@ bool frmMain::Initialize() {
         TheApp = std::make_shared<CApplication>();
         auto app = TheApp;
         const bool rulesLoaded = app->Initialize(*this);
-        if (app->Enabled()) app->Rules().Refresh(false);
+        if (app->Enabled()) app->RefreshWindows(false);
         return rulesLoaded;
     });
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CApplication.h"
+#include "CTracker.h"
 #include "CRule.h"
 #include "CRules.h"
 #include "CWindow.h"
@@ -26,6 +27,8 @@
 #include "Guard.h"
 #include "Handles.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "Process.h"
 #include "ProcessMemory.h"
 #include "ScratchRegistry.h"
@@ -286,8 +289,8 @@ ScanTimes TimeScans() {
     for (int i = 0; i < ScanRepetitions; ++i) {
         // As the program's full pass: every window asked afresh.
         scans.push_back(Milliseconds([] {
-            ForgetPassedOverWindows();
-            ::EnumWindows(EnumFindWindowProc, 0);
+            TheApp->Tracker().ForgetPassedOverWindows();
+            TheApp->Tracker().OfferAll();
         }));
         bares.push_back(Milliseconds([] { ::EnumWindows(BareWindowProc, 0); }));
     }
@@ -316,7 +319,7 @@ double EventMicroseconds(HWINEVENTHOOK hook, DWORD eventId, const std::vector<HW
         rounds.push_back(Milliseconds([&] {
             for (int i = 0; i < perRound; ++i) {
                 // At most one window is remembered, so forgetting it is cheap.
-                if (title == Title::New) ForgetPassedOverWindows();
+                if (title == Title::New) TheApp->Tracker().ForgetPassedOverWindows();
                 WinEventProc(hook, eventId, windows[static_cast<size_t>(i) % windows.size()], idObject, CHILDID_SELF,
                              0, 0);
             }
@@ -450,7 +453,7 @@ void PrintScanSteps(const std::shared_ptr<CApplication>& app, const std::vector<
          [&](size_t i) { return static_cast<size_t>(::GetWindowThreadProcessId(windows[i], nullptr)); }},
         {"GetParent (top-level only)", [&](size_t i) { return reinterpret_cast<size_t>(::GetParent(windows[i])); }},
         {"WindowKey + tracked lookup",
-         [&](size_t i) { return GetTrackedWindow(WindowKey(windows[i])) ? size_t{1} : size_t{0}; }},
+         [&](size_t i) { return TheApp->Tracker().Find(WindowKey(windows[i])) ? size_t{1} : size_t{0}; }},
         {"IsWindowVisible (visible only)", [&](size_t i) { return static_cast<size_t>(::IsWindowVisible(windows[i])); }},
         {"GetWindowTextLengthW", [&](size_t i) { return static_cast<size_t>(::GetWindowTextLengthW(windows[i])); }},
         {"GetWindowTextW",
@@ -495,11 +498,15 @@ void PrintScanSteps(const std::shared_ptr<CApplication>& app, const std::vector<
          }},
         {"  EnumFindWindowProc, whole, first seen",
          [&](size_t i) {
-             ForgetPassedOverWindows();
-             return static_cast<size_t>(EnumFindWindowProc(windows[i], 0));
+             TheApp->Tracker().ForgetPassedOverWindows();
+             TheApp->Tracker().Offer(windows[i], false);
+             return size_t{1};
          }},
         {"  EnumFindWindowProc, whole, seen before",
-         [&](size_t i) { return static_cast<size_t>(EnumFindWindowProc(windows[i], 0)); }},
+         [&](size_t i) {
+             TheApp->Tracker().Offer(windows[i], false);
+             return size_t{1};
+         }},
         {"  bare: GetWindowTextW + GetClassNameW",
          [&](size_t i) { return static_cast<size_t>(BareWindowProc(windows[i], 0)); }},
     };
@@ -533,8 +540,8 @@ struct ProgramScanTimes {
 ProgramScanTimes TimeProgramScans(CRules& rules) {
     std::vector<double> with, without, bares;
     auto fullScan = [] {
-        ForgetPassedOverWindows();
-        ::EnumWindows(EnumFindWindowProc, 0);
+        TheApp->Tracker().ForgetPassedOverWindows();
+        TheApp->Tracker().OfferAll();
     };
     for (int i = 0; i < ProgramScanRepetitions; ++i) {
         SwapInProgramRules(rules, true);
@@ -616,7 +623,7 @@ bool RunInProcess() {
                             app->Windows().Count());
                 return false;
             }
-            HWINEVENTHOOK hook = WinEventSetHook(app, TrackedEventFirst, TrackedEventLast);
+            HWINEVENTHOOK hook = WinEventSetHook(app->Tracker().shared_from_this(), TrackedEventFirst, TrackedEventLast);
             if (!hook) {
                 std::printf("the system refused the window-event hook\n");
                 return false;

@@ -14,6 +14,7 @@
 #include "Error.h"
 #include "Gdi.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"
@@ -232,15 +233,16 @@ void WriteCheck(HWND dialog, OptionRefusals& refused, int checkId, const std::fu
 
 // --- the form ----------------------------------------------------------------------
 
-std::shared_ptr<frmOptions> frmOptions::Create() {
+std::shared_ptr<frmOptions> frmOptions::Create(std::weak_ptr<CApplication> app) {
     // The pages use the tree, list view and slider controls.
     INITCOMMONCONTROLSEX controls{sizeof controls,
                                   ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&controls);
-    return std::shared_ptr<frmOptions>(new frmOptions());
+    return std::shared_ptr<frmOptions>(new frmOptions(std::move(app)));
 }
 
-frmOptions::frmOptions() : Dialog(ClassName, ProgramInstance(), IDD_OPTIONS) {}
+frmOptions::frmOptions(std::weak_ptr<CApplication> app)
+    : Dialog(ClassName, ProgramInstance(), IDD_OPTIONS), app_(std::move(app)) {}
 
 void frmOptions::Display(bool modal, HWND owner) {
     if (hWnd()) {
@@ -283,7 +285,7 @@ void frmOptions::Form_Load() {
     platform::SelectTreeNode(tree, general);
     if (page_ == NoPage) tvwOptions_NodeClick(general, false);
 
-    if (auto app = TheApp) ReadOptions(*app);
+    if (auto app = app_.lock()) ReadOptions(*app);
     for (int list : {IDC_lstConfirmations, IDC_lstRules, IDC_lstSwitcherOptions, IDC_lstMenus})
         platform::SetCurrentRow(Item(list), 0);
     EnableControl(Item(IDC_cmdApply), false);
@@ -550,8 +552,9 @@ void frmOptions::imgMouse_Click(int icon, int slot) {
 
 LRESULT frmOptions::OnChar(HWND control, WPARAM key, LPARAM lParam) {
     HWND box = Item(IDC_txtWindowTitleLength);
-    if (control == box) return number_keys::BoxKeyPress(control, key, lParam);
-    return number_keys::CheckKeyPress(hWnd(), control, box, key, lParam, MaxTitleLengthDigits, [this] {
+    const auto passOn = SubclassModule::CallOldWindowProc;
+    if (control == box) return number_keys::BoxKeyPress(control, key, lParam, passOn);
+    return number_keys::CheckKeyPress(hWnd(), control, box, key, lParam, passOn, MaxTitleLengthDigits, [this] {
         chkWindowTitleLength_Click();
         Changed();
     });
@@ -610,7 +613,7 @@ void frmOptions::cmdOK_Click() {
 bool frmOptions::Apply() {
     HWND apply = Item(IDC_cmdApply);
     if (!::IsWindowEnabled(apply)) return true;
-    auto app = TheApp;
+    auto app = app_.lock();
     if (!app) return true;
     // A disabled button keeps no focus: it goes to OK.
     if (::GetFocus() == apply) platform::FocusDialogControl(hWnd(), Item(IDOK));

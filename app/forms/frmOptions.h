@@ -16,14 +16,15 @@ class OptionRefusals;
 
 class frmOptions : public platform::Dialog {
 public:
-    static std::shared_ptr<frmOptions> Create();
+    // Shows and writes the options of `app`, which may go before the dialog.
+    static std::shared_ptr<frmOptions> Create(std::weak_ptr<CApplication> app);
 
     // Brought forward when open; otherwise shown, modal or modeless, owned by
     // `owner`. A modeless dialog gives the focus back to its owner when it closes.
     void Display(bool modal, HWND owner);
 
 protected:
-    frmOptions();
+    explicit frmOptions(std::weak_ptr<CApplication> app);
 
 private:
     bool OnInitDialog() override;
@@ -63,6 +64,7 @@ private:
     void WriteCommandHotkeys(CApplication& app, OptionRefusals& refused) const;
     void cmdOK_Click();
 
+    std::weak_ptr<CApplication> app_;
     // The owner of a modeless display, which gets the focus back.
     HWND owner_ = nullptr;
     int page_ = 0;

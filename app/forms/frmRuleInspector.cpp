@@ -20,6 +20,7 @@
 #include "CWindow.h"
 #include "Controls.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "NumberKeys.h"
 #include "Strings.h"
 #include "SubclassModule.h"
@@ -173,14 +174,15 @@ std::wstring StartFolder(const std::wstring& iconFile) {
 
 // --- the form ----------------------------------------------------------------------
 
-std::shared_ptr<frmRuleInspector> frmRuleInspector::Create() {
+std::shared_ptr<frmRuleInspector> frmRuleInspector::Create(std::weak_ptr<CApplication> app) {
     // The pages use the tab strip and the slider.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
-    return std::shared_ptr<frmRuleInspector>(new frmRuleInspector());
+    return std::shared_ptr<frmRuleInspector>(new frmRuleInspector(std::move(app)));
 }
 
-frmRuleInspector::frmRuleInspector() : Dialog(ClassName, ProgramInstance(), IDD_RULEINSPECTOR) {}
+frmRuleInspector::frmRuleInspector(std::weak_ptr<CApplication> app)
+    : Dialog(ClassName, ProgramInstance(), IDD_RULEINSPECTOR), app_(std::move(app)) {}
 
 int32_t frmRuleInspector::GetActionFromIndex(int index) noexcept {
     if (index < 0 || index >= ActionCodeCount) return ActionNone;
@@ -276,7 +278,7 @@ void frmRuleInspector::AddTips() {
 }
 
 void frmRuleInspector::LoadNewRule() {
-    const auto app = TheApp;
+    const auto app = app_.lock();
     const bool wizard = !app || app->WizardStyle();
     mode_ = wizard ? NewInWizard : NewInSheet;
     SetControlText(hWnd(), wizard ? L"New Rule Wizard" : L"New Rule");
@@ -436,9 +438,10 @@ LRESULT frmRuleInspector::OnSubclassed(HWND control, UINT message, WPARAM wParam
     for (int finder = 0; finder < FinderCount; ++finder)
         if (control == Item(IDC_RI_cmdFind + finder)) return cmdFind_Mouse(finder, control, message, wParam, lParam);
     HWND box = Item(IDC_RI_txtAutoHideDelay);
-    if (control == box) return number_keys::BoxKeyPress(control, wParam, lParam);
+    const auto passOn = SubclassModule::CallOldWindowProc;
+    if (control == box) return number_keys::BoxKeyPress(control, wParam, lParam, passOn);
     return number_keys::CheckKeyPress(
-        hWnd(), control, box, wParam, lParam, MaxDelayDigits, [this] { chkAutoHideDelay_Click(); },
+        hWnd(), control, box, wParam, lParam, passOn, MaxDelayDigits, [this] { chkAutoHideDelay_Click(); },
         [this] { Changed(); });
 }
 
@@ -702,7 +705,7 @@ bool frmRuleInspector::IsValidWindow(HWND window) const {
     if (platform::IsOwnWindow(window) || window == MainWindowHandle) return false;
     if (reinterpret_cast<HWND>(::GetWindowLongPtrW(window, GWLP_HWNDPARENT)) == MainWindowHandle) return false;
     if (::IsChild(hWnd(), window) || !::IsWindowVisible(window)) return false;
-    const auto app = TheApp;
+    const auto app = app_.lock();
     const bool topLevelOnly = !app || app->RuleOptions(SearchTopLevelWindowsOnly);
     return !topLevelOnly || (!WindowOwner(window) && !::GetParent(window));
 }
@@ -724,7 +727,7 @@ void frmRuleInspector::cmdApply_Click() {
         applyFailed_ = true;
         return;
     }
-    const auto app = TheApp;
+    const auto app = app_.lock();
     std::shared_ptr<CRule> rule;
     if (app && mode_ == OpenRule) {
         rule = app->Rules().Edit(openedName_, definition);

@@ -14,6 +14,7 @@
 #include "SubclassHandler.h"
 #include "Window.h"
 
+class CApplication;
 class CRule;
 struct RuleDefinition;
 
@@ -23,7 +24,8 @@ public:
     static constexpr int32_t OwnedByProgram = 0;
     static constexpr int32_t OwnedByEditor = 1;
 
-    static std::shared_ptr<frmRuleInspector> Create();
+    // Edits the rules of `app`, which may go before the inspector.
+    static std::shared_ptr<frmRuleInspector> Create(std::weak_ptr<CApplication> app);
 
     // With no rule: a new one (the wizard or the "New Rule" sheet, as the
     // options say); with a rule: its sheet. Owned by the rules editor
@@ -37,7 +39,7 @@ public:
     static int GetIndexFromAction(int32_t action) noexcept;
 
 private:
-    frmRuleInspector();
+    explicit frmRuleInspector(std::weak_ptr<CApplication> app);
 
     enum Mode : int16_t { NewInWizard = 0, OpenRule = 1, NewInSheet = 2 };
 
@@ -98,6 +100,7 @@ private:
     void cmdOK_Click();
     void Unload();
 
+    std::weak_ptr<CApplication> app_;
     std::shared_ptr<CRule> pendingRule_;
     int16_t mode_ = NewInWizard;
     std::wstring openedName_;

@@ -21,3 +21,8 @@
 #define IDC_SETUP_TBR_MOVEUP 5107
 #define IDC_SETUP_TBR_MOVEDOWN 5108
 #define IDC_SETUP_TBR_REFRESH 5109
+
+#ifndef RC_INVOKED
+// The name the editor's failures are logged under, whichever of its parts met them.
+inline constexpr wchar_t SetupLogSource[] = L"frmSetup";
+#endif

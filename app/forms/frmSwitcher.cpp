@@ -1,7 +1,6 @@
 #include "frmSwitcher.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <utility>
 
@@ -10,6 +9,7 @@
 #include "CWindow.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 #include "resource.h"
 
 namespace {
@@ -37,21 +37,6 @@ constexpr wchar_t DesktopSection[] = L"Desktop";
 constexpr int32_t DefaultColumns = 7, MinColumns = 3;
 constexpr int32_t DefaultRows = 3, MinRows = 1;
 
-// Layout at 96 DPI.
-constexpr int Cell96 = 42;
-constexpr int Icon96 = 32;
-constexpr int IconInset96 = 5;
-constexpr int GridMargin96 = 4;
-constexpr int SuspendedFrame96 = 3;
-constexpr int CaptionGap96 = 5;
-constexpr int CaptionHeight96 = 25;
-constexpr int CaptionImageLeft96 = 3;
-constexpr int CaptionImageTop96 = 5;
-constexpr int CaptionTextLeft96 = 22;
-constexpr int CaptionTextRight96 = 3;
-constexpr int CancelShift96 = 19;
-constexpr int ExtraWidth96 = 4;
-constexpr int ExtraHeight96 = 34;
 constexpr int CaptionInner = 2;
 constexpr int NoAction = -1;
 
@@ -75,17 +60,12 @@ int32_t ReadDesktopNumber(const wchar_t* name, int32_t fallback, int32_t least) 
     return std::max(value, least);
 }
 
-// Halves go to the even neighbour, as the rest of the program rounds.
-int CentredOrigin(int available, int size) {
-    return static_cast<int>(std::nearbyint(static_cast<double>(available - size) / 2.0));
-}
-
 }  // namespace
 
-frmSwitcher::frmSwitcher() : platform::Window(ClassName) {}
+frmSwitcher::frmSwitcher(std::weak_ptr<ITrayFace> face) : platform::Window(ClassName), face_(std::move(face)) {}
 
-std::shared_ptr<frmSwitcher> frmSwitcher::Create() {
-    std::shared_ptr<frmSwitcher> form(new frmSwitcher());
+std::shared_ptr<frmSwitcher> frmSwitcher::Create(std::weak_ptr<ITrayFace> face) {
+    std::shared_ptr<frmSwitcher> form(new frmSwitcher(std::move(face)));
     ClassInfo info{SwitcherClassName, ProgramInstance()};
     info.cursor = ::LoadCursorW(nullptr, IDC_ARROW);
     info.background = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -95,38 +75,28 @@ std::shared_ptr<frmSwitcher> frmSwitcher::Create() {
 
 void frmSwitcher::OnUnload(std::function<void()> handler) { unloadHandler_ = std::move(handler); }
 
-int32_t frmSwitcher::CurrentSelection() const noexcept { return currentSelection_; }
+int32_t frmSwitcher::CurrentSelection() const noexcept { return layout_.Selection(); }
 
 void frmSwitcher::Display(std::vector<std::shared_ptr<CWindow>> windows, int32_t hotkey, int32_t hotkeyModifiers,
                           bool reverse, bool altTabMode, bool showCancel, HIMAGELIST imageList) {
     platform::Guard(ClassName, L"Display", [&] {
         windows_ = std::move(windows);
-        count_ = static_cast<int32_t>(windows_.size());
         hotkey_ = hotkey;
         hotkeyModifiers_ = hotkeyModifiers;
         previousForeground_ = ::GetForegroundWindow();
         if (!(hotkeyModifiers_ & ModifierAlt)) CancelModes();
         ReadGridSize();
-        showCancel_ = showCancel;
         imageList_ = imageList;
         programIcon_ = ::LoadIconW(ProgramInstance(), MAKEINTRESOURCEW(IDI_PKSMALL));
         windowIcon_ = ::LoadIconW(nullptr, IDI_APPLICATION);
         toolTips_ = std::make_unique<CToolTips>();
         if (toolTips_->Initialize(hWnd(), AutomaticToolTipDelay)) toolTips_->SetDelay(TTDT_INITIAL, ToolTipInitialDelayMs);
-        currentSelection_ = 1;
-        visibleColumns_ = std::min(count_, columns_);
-        maxCells_ = columns_ * rows_;
-        firstVisible_ = 0;
-        rowsUsed_ = std::min((count_ + columns_ - 1) / columns_, rows_);
-        if (altTabMode && count_ >= 2) {
-            const int32_t current = GetCurrentWindowIndex();
-            currentSelection_ = reverse ? (current > 1 ? current - 1 : count_) : (current < count_ ? current + 1 : 1);
-        }
-        Layout();
+        Layout(showCancel);
+        if (altTabMode && Count() >= 2) layout_.SelectNextTo(GetCurrentWindowIndex(), reverse);
         OnSelectionChange(true);
-        const int left = CentredOrigin(::GetSystemMetrics(SM_CXSCREEN), windowSize_.cx);
-        const int top = CentredOrigin(::GetSystemMetrics(SM_CYSCREEN), windowSize_.cy);
-        ::SetWindowPos(hWnd(), HWND_TOPMOST, left, top, windowSize_.cx, windowSize_.cy, SWP_SHOWWINDOW);
+        const SIZE size = layout_.WindowSize();
+        const POINT at = layout_.CentredOn(SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
+        ::SetWindowPos(hWnd(), HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_SHOWWINDOW);
         ::SetForegroundWindow(hWnd());
         timerRunning_ = ::SetTimer(hWnd(), CloseTimerId, CloseTimerIntervalMs, nullptr) != 0;
     });
@@ -152,26 +122,10 @@ void frmSwitcher::ReadGridSize() {
     rows_ = ReadDesktopNumber(L"CoolSwitchRows", DefaultRows, MinRows);
 }
 
-void frmSwitcher::Layout() {
+void frmSwitcher::Layout(bool showCancel) {
     const UINT dpi = platform::WindowDpi(hWnd());
-    const auto scale = [dpi](int size96) { return platform::ScaleForDpi(size96, dpi); };
-    metrics_ = Metrics{scale(Cell96),          scale(Icon96),           scale(IconInset96),
-                       scale(GridMargin96),    scale(SuspendedFrame96), scale(CaptionGap96),
-                       scale(CaptionHeight96), scale(CaptionImageLeft96), scale(CaptionImageTop96),
-                       scale(CaptionTextLeft96), scale(CaptionTextRight96), scale(CancelShift96),
-                       scale(ExtraWidth96),    scale(ExtraHeight96)};
-    const int cell = metrics_.cell;
-    const int margin = metrics_.gridMargin;
-    gridRect_ = RECT{margin, margin, columns_ * cell + margin, rowsUsed_ * cell + margin};
-    windowSize_.cx = gridRect_.right + 2 * ::GetSystemMetrics(SM_CXDLGFRAME) + metrics_.extraWidth;
-    windowSize_.cy = gridRect_.bottom + 2 * ::GetSystemMetrics(SM_CYDLGFRAME) + metrics_.extraHeight;
-    // Fewer windows than columns: the icons sit in the middle.
-    const int offset = (columns_ - visibleColumns_) * cell / 2 + margin;
-    iconArea_ = RECT{offset, gridRect_.top, gridRect_.right - offset, gridRect_.bottom};
-    captionRect_ = RECT{gridRect_.left, gridRect_.bottom + metrics_.captionGap, gridRect_.right,
-                        gridRect_.bottom + metrics_.captionGap + metrics_.captionHeight};
-    captionTextRect_ = RECT{captionRect_.left + metrics_.captionTextLeft, captionRect_.top,
-                            captionRect_.right - metrics_.captionTextRight, captionRect_.bottom};
+    layout_ = SwitcherLayout(Count(), columns_, rows_, showCancel, SwitcherLayout::Metrics::AtDpi(dpi),
+                             SIZE{::GetSystemMetrics(SM_CXDLGFRAME), ::GetSystemMetrics(SM_CYDLGFRAME)});
     NONCLIENTMETRICSW nonClient{};
     nonClient.cbSize = sizeof nonClient;
     if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof nonClient, &nonClient, 0)) {
@@ -181,18 +135,18 @@ void frmSwitcher::Layout() {
     }
 }
 
+int32_t frmSwitcher::Count() const noexcept { return static_cast<int32_t>(windows_.size()); }
+
 std::shared_ptr<CWindow> frmSwitcher::WindowAt(int32_t position) const noexcept {
-    if (position < 1 || position > count_) return nullptr;
+    if (position < 1 || position > Count()) return nullptr;
     return windows_[static_cast<size_t>(position - 1)];
 }
-
-int32_t frmSwitcher::LastVisible() const noexcept { return std::min(firstVisible_ + maxCells_, count_); }
 
 int32_t frmSwitcher::GetCurrentWindowIndex() const {
     return platform::Guard(ClassName, L"GetCurrentWindowIndex", [&]() -> int32_t {
         HWND foreground = ::GetForegroundWindow();
         HWND owner = foreground ? reinterpret_cast<HWND>(::GetWindowLongPtrW(foreground, GWLP_HWNDPARENT)) : nullptr;
-        for (int32_t position = 1; position <= count_; ++position) {
+        for (int32_t position = 1; position <= Count(); ++position) {
             const auto window = WindowAt(position);
             if (window && (window->hWnd() == foreground || (owner && window->hWnd() == owner))) return position;
         }
@@ -200,113 +154,77 @@ int32_t frmSwitcher::GetCurrentWindowIndex() const {
     });
 }
 
-RECT frmSwitcher::GetWindowIconRect(int32_t index) const {
-    const int32_t shown = index - firstVisible_;
-    const int columns = std::max(visibleColumns_, 1);
-    const int left = iconArea_.left + (shown % columns) * metrics_.cell;
-    const int top = iconArea_.top + (shown / columns) * metrics_.cell;
-    return RECT{left, top, left + metrics_.cell, top + metrics_.cell};
-}
-
-// Only the cells drawn count: the area's right and bottom edges belong to no
-// cell, and a position past the last drawn cell is a window scrolled away.
-int32_t frmSwitcher::GetWindowFromPos(int x, int y) const {
-    const POINT point{x, y};
-    if (!::PtInRect(&iconArea_, point) || metrics_.cell <= 0) return 0;
-    const int32_t column = (x - iconArea_.left) / metrics_.cell;
-    const int32_t row = (y - iconArea_.top) / metrics_.cell;
-    if (column >= visibleColumns_ || row >= rows_) return 0;
-    const int32_t position = firstVisible_ + column + 1 + row * visibleColumns_;
-    return position <= LastVisible() ? position : 0;
-}
-
 void frmSwitcher::OnPaint(HDC dc) const {
-    ::FillRect(dc, &gridRect_, ::GetSysColorBrush(COLOR_BTNFACE));
-    const int32_t cells = LastVisible() - firstVisible_;
-    for (int32_t i = 0; i < cells; ++i) {
-        const auto window = WindowAt(firstVisible_ + i + 1);
+    const SwitcherLayout::Metrics& sizes = layout_.Sizes();
+    ::FillRect(dc, &layout_.Grid(), ::GetSysColorBrush(COLOR_BTNFACE));
+    for (int32_t position = layout_.FirstShown(); position <= layout_.LastShown(); ++position) {
+        const auto window = WindowAt(position);
         if (!window) continue;
         platform::SkipFailure(ClassName, L"OnPaint", [&] {
-            const RECT cell = GetWindowIconRect(firstVisible_ + i);
-            const int x = cell.left + metrics_.iconInset;
-            const int y = cell.top + metrics_.iconInset;
+            const RECT cell = layout_.Cell(position);
+            const int x = cell.left + sizes.iconInset;
+            const int y = cell.top + sizes.iconInset;
             HICON icon = window->IconHandle(1, false);
             if (!icon) icon = window->Action() != NoAction ? programIcon_ : windowIcon_;
-            ::DrawIconEx(dc, x, y, icon, metrics_.icon, metrics_.icon, 0, nullptr, DI_NORMAL);
+            ::DrawIconEx(dc, x, y, icon, sizes.icon, sizes.icon, 0, nullptr, DI_NORMAL);
             if (window->Suspended()) {
-                RECT frame{x - metrics_.suspendedFrame, y - metrics_.suspendedFrame,
-                           x + metrics_.icon + metrics_.suspendedFrame, y + metrics_.icon + metrics_.suspendedFrame};
+                RECT frame{x - sizes.suspendedFrame, y - sizes.suspendedFrame, x + sizes.icon + sizes.suspendedFrame,
+                           y + sizes.icon + sizes.suspendedFrame};
                 ::DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
             }
         });
     }
-    RECT caption = captionRect_;
+    RECT caption = layout_.Caption();
     ::DrawEdge(dc, &caption, BDR_SUNKENOUTER, BF_RECT);
     OnPaintSelection(dc);
 }
 
 void frmSwitcher::OnPaintSelection(HDC dc) const {
-    RECT inner = captionRect_;
+    RECT inner = layout_.Caption();
     ::InflateRect(&inner, -CaptionInner, -CaptionInner);
     ::FillRect(dc, &inner, ::GetSysColorBrush(COLOR_BTNFACE));
     platform::SelectScope font(dc, captionFont_.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-    if (currentSelection_ == 0) {
-        RECT cancel = captionTextRect_;
-        ::OffsetRect(&cancel, -metrics_.cancelShift, 0);
-        DrawShortenedText(dc, CancelText, cancel, CaptionFormat | DT_CENTER);
+    if (layout_.Selection() == 0) {
+        DrawShortenedText(dc, CancelText, layout_.CancelText(), CaptionFormat | DT_CENTER);
         return;
     }
-    RECT selection = GetWindowIconRect(currentSelection_ - 1);
+    RECT selection = layout_.Cell(layout_.Selection());
     ::DrawEdge(dc, &selection, BDR_RAISEDOUTER, BF_RECT | BF_SOFT);
     DrawCaption(dc);
 }
 
 void frmSwitcher::DrawCaption(HDC dc) const {
-    const auto window = WindowAt(currentSelection_);
+    const auto window = WindowAt(layout_.Selection());
     if (!window) return;
-    if (imageList_ && window->Action() != NoAction)
-        ::ImageList_Draw(imageList_, window->Action(), dc, captionRect_.left + metrics_.captionImageLeft,
-                         captionRect_.top + metrics_.captionImageTop, ILD_TRANSPARENT);
+    if (imageList_ && window->Action() != NoAction) {
+        const POINT image = layout_.CaptionImage();
+        ::ImageList_Draw(imageList_, window->Action(), dc, image.x, image.y, ILD_TRANSPARENT);
+    }
     std::wstring text = window->Title(true);
     if (text.empty()) text = window->Class();
     if (window->Status() == WindowNotResponding) text += NotRespondingSuffix;
-    DrawShortenedText(dc, text, captionTextRect_, CaptionFormat);
+    DrawShortenedText(dc, text, layout_.CaptionText(), CaptionFormat);
 }
 
 void frmSwitcher::SetCurrentSelection(int32_t value) {
-    platform::Guard(ClassName, L"Let_CurrentSelection", [&] {
-        const int32_t least = showCancel_ ? 0 : 1;
-        if (value > count_) value = least;
-        if (value < least) value = count_;
-        currentSelection_ = value;
-        OnSelectionChange(false);
-    });
+    platform::Guard(ClassName, L"Let_CurrentSelection", [&] { OnSelectionChange(layout_.Select(value)); });
 }
 
-void frmSwitcher::OnSelectionChange(bool redraw) {
-    const int32_t selection = currentSelection_;
-    bool scrolled = false;
-    if (selection > firstVisible_ + maxCells_) {
-        while (selection > firstVisible_ + maxCells_) firstVisible_ += columns_;
-        scrolled = true;
-    } else if (selection != 0 && selection <= firstVisible_) {
-        while (selection <= firstVisible_) firstVisible_ -= columns_;
-        scrolled = true;
-    }
+void frmSwitcher::OnSelectionChange(bool cellsMoved) {
     Paint();
-    if (redraw || scrolled) RebuildToolTips();
+    if (cellsMoved) RebuildToolTips();
 }
 
 void frmSwitcher::RebuildToolTips() {
     if (!toolTips_) return;
     toolTips_->RemoveAll();
-    for (int32_t position = firstVisible_ + 1; position <= LastVisible(); ++position) {
+    for (int32_t position = layout_.FirstShown(); position <= layout_.LastShown(); ++position) {
         const auto window = WindowAt(position);
         if (!window) continue;
         platform::SkipFailure(ClassName, L"OnSelectionChange", [&] {
-            const RECT cell = GetWindowIconRect(position - 1);
+            const RECT cell = layout_.Cell(position);
             toolTips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), cell.left, cell.top, cell.right,
                                cell.bottom, window->Title(false));
         });
@@ -330,14 +248,14 @@ void frmSwitcher::CloseWindow(bool activate) {
         if (timerRunning_) ::KillTimer(hWnd(), CloseTimerId);
         timerRunning_ = false;
     });
-    if (activate && currentSelection_ >= 1)
+    if (activate && layout_.Selection() >= 1)
         platform::SkipFailure(ClassName, L"CloseWindow", [&] {
-            if (const auto window = WindowAt(currentSelection_)) window->Show();
+            if (const auto window = WindowAt(layout_.Selection())) window->Show();
         });
     // The tips go while their window still exists.
     platform::SkipFailure(ClassName, L"Form_Unload", [&] { toolTips_.reset(); });
     Destroy();
-    if (activate && currentSelection_ == 0) RestoreForeground();
+    if (activate && layout_.Selection() == 0) RestoreForeground();
 }
 
 // Closing hands the activation to whichever window is next in line; a user
@@ -351,7 +269,6 @@ void frmSwitcher::OnDestroyed() {
         closing_ = true;
         toolTips_.reset();
         windows_.clear();
-        count_ = 0;
         if (auto handler = std::exchange(unloadHandler_, nullptr)) handler();
     });
 }
@@ -380,7 +297,7 @@ bool frmSwitcher::ModifierReleased() const noexcept {
 void frmSwitcher::OnKeyDown(WPARAM key) {
     if (static_cast<int32_t>(key) == hotkey_) {
         const bool backwards = (::GetAsyncKeyState(VK_SHIFT) & KeyDownBit) != 0;
-        SetCurrentSelection(currentSelection_ + (backwards ? -1 : 1));
+        SetCurrentSelection(layout_.Selection() + (backwards ? -1 : 1));
         return;
     }
     // A held modifier repeats its key-down: that is no other key.
@@ -395,12 +312,13 @@ void frmSwitcher::OnKeyUp(WPARAM key) {
 }
 
 void frmSwitcher::OnMouseDown(bool leftButton, int x, int y) {
-    const auto window = WindowAt(GetWindowFromPos(x, y));
+    const auto window = WindowAt(layout_.PositionAt(x, y));
     if (!leftButton) {
-        if (!window || !TheApp) return;
+        const auto face = face_.lock();
+        if (!window || !face) return;
         POINT cursor{};
         ::GetCursorPos(&cursor);
-        TheApp->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
+        face->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
         return;
     }
     if (window) window->ExecuteAction(true, AutomaticShowCommand, false);

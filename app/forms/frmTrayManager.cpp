@@ -10,6 +10,7 @@
 #include "CWindow.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowModule.h"
 
 namespace {
 
@@ -29,20 +30,6 @@ constexpr DWORD FormExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr int PrimaryButton = 1;
 constexpr int MenuButton = 2;
 
-// Layout at 96 DPI.
-constexpr int ClientHeight96 = 38;
-constexpr int StripHeight96 = 16;
-constexpr int PinSize96 = 16;
-constexpr int PinBottom96 = 15;
-constexpr int TitleLeft96 = 4;
-constexpr int TitleRise96 = 2;
-constexpr int IconsInset96 = 3;
-constexpr int IconsRightInset96 = 2;
-constexpr int SlotWidth96 = 18;
-constexpr int IconSize96 = 16;
-constexpr int MinRowWidth96 = 90;
-constexpr int RowPadding96 = 4;
-constexpr int CloseButtonInset96 = 2;
 constexpr int TitleFontPoints = 8;
 constexpr int PointsPerInch = 72;
 
@@ -51,8 +38,8 @@ bool Inside(const RECT& rect, int x, int y) noexcept {
     return ::PtInRect(&rect, point) != FALSE;
 }
 
-int TrackedCount() {
-    auto app = TheApp;
+int TrackedCount(const std::weak_ptr<ITrayFace>& face) {
+    auto app = face.lock();
     return app ? app->Windows().Count() : 0;
 }
 
@@ -67,22 +54,21 @@ POINT KeptOnScreen(int left, int top, SIZE size) noexcept {
     monitor.cbSize = sizeof(monitor);
     if (!::GetMonitorInfoW(::MonitorFromPoint(POINT{left, top + size.cy}, MONITOR_DEFAULTTONEAREST), &monitor))
         return POINT{left, top};
-    const RECT& area = monitor.rcWork;
-    return POINT{std::clamp<LONG>(left, area.left, std::max(area.left, area.right - size.cx)),
-                 std::clamp<LONG>(top, area.top, std::max(area.top, area.bottom - size.cy))};
+    return TrayStripLayout::KeptInside(POINT{left, top}, size, monitor.rcWork);
 }
 
 }  // namespace
 
-std::shared_ptr<frmTrayManager> frmTrayManager::Create() {
-    std::shared_ptr<frmTrayManager> form(new frmTrayManager());
+std::shared_ptr<frmTrayManager> frmTrayManager::Create(std::weak_ptr<ITrayFace> face) {
+    std::shared_ptr<frmTrayManager> form(new frmTrayManager(std::move(face)));
     const ClassInfo info{WindowClass, ProgramInstance(), nullptr, ::LoadCursorW(nullptr, IDC_ARROW), nullptr,
                          CS_DBLCLKS};
     form->platform::Window::Create(info, FormExStyle, Caption, FormStyle, RECT{0, 0, 0, 0});
     return form;
 }
 
-frmTrayManager::frmTrayManager() : platform::Window(ClassName) {}
+frmTrayManager::frmTrayManager(std::weak_ptr<ITrayFace> face)
+    : platform::Window(ClassName), face_(std::move(face)) {}
 
 frmTrayManager::~frmTrayManager() {
     platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Destroy(); });
@@ -90,7 +76,7 @@ frmTrayManager::~frmTrayManager() {
 
 void frmTrayManager::Initialize() {
     dpi_ = platform::WindowDpi(hWnd());
-    if (auto app = TheApp; app && !observing_) {
+    if (auto app = face_.lock(); app && !observing_) {
         app->Events().Add(this);
         observing_ = true;
     }
@@ -107,22 +93,10 @@ void frmTrayManager::Initialize() {
     titleFont_.reset(::CreateFontIndirectW(&font));
 }
 
-int frmTrayManager::Scale(int size96) const noexcept { return platform::ScaleForDpi(size96, dpi_); }
-
 SIZE frmTrayManager::DesignedSize() const {
-    const int row = std::max(TrackedCount() * SlotWidth96, MinRowWidth96) + RowPadding96;
-    RECT frame{0, 0, Scale(row), Scale(ClientHeight96)};
+    RECT frame = layout_.Client();
     ::AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
-}
-
-void frmTrayManager::Layout(int clientWidth, int clientHeight) {
-    clientRect_ = RECT{0, 0, clientWidth, clientHeight};
-    stripRect_ = RECT{0, Scale(StripHeight96), clientWidth, clientHeight};
-    pinRect_ = RECT{clientWidth - Scale(PinSize96), 0, clientWidth, Scale(PinBottom96)};
-    titleRect_ = RECT{Scale(TitleLeft96), -Scale(TitleRise96), pinRect_.left - Scale(1), Scale(StripHeight96)};
-    iconsRect_ = RECT{Scale(IconsInset96), stripRect_.top + Scale(IconsInset96),
-                      stripRect_.right - Scale(IconsRightInset96), stripRect_.bottom - Scale(IconsInset96)};
 }
 
 void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
@@ -131,10 +105,8 @@ void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
     const bool visible = ::IsWindowVisible(form) != FALSE;
     if (!visible) pinned_ = false;
     dpi_ = platform::WindowDpi(form);
+    layout_ = TrayStripLayout(TrackedCount(face_), dpi_);
     const SIZE size = DesignedSize();
-    RECT frame{0, 0, 0, 0};
-    ::AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
-    Layout(size.cx - (frame.right - frame.left), size.cy - (frame.bottom - frame.top));
     RebuildTips();
     if (visible) {
         ::SetWindowPos(form, HWND_TOPMOST, 0, 0, size.cx, size.cy, SWP_NOMOVE | (activate ? 0 : SWP_NOACTIVATE));
@@ -149,47 +121,41 @@ void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
 void frmTrayManager::RebuildTips() {
     if (!tips_) return;
     tips_->RemoveAll();
-    tips_->AddArea(hWnd(), PinToolId, pinRect_.left, pinRect_.top, pinRect_.right, pinRect_.bottom,
-                   pinned_ ? CloseTip : PinTip);
-    auto app = TheApp;
+    const RECT& pin = layout_.Pin();
+    tips_->AddArea(hWnd(), PinToolId, pin.left, pin.top, pin.right, pin.bottom, pinned_ ? CloseTip : PinTip);
+    auto app = face_.lock();
     if (!app) return;
-    int index = 0;
+    int position = 0;
     for (auto& entry : app->Windows()) {
         const auto& window = entry.value;
-        const RECT slot = GetWindowIconRect(index++);
+        const RECT slot = layout_.Slot(++position);
         if (!window) continue;
         tips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), slot.left, slot.top, slot.right,
                        slot.bottom, window->Title(false));
     }
 }
 
-RECT frmTrayManager::GetWindowIconRect(int index) const noexcept {
-    const int left = iconsRect_.left + index * Scale(SlotWidth96);
-    return RECT{left, iconsRect_.top, left + Scale(SlotWidth96), iconsRect_.bottom};
-}
-
 std::shared_ptr<CWindow> frmTrayManager::GetWindowFromPos(int x, int y) const {
-    const bool inside = x >= iconsRect_.left && x <= iconsRect_.right && y >= iconsRect_.top && y <= iconsRect_.bottom;
-    if (!inside) return nullptr;
-    const int slot = Scale(SlotWidth96);
-    const int offset = x - iconsRect_.left;
-    const int position = offset / slot + (offset % slot > 0 ? 1 : 0);
-    if (position < 1 || position > TrackedCount()) return nullptr;
-    return GetTrackedWindowAt(position);
+    const int position = layout_.PositionAt(x, y);
+    // Windows may have left the registry since the strip was laid out.
+    if (position < 1 || position > TrackedCount(face_)) return nullptr;
+    const auto app = face_.lock();
+    return app ? app->TrackedWindowAt(position) : nullptr;
 }
 
 // --- painting ---------------------------------------------------------------------
 
 void frmTrayManager::OnPaint() {
     platform::PaintScope paint(hWnd());
-    if (clientRect_.right <= 0 || clientRect_.bottom <= 0) return;
-    platform::MemoryBitmap canvas(paint.dc(), clientRect_.right, clientRect_.bottom);
+    const SIZE client = layout_.ClientSize();
+    if (client.cx <= 0 || client.cy <= 0) return;
+    platform::MemoryBitmap canvas(paint.dc(), client.cx, client.cy);
     Paint(canvas.dc());
     ::BitBlt(paint.dc(), 0, 0, canvas.Width(), canvas.Height(), canvas.dc(), 0, 0, SRCCOPY);
 }
 
 void frmTrayManager::Paint(HDC dc) {
-    ::FillRect(dc, &clientRect_, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(dc, &layout_.Client(), ::GetSysColorBrush(COLOR_BTNFACE));
     PaintPin(dc);
     {
         platform::SelectScope font(dc, titleFont_.get());
@@ -197,11 +163,11 @@ void frmTrayManager::Paint(HDC dc) {
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
         // DT_MODIFYSTRING writes the shortened text back: give it a buffer.
         std::wstring title = std::wstring(Caption) + std::wstring(4, L'\0');
-        RECT titleRect = titleRect_;
+        RECT titleRect = layout_.Title();
         ::DrawTextW(dc, title.data(), static_cast<int>(std::char_traits<wchar_t>::length(Caption)), &titleRect,
                     DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS | DT_MODIFYSTRING);
     }
-    RECT strip = stripRect_;
+    RECT strip = layout_.Strip();
     ::DrawEdge(dc, &strip, BDR_SUNKENOUTER, BF_RECT);
     PaintIcons(dc);
 }
@@ -209,14 +175,14 @@ void frmTrayManager::Paint(HDC dc) {
 // The pin is drawn rather than loaded: a needle with its head seen from the
 // side, or, pressed in, the head seen from above.
 void frmTrayManager::PaintPin(HDC dc) const {
-    RECT pin = pinRect_;
+    RECT pin = layout_.Pin();
     if (pinned_) {
-        RECT button{pin.left + Scale(CloseButtonInset96), pin.top + Scale(CloseButtonInset96), pin.right, pin.bottom};
+        RECT button = layout_.CloseButton();
         ::DrawFrameControl(dc, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE | DFCS_FLAT | DFCS_TRANSPARENT);
         ::FrameRect(dc, &button, ::GetSysColorBrush(COLOR_BTNSHADOW));
     } else {
         const bool pressed = pinPressed_ && pinHot_;
-        const int unit = std::max(1, Scale(PinSize96) / PinSize96);
+        const int unit = layout_.PinUnit();
         const int midY = (pin.top + pin.bottom) / 2;
         HBRUSH head = ::GetSysColorBrush(COLOR_BTNTEXT);
         if (pressed) {
@@ -236,12 +202,12 @@ void frmTrayManager::PaintPin(HDC dc) const {
 }
 
 void frmTrayManager::PaintIcons(HDC dc) const {
-    auto app = TheApp;
+    auto app = face_.lock();
     if (!app) return;
-    const int size = Scale(IconSize96);
-    int index = 0;
+    const int size = layout_.IconSize();
+    int position = 0;
     for (auto& entry : app->Windows()) {
-        const RECT slot = GetWindowIconRect(index++);
+        const RECT slot = layout_.Slot(++position);
         const auto& window = entry.value;
         if (!window) continue;
         HICON icon = window->IconHandle(0, false);
@@ -308,7 +274,7 @@ LRESULT frmTrayManager::OnHitTest(WPARAM wParam, LPARAM lParam) {
     if (answer != HTCLIENT) return answer;
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ScreenToClient(hWnd(), &point);
-    if (Inside(stripRect_, point.x, point.y) || Inside(pinRect_, point.x, point.y)) return answer;
+    if (Inside(layout_.Strip(), point.x, point.y) || Inside(layout_.Pin(), point.x, point.y)) return answer;
     // The title strip moves the window like a caption.
     return HTCAPTION;
 }
@@ -318,13 +284,13 @@ void frmTrayManager::OnMouseDown(int button, int x, int y) {
     ::GetCursorPos(&cursor);
     pinPressed_ = false;
     PlaceOnTop(hWnd(), 0);
-    if (!Inside(pinRect_, x, y)) {
+    if (!Inside(layout_.Pin(), x, y)) {
         auto window = GetWindowFromPos(x, y);
         if (!window) return;
         if (button == PrimaryButton) {
             window->ExecuteAction(true, AutomaticShowCommand, false);
             if (!pinned_) CloseWindow();
-        } else if (auto app = TheApp; app && button == MenuButton) {
+        } else if (auto app = face_.lock(); app && button == MenuButton) {
             app->PopupWindowMenu(hWnd(), window->hWnd(), window->Title(false), cursor.x, cursor.y, false);
         }
         return;
@@ -333,21 +299,21 @@ void frmTrayManager::OnMouseDown(int button, int x, int y) {
     pinPressed_ = true;
     pinHot_ = true;
     ::SetCapture(hWnd());
-    ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+    ::InvalidateRect(hWnd(), &layout_.Pin(), FALSE);
 }
 
 void frmTrayManager::OnMouseMove(int x, int y) {
-    if (Inside(pinRect_, x, y)) {
+    if (Inside(layout_.Pin(), x, y)) {
         if (!pinHot_) {
             pinHot_ = true;
             ::SetCapture(hWnd());
         }
-        ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+        ::InvalidateRect(hWnd(), &layout_.Pin(), FALSE);
     } else if (pinPressed_) {
         // Held outside: the pin shows as let go, but the press still counts
         // as the pin's until the button comes up.
         pinHot_ = false;
-        ::InvalidateRect(hWnd(), &pinRect_, FALSE);
+        ::InvalidateRect(hWnd(), &layout_.Pin(), FALSE);
     } else if (pinHot_) {
         pinHot_ = false;
         ::ReleaseCapture();
@@ -360,7 +326,7 @@ void frmTrayManager::OnMouseUp(int button, int x, int y) {
     if (::GetCapture() == hWnd()) ::ReleaseCapture();
     if (!pinPressed_) return;
     pinPressed_ = false;
-    if (button == PrimaryButton && Inside(pinRect_, x, y)) {
+    if (button == PrimaryButton && Inside(layout_.Pin(), x, y)) {
         if (pinned_) {
             CloseWindow();
             return;
@@ -388,5 +354,5 @@ void frmTrayManager::CloseWindow() noexcept { Destroy(); }
 void frmTrayManager::OnDestroyed() {
     if (!observing_) return;
     observing_ = false;
-    if (auto app = TheApp) app->Events().Remove(this);
+    if (auto app = face_.lock()) app->Events().Remove(this);
 }

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "CApplication.h"
+#include "ITrayFace.h"
 #include "Gdi.h"
+#include "TrayStripLayout.h"
 #include "Window.h"
 
 class CToolTips;
@@ -15,7 +16,8 @@ class CWindow;
 
 class frmTrayManager : public platform::Window, private IApplicationEvents {
 public:
-    static std::shared_ptr<frmTrayManager> Create();
+    // Shows the windows `face` holds; the face may go before the form.
+    static std::shared_ptr<frmTrayManager> Create(std::weak_ptr<ITrayFace> face);
     ~frmTrayManager() override;
 
     // Prepares the form; called once after it is created.
@@ -25,7 +27,7 @@ public:
     void Display(int32_t x, int32_t y, bool activate);
 
 protected:
-    frmTrayManager();
+    explicit frmTrayManager(std::weak_ptr<ITrayFace> face);
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() override;
@@ -35,13 +37,9 @@ private:
     void WindowAdd() override;
     void WindowRemove() override;
 
-    int Scale(int size96) const noexcept;
-    // The outer size for the current number of tracked windows.
+    // The outer size around the layout's client area.
     SIZE DesignedSize() const;
-    // The rectangles of the layout, from the client size.
-    void Layout(int clientWidth, int clientHeight);
     void RebuildTips();
-    RECT GetWindowIconRect(int index) const noexcept;
     std::shared_ptr<CWindow> GetWindowFromPos(int x, int y) const;
 
     void OnPaint();
@@ -63,9 +61,6 @@ private:
     UINT dpi_ = 96;
     std::unique_ptr<CToolTips> tips_;
     platform::UniqueFont titleFont_;
-    RECT clientRect_{};
-    RECT stripRect_{};
-    RECT pinRect_{};
-    RECT titleRect_{};
-    RECT iconsRect_{};
+    TrayStripLayout layout_;
+    std::weak_ptr<ITrayFace> face_;
 };

@@ -8,6 +8,8 @@
 
 #include "CApplication.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "HotKeyHolder.h"
 #include "ScratchRegistry.h"
 #include "Variant.h"

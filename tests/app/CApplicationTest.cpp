@@ -15,6 +15,8 @@
 #include "ExceptionLog.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Strings.h"
 #include "frmMain.h"
@@ -310,7 +312,6 @@ TEST_F(CApplicationTest, SavingWritesEveryOptionAsTextInItsPlace) {
     app->Dispose();
     app->Dispose();
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, ProgramKey, L"Enabled").text, L"False");
-    EXPECT_EQ(TheApp, nullptr);
 }
 
 TEST_F(CApplicationTest, SettersKeepTheirBoundsAndRaiseTheirEvents) {

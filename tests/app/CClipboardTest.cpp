@@ -6,6 +6,8 @@
 #include "CRules.h"
 #include "Dialogs.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "frmMain.h"
 

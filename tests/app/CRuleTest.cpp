@@ -8,12 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "CApplication.h"
 #include "CRegistry.h"
 #include "CRule.h"
 #include "CWindows.h"
 #include "Handles.h"
-#include "MainModule.h"
+#include "ModelDoubles.h"
 #include "Process.h"
 #include "ScratchRegistry.h"
 #include "Strings.h"
@@ -58,17 +57,14 @@ std::wstring Upper(std::wstring text) {
 
 class CRuleTest : public ::testing::Test {
 protected:
-    void SetUp() override { TheApp = std::make_shared<CApplication>(); }
-    void TearDown() override { TheApp.reset(); }
-
-    // The registry must outlive the application, whose teardown writes a flag.
     ScratchRegistry registry_;
+    model_test::RecordingHost host_;
 };
 
 }  // namespace
 
 TEST_F(CRuleTest, NewRuleIsEmptyAndItsSettersKeepTheirRules) {
-    auto rule = CRule::Create();
+    auto rule = CRule::Create(&host_);
     EXPECT_EQ(rule->Name(), L"");
     EXPECT_EQ(rule->Title(), L"");
     EXPECT_EQ(rule->Class(), L"");
@@ -84,13 +80,12 @@ TEST_F(CRuleTest, NewRuleIsEmptyAndItsSettersKeepTheirRules) {
     EXPECT_EQ(rule->Windows().Parent(), rule) << "the view knows its rule";
 
     // Switching a rule on or off is an edit like any other: tracking pauses.
-    ASSERT_FALSE(TheApp->EditMode());
+    ASSERT_FALSE(host_.TookEdit());
     rule->SetEnabled(true);
     EXPECT_TRUE(rule->Enabled());
-    EXPECT_TRUE(TheApp->EditMode());
-    TheApp->SetEditMode(false);
+    EXPECT_TRUE(host_.TookEdit());
     rule->SetEnabled(false);
-    EXPECT_TRUE(TheApp->EditMode()) << "switching off is an edit too";
+    EXPECT_TRUE(host_.TookEdit()) << "switching off is an edit too";
 
     // Only a window hidden into the tray can have its icon taken away later.
     rule->SetAutoHideDelay(30);
@@ -223,7 +218,7 @@ TEST_F(CRuleTest, MatchingTestsEnabledMinimizedClassAndTitle) {
     const HWND hWnd = window.get();
     const std::wstring title = L"Untitled - Notepad";
 
-    auto rule = CRule::Create();
+    auto rule = CRule::Create(&host_);
     rule->SetCriteria(CriteriaAlways);
     EXPECT_FALSE(rule->IsMatch(hWnd, title, MatchWindowClass, false)) << "a disabled rule takes nothing";
     rule->SetEnabled(true);
@@ -256,7 +251,7 @@ TEST_F(CRuleTest, MatchingTestsEnabledMinimizedClassAndTitle) {
     ::ShowWindow(hWnd, SW_SHOWMINNOACTIVE);
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hWnd) != FALSE; }));
     EXPECT_TRUE(rule->IsMatch(hWnd, title, MatchWindowClass, false));
-    EXPECT_EQ(TheApp->Windows().Count(), 0) << "without `add` nothing is tracked";
+    EXPECT_EQ(host_.windows.Count(), 0) << "without `add` nothing is tracked";
 }
 
 TEST_F(CRuleTest, SaveWritesTheWholeRecordUnderItsName) {

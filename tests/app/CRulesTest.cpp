@@ -5,12 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <future>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <random>
 #include <set>
@@ -18,23 +15,22 @@
 #include <utility>
 #include <vector>
 
-#include "CApplication.h"
 #include "CRegistry.h"
 #include "CRule.h"
 #include "CRules.h"
-#include "Dialogs.h"
 #include "Error.h"
 #include "ErrorModule.h"
 #include "ExceptionLog.h"
 #include "Guard.h"
 #include "Handles.h"
-#include "MainModule.h"
+#include "ModelDoubles.h"
 #include "ScratchRegistry.h"
 #include "Strings.h"
 #include "TextMatch.h"
 #include "Wait.h"
 
 using namespace testing_support;
+using namespace model_test;
 
 namespace {
 
@@ -42,7 +38,6 @@ const std::wstring RulesKey = L"Software\\Pelkin!\\Rules";
 constexpr wchar_t AddCaption[] = L"Error Adding Rule";
 constexpr wchar_t RenameCaption[] = L"Error Renaming Rule";
 const std::wstring TakenReason = L"A rule with the name you specified already exists. Specify a different name.";
-constexpr wchar_t DialogClass[] = L"#32770";
 // The longest name one registry key can have.
 constexpr size_t LongestName = 255;
 constexpr int32_t NoIcon = -1;
@@ -55,92 +50,6 @@ std::wstring Describe(const RuleDefinition& rule) {
            L" alpha=" + std::to_wstring(rule.alpha) + L" delay=" + std::to_wstring(rule.autoHideDelay) +
            L" enabled=" + std::to_wstring(rule.enabled);
 }
-
-// A message box as the user saw it.
-struct SeenBox {
-    std::wstring caption;
-    std::wstring text;
-    bool stopIcon = false;
-    std::vector<int> buttons;
-};
-
-BOOL CALLBACK CollectBox(HWND hWnd, LPARAM found) noexcept {
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hWnd, &processId);
-    wchar_t className[16] = {};
-    ::GetClassNameW(hWnd, className, 16);
-    if (processId == ::GetCurrentProcessId() && ::IsWindowVisible(hWnd) && std::wstring(className) == DialogClass)
-        *reinterpret_cast<HWND*>(found) = hWnd;
-    return TRUE;
-}
-
-BOOL CALLBACK FindIcon(HWND hWnd, LPARAM icon) noexcept {
-    if ((::GetWindowLongW(hWnd, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
-    *reinterpret_cast<HICON*>(icon) = reinterpret_cast<HICON>(::SendMessageW(hWnd, STM_GETICON, 0, 0));
-    return FALSE;
-}
-
-SeenBox Inspect(HWND box) {
-    SeenBox seen;
-    wchar_t caption[256] = {};
-    ::GetWindowTextW(box, caption, 256);
-    seen.caption = caption;
-    seen.text = DialogText(box);
-    HICON icon = nullptr;
-    ::EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-    seen.stopIcon = icon && icon == ::LoadIconW(nullptr, IDI_HAND);
-    for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN, IDCONTINUE}) {
-        HWND button = ::GetDlgItem(box, id);
-        if (button && ::IsWindowVisible(button)) seen.buttons.push_back(id);
-    }
-    return seen;
-}
-
-// While it lives, every message box of this process is read and answered
-// with OK, so an operation that shows one returns, and one that should not
-// cannot hang the test.
-class BoxWatch {
-public:
-    BoxWatch() : worker_(std::async(std::launch::async, [this] { Run(); })) {}
-    ~BoxWatch() {
-        stop_ = true;
-        worker_.wait();
-    }
-    BoxWatch(const BoxWatch&) = delete;
-    BoxWatch& operator=(const BoxWatch&) = delete;
-
-    // The boxes answered since the last call.
-    std::vector<SeenBox> Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(seen_, {});
-    }
-
-private:
-    void Run() {
-        while (!stop_) {
-            HWND box = nullptr;
-            WaitUntil([&] {
-                ::EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&box));
-                return stop_ || box != nullptr;
-            });
-            if (!box) continue;
-            SeenBox seen = Inspect(box);
-            // Recorded before the box closes: the operation that showed it
-            // cannot have returned yet.
-            {
-                std::lock_guard lock(mutex_);
-                seen_.push_back(std::move(seen));
-            }
-            PressButton(box, IDOK);
-            WaitUntil([&] { return !::IsWindow(box); });
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<SeenBox> seen_;
-    std::future<void> worker_;
-};
 
 struct RuleEvents : IRulesEvents {
     explicit RuleEvents(const CRules& rules) : rules(rules) {}
@@ -201,16 +110,14 @@ using Texts = std::vector<std::wstring>;
 class CRulesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TheApp = std::make_shared<CApplication>();
         rules_.Events().Add(&events_);
         g_failures.clear();
         g_descriptions.clear();
     }
     void TearDown() override {
         rules_.Events().Remove(&events_);
-        TheApp.reset();
         platform::SetFailureLogger(nullptr);
-        EXPECT_TRUE(boxes_.Take().empty()) << "a message box nobody looked at";
+        EXPECT_TRUE(prompt_.Take().empty()) << "a message nobody looked at";
     }
 
     // Rules as a loader adds them: no edit mode, no messages.
@@ -229,27 +136,22 @@ protected:
         return names;
     }
 
-    // Whether the application is in edit mode; leaves it off for the next step.
-    bool TookEditMode() {
-        const bool was = TheApp->EditMode();
-        TheApp->SetEditMode(false);
-        return was;
-    }
+    // Whether a rule was edited (which puts the program into edit mode) since the last call.
+    bool TookEditMode() { return host_.TookEdit(); }
 
-    // Exactly one box came, with this caption and text, a stop icon and an OK button.
+    // Exactly one refusal came, with this caption and text.
     void ExpectOneBox(const std::wstring& caption, const std::wstring& text) {
-        const auto seen = boxes_.Take();
+        const auto seen = prompt_.Take();
         ASSERT_EQ(seen.size(), 1u) << platform::Narrow(text);
+        EXPECT_EQ(seen[0].kind, ScriptedPrompt::Kind::Refuse) << platform::Narrow(text);
         EXPECT_EQ(seen[0].caption, caption);
         EXPECT_EQ(seen[0].text, text);
-        EXPECT_TRUE(seen[0].stopIcon) << platform::Narrow(text);
-        EXPECT_EQ(seen[0].buttons, std::vector<int>{IDOK});
     }
 
-    // The registry must outlive the application, whose teardown writes a flag.
     ScratchRegistry registry_;
-    BoxWatch boxes_;
-    CRules rules_;
+    RecordingHost host_;
+    ScriptedPrompt prompt_;
+    CRules rules_{&host_, &prompt_};
     RuleEvents events_{rules_};
 };
 
@@ -533,14 +435,14 @@ TEST_F(CRulesTest, SaveSpellsARenamedKeyAnewAndKeepsWhatARefusingRegistryHeld) {
                                     REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
     }
-    CRules refused;
+    CRules refused(&host_, &prompt_);
     ASSERT_TRUE(refused.Add(Named(L"Kept"), true));
     ASSERT_TRUE(refused.Add(Named(L"New"), true));
     CRegistry registry(HKEY_LOCAL_MACHINE, base);
     EXPECT_FALSE(refused.Save(registry));
-    const auto seen = boxes_.Take();
+    const auto seen = prompt_.Take();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].caption, L"Pelkin!");
+    EXPECT_EQ(seen[0].kind, ScriptedPrompt::Kind::Warn);
     EXPECT_EQ(seen[0].text.rfind(L"The rules could not be saved: ", 0), 0u) << platform::Narrow(seen[0].text);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base + L"\\Rules\\Removed")) << "nothing stored is deleted";
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, base + L"\\Rules\\Kept", L"Title").text, Named(L"Kept").title);
@@ -578,7 +480,7 @@ TEST_F(CRulesTest, LoadingOrdersByIndexAndFillsMissingValuesWithDefaults) {
 
     EXPECT_TRUE(rules_.Initialize(store, RulesSection));
     EXPECT_EQ(Names(), (Texts{L"Second", L"First"}));
-    EXPECT_FALSE(TheApp->EditMode()) << "loading is no edit";
+    EXPECT_FALSE(TookEditMode()) << "loading is no edit";
 
     RuleDefinition loaded;
     loaded.name = L"First";
@@ -607,7 +509,7 @@ TEST_F(CRulesTest, LoadingOrdersByIndexAndFillsMissingValuesWithDefaults) {
     // value's place would give it effects its owner never chose.
     EXPECT_FALSE(rules_.Exists(L"Third"));
     EXPECT_EQ(g_failures, Texts{L"CRules.Initialize 13"});
-    EXPECT_TRUE(boxes_.Take().empty());
+    EXPECT_TRUE(prompt_.Take().empty());
     EXPECT_EQ(events_.Take(), (Texts{L"Add Second 0", L"Add First 0"}));
 }
 
@@ -637,7 +539,7 @@ TEST_F(CRulesTest, HandEditedPositionsLoseNoRule) {
     EXPECT_EQ(Names(), (Texts{L"Bravo", L"Alpha", L"India", L"Kilo", L"Charlie", L"Delta", L"Echo", L"Foxtrot",
                               L"Golf", L"Hotel", L"Juliet"}));
     EXPECT_EQ(rules_.Item(L"Charlie")->Title(), L"no position");
-    EXPECT_FALSE(TheApp->EditMode());
+    EXPECT_FALSE(TookEditMode());
 
     // Saving puts the positions right again.
     rules_.Save();
@@ -692,7 +594,7 @@ TEST_F(CRulesTest, SavedRulesComeBackTheSameAfterAReset) {
         EXPECT_NE(rules_.Item(position), before[static_cast<size_t>(position - 1)]) << "loaded anew";
         EXPECT_EQ(Describe(rules_.Item(position)->Definition()), described[static_cast<size_t>(position - 1)]);
     }
-    EXPECT_TRUE(boxes_.Take().empty());
+    EXPECT_TRUE(prompt_.Take().empty());
 }
 
 // ---- The loader against a registry edited by hand, by other programs, or damaged ----
@@ -1069,7 +971,7 @@ TEST_F(CRulesTest, FuzzedStoredRulesLoadTheGoodAndLogAndKeepTheBad) {
             EXPECT_EQ(Describe(rules_.Item(rule.name)->Definition()), Describe(rule.expected)) << rule.tag;
         }
     }
-    EXPECT_FALSE(TheApp->EditMode());
+    EXPECT_FALSE(TookEditMode());
 
     // Each refusal is one entry that names the key and the value; an
     // unreadable position is one entry too; nothing else is logged.

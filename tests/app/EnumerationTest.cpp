@@ -29,9 +29,9 @@ TEST_F(EnumerationTest, TheTrackingStepTakesOnlyWindowsTheSearchOptionsAllow) {
     OwnWindow own(L"Scan mine");
     OwnWindow ownedByMain(L"Scan owned by the main window", MainWindowHandle);
 
-    ::EnumWindows(EnumFindWindowProc, FALSE);
-    EnumFindWindowProc(child, FALSE);
-    EnumFindWindowProc(own.get(), FALSE);
+    TheApp->Tracker().OfferAll();
+    TheApp->Tracker().Offer(child, false);
+    TheApp->Tracker().Offer(own.get(), false);
     EXPECT_TRUE(Tracked(plain));
     EXPECT_FALSE(Tracked(hidden)) << "invisible windows are not matched";
     EXPECT_FALSE(Tracked(child)) << "windows with a parent are not matched";
@@ -42,15 +42,15 @@ TEST_F(EnumerationTest, TheTrackingStepTakesOnlyWindowsTheSearchOptionsAllow) {
 
     app_->SetRuleOptions(SearchVisibleWindowsOnly, false);
     app_->SetRuleOptions(SearchTopLevelWindowsOnly, false);
-    EnumFindWindowProc(hidden, FALSE);
-    EnumFindWindowProc(child, FALSE);
-    EnumFindWindowProc(own.get(), FALSE);
+    TheApp->Tracker().Offer(hidden, false);
+    TheApp->Tracker().Offer(child, false);
+    TheApp->Tracker().Offer(own.get(), false);
     EXPECT_TRUE(Tracked(hidden));
     EXPECT_TRUE(Tracked(child));
     EXPECT_FALSE(Tracked(own.get()));
     // With "top level only" on again, a tracked child is let go at its next refresh.
     app_->SetRuleOptions(SearchTopLevelWindowsOnly, true);
-    GetTrackedWindow(WindowKey(child))->Refresh(false, false);
+    TheApp->Tracker().Find(WindowKey(child))->Refresh(false, false);
     EXPECT_FALSE(Tracked(child));
 }
 
@@ -62,10 +62,10 @@ TEST_F(EnumerationTest, AWindowTheRulesTurnedAwayIsAskedAgainOnceItsTitleOrTheRu
     HWND forEditedRule = testwin_.Create(L"Elsewhere three");
     HWND destroyed = testwin_.Create(L"Elsewhere four");
     HWND minimizable = testwin_.Create(L"Minimizable later");
-    ForgetPassedOverWindows();
+    TheApp->Tracker().ForgetPassedOverWindows();
     for (HWND window : {retitled, forNewRule, forEditedRule, destroyed, minimizable}) EXPECT_FALSE(Offer(window));
     // Turned away by its state, not its text: not remembered.
-    EXPECT_EQ(PassedOverWindowCount(), 4u);
+    EXPECT_EQ(TheApp->Tracker().PassedOverWindowCount(), 4u);
     ASSERT_TRUE(testwin_.Minimize(minimizable));
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(minimizable) != FALSE; }));
     EXPECT_TRUE(Offer(minimizable));
@@ -75,9 +75,9 @@ TEST_F(EnumerationTest, AWindowTheRulesTurnedAwayIsAskedAgainOnceItsTitleOrTheRu
     EXPECT_TRUE(Offer(retitled));
     // Destroyed once tracked, it goes from the list too.
     ASSERT_TRUE(testwin_.Destroy(retitled));
-    EnumFindWindowProc(retitled, TRUE);
+    TheApp->Tracker().Offer(retitled, true);
     EXPECT_FALSE(Tracked(retitled));
-    EXPECT_EQ(PassedOverWindowCount(), 3u);
+    EXPECT_EQ(TheApp->Tracker().PassedOverWindowCount(), 3u);
     // A rule added, or one whose title changes, may take what none did.
     EXPECT_FALSE(Offer(forNewRule));
     AddRule(L"Elsewhere two", ActionHide, CriteriaAlways);
@@ -88,10 +88,10 @@ TEST_F(EnumerationTest, AWindowTheRulesTurnedAwayIsAskedAgainOnceItsTitleOrTheRu
 
     // A destroyed window is forgotten with its handle.
     EXPECT_FALSE(Offer(destroyed));
-    EXPECT_EQ(PassedOverWindowCount(), 1u);
+    EXPECT_EQ(TheApp->Tracker().PassedOverWindowCount(), 1u);
     ASSERT_TRUE(testwin_.Destroy(destroyed));
-    EnumFindWindowProc(destroyed, TRUE);
-    EXPECT_EQ(PassedOverWindowCount(), 0u);
+    TheApp->Tracker().Offer(destroyed, true);
+    EXPECT_EQ(TheApp->Tracker().PassedOverWindowCount(), 0u);
 }
 
 TEST_F(EnumerationTest, KnownWindowsAreRefreshedOrReleasedAndTheReleaseOfAStrangerChangesNothing) {
@@ -104,19 +104,19 @@ TEST_F(EnumerationTest, KnownWindowsAreRefreshedOrReleasedAndTheReleaseOfAStrang
     // are not matched anew.
     testwin_.Retitle(window, L"Renamed");
     app_->SetRuleOptions(SearchUnwatchedWindowsOnly, true);
-    EnumFindWindowProc(window, FALSE);
+    TheApp->Tracker().Offer(window, false);
     EXPECT_TRUE(Tracked(window)) << "unwatched windows only: a tracked window is left alone";
     app_->SetRuleOptions(SearchUnwatchedWindowsOnly, false);
-    EnumFindWindowProc(window, FALSE);
+    TheApp->Tracker().Offer(window, false);
     EXPECT_FALSE(Tracked(window)) << "refreshed, and no longer matching";
     EXPECT_TRUE(Visible(window));
 
     testwin_.Retitle(window, L"Known again");
     ASSERT_TRUE(Offer(window));
     events_.seen.clear();
-    EnumFindWindowProc(stranger, TRUE);
+    TheApp->Tracker().Offer(stranger, true);
     EXPECT_TRUE(events_.seen.empty());
-    EnumFindWindowProc(window, TRUE);
+    TheApp->Tracker().Offer(window, true);
     EXPECT_FALSE(Tracked(window));
     EXPECT_EQ((std::vector<std::wstring>{L"Remove"}), events_.seen);
 }
@@ -132,12 +132,12 @@ TEST_F(EnumerationTest, TheFirstMatchingEnabledRuleTakesTheWindowAndItsViewSeesO
     HWND c = testwin_.Create(L"Different C");
     for (HWND window : {a, b, c}) ASSERT_TRUE(Offer(window));
 
-    EXPECT_EQ(GetTrackedWindow(WindowKey(a))->Parent(), first);
-    EXPECT_EQ(GetTrackedWindowAt(1)->hWnd(), a);
-    EXPECT_EQ(GetTrackedWindowAt(3)->hWnd(), c);
-    EXPECT_EQ(GetTrackedWindowAt(4), nullptr);
-    EXPECT_EQ(GetTrackedWindowAt(0), nullptr);
-    EXPECT_EQ(GetTrackedWindow(L"not a handle"), nullptr);
+    EXPECT_EQ(TheApp->Tracker().Find(WindowKey(a))->Parent(), first);
+    EXPECT_EQ(TheApp->Tracker().At(1)->hWnd(), a);
+    EXPECT_EQ(TheApp->Tracker().At(3)->hWnd(), c);
+    EXPECT_EQ(TheApp->Tracker().At(4), nullptr);
+    EXPECT_EQ(TheApp->Tracker().At(0), nullptr);
+    EXPECT_EQ(TheApp->Tracker().Find(L"not a handle"), nullptr);
     // Item answers for any tracked window, whichever rule has it.
     EXPECT_EQ(second->Windows().Item(c)->Parent(), other);
 
@@ -255,35 +255,35 @@ TEST_F(EnumerationTest, ARuleListRefreshReappliesOrReleasesButWaitsWhileRulesAre
     // While rules are edited nothing is scanned or refreshed.
     HWND later = testwin_.Create(L"Refreshed later");
     app_->SetEnabled(true);
-    app_->Rules().Refresh(false);
+    app_->RefreshWindows(false);
     EXPECT_FALSE(Tracked(later));
 
     // Leaving edit mode scans every window: the new one goes to the rule now
     // first, the tracked one stays with its own rule and, shown by the user,
     // stays shown.
-    GetTrackedWindow(WindowKey(window))->ExecuteAction(true);
+    TheApp->Tracker().Find(WindowKey(window))->ExecuteAction(true);
     ASSERT_TRUE(Visible(window));
     app_->SetEditMode(false);
     ASSERT_TRUE(Tracked(later));
-    EXPECT_EQ(GetTrackedWindow(WindowKey(later))->Parent(), second);
-    EXPECT_EQ(GetTrackedWindow(WindowKey(window))->Parent(), first);
+    EXPECT_EQ(TheApp->Tracker().Find(WindowKey(later))->Parent(), second);
+    EXPECT_EQ(TheApp->Tracker().Find(WindowKey(window))->Parent(), first);
     EXPECT_TRUE(::IsWindowVisible(window));
 
     // A refresh of the list cancels the user's showing.
-    app_->Rules().Refresh(false);
+    app_->RefreshWindows(false);
     EXPECT_TRUE(Invisible(window));
 
     // A reset releases every window; the pass that follows takes them afresh,
     // by the rules' present order.
-    const auto before = GetTrackedWindow(WindowKey(window));
-    app_->Rules().Refresh(true);
-    const auto after = GetTrackedWindow(WindowKey(window));
+    const auto before = TheApp->Tracker().Find(WindowKey(window));
+    app_->RefreshWindows(true);
+    const auto after = TheApp->Tracker().Find(WindowKey(window));
     ASSERT_TRUE(after);
     EXPECT_NE(after, before);
     EXPECT_EQ(after->Parent(), second);
     // With tracking off, no pass follows.
     app_->SetEnabled(false);
-    app_->Rules().Refresh(true);
+    app_->RefreshWindows(true);
     EXPECT_EQ(app_->Windows().Count(), 0);
     EXPECT_TRUE(Visible(window));
 }

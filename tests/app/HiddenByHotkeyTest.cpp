@@ -61,7 +61,7 @@ TEST_F(HiddenByHotkeyTest, TheFrontWindowStaysInTheTrayUntilRestoredAndTheProgra
     ASSERT_TRUE(app_->HideActiveWindow());
     ASSERT_TRUE(Trayed(front));
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(front) != FALSE; }));
-    GetTrackedWindow(WindowKey(front))->ExecuteAction(true);
+    TheApp->Tracker().Find(WindowKey(front))->ExecuteAction(true);
     EXPECT_TRUE(Visible(front));
     EXPECT_FALSE(Tracked(front) || HasTrayIcon(front));
 }

@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "CApplication.h"
+#include "CTracker.h"
 #include "CRule.h"
 #include "CRules.h"
 #include "CWindow.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "TestWindows.h"
 #include "Variant.h"
@@ -101,11 +104,11 @@ protected:
 
     // Offers the window to the rules as tracking does; its wrapper, if one took it.
     std::shared_ptr<CWindow> Offer(HWND window) {
-        EnumFindWindowProc(window, FALSE);
-        return GetTrackedWindow(WindowKey(window));
+        TheApp->Tracker().Offer(window, false);
+        return TheApp->Tracker().Find(WindowKey(window));
     }
 
-    bool Tracked(HWND window) const { return GetTrackedWindow(WindowKey(window)) != nullptr; }
+    bool Tracked(HWND window) const { return TheApp->Tracker().Find(WindowKey(window)) != nullptr; }
 
     bool HasTrayIcon(HWND window) const {
         VARIANT_BOOL exists = VARIANT_FALSE;

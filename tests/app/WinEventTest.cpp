@@ -232,7 +232,7 @@ TEST_F(WinEventTest, TheHookTakesWindowsByTheirEventsOnlyWhileEnabledAndOutOfEdi
 
     // Events for the program's own windows change nothing, whatever delivers them.
     OwnWindow own(L"Hooked mine");
-    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventRanges);
+    HWINEVENTHOOK direct = WinEventSetHook(app_->Tracker().shared_from_this(), TrackedEventRanges);
     ASSERT_NE(direct, nullptr);
     Deliver(direct, EVENT_OBJECT_NAMECHANGE, own.get());
     Deliver(direct, EVENT_OBJECT_NAMECHANGE, MainWindowHandle);
@@ -269,7 +269,7 @@ TEST_F(WinEventTest, TheHookTakesWindowsByTheirEventsOnlyWhileEnabledAndOutOfEdi
     EXPECT_TRUE(app_->Tracking());
 
     // A rule-list refresh keeps the one hook.
-    app_->Rules().Refresh(false);
+    app_->RefreshWindows(false);
     EXPECT_TRUE(app_->Tracking());
     EXPECT_EQ(WinEventHookCount(), 2u) << "the application's and the witness's";
     WinEventClearHook(witnessHook);
@@ -316,9 +316,9 @@ TEST_F(WinEventTest, AWindowIsTakenWhenItShowsUnderAlwaysAndOnlyOnceMinimizedUnd
 
     // Shown by the user from the tray, a window stays shown when the show's
     // own event comes back (Windows raises one for every window we show).
-    HWINEVENTHOOK direct = WinEventSetHook(app_, TrackedEventRanges);
+    HWINEVENTHOOK direct = WinEventSetHook(app_->Tracker().shared_from_this(), TrackedEventRanges);
     ASSERT_NE(direct, nullptr);
-    GetTrackedWindow(WindowKey(always))->ExecuteAction(true);
+    TheApp->Tracker().Find(WindowKey(always))->ExecuteAction(true);
     ASSERT_TRUE(Visible(always));
     Deliver(direct, EVENT_OBJECT_SHOW, always);
     ASSERT_TRUE(WindowAnswers(always, 5000));
@@ -376,10 +376,10 @@ TEST_F(WinEventTest, TheProgramIconFollowsEnabledAndHideIcon) {
     HWND first = TrayedWindow(L"Trayed first");
     EXPECT_FALSE(HasProgramIcon()) << "the first trayed window takes its place";
     HWND second = TrayedWindow(L"Trayed second");
-    GetTrackedWindow(WindowKey(first))->ExecuteAction(true);
+    TheApp->Tracker().Find(WindowKey(first))->ExecuteAction(true);
     EXPECT_FALSE(HasTrayIcon(first));
     EXPECT_FALSE(HasProgramIcon()) << "one window is still in the tray";
-    GetTrackedWindow(WindowKey(second))->Delete();
+    TheApp->Tracker().Find(WindowKey(second))->Delete();
     EXPECT_TRUE(HasProgramIcon()) << "the last one left";
 
     TrayedWindow(L"Trayed third");
@@ -471,8 +471,8 @@ TEST_F(WinEventTest, WindowsWhoseActionIsInForceAreRecordedUntilGivenBack) {
                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, child.put(), nullptr));
     EXPECT_TRUE(app_->Rules().Save());
 
-    GetTrackedWindow(WindowKey(hidden))->Delete();
-    GetTrackedWindow(WindowKey(clear))->ExecuteAction(true);
+    TheApp->Tracker().Find(WindowKey(hidden))->Delete();
+    TheApp->Tracker().Find(WindowKey(clear))->ExecuteAction(true);
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, RecoveryKey, WindowKey(hidden)).exists);
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, RecoveryKey, WindowKey(clear)).exists) << "shown, the action is lifted";
 }

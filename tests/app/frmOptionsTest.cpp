@@ -12,6 +12,8 @@
 #include "Gdi.h"
 #include "HotKeyHolder.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
 #include "frmMain.h"
@@ -54,7 +56,7 @@ protected:
     }
 
     HWND Open() {
-        auto form = frmOptions::Create();
+        auto form = frmOptions::Create(TheApp);
         form->Display(false, main_->hWnd());
         dialog_ = form->hWnd();
         return dialog_;

@@ -20,6 +20,8 @@
 #include "Dialogs.h"
 #include "Gdi.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "ScratchRegistry.h"
 #include "Wait.h"
 #include "frmMain.h"
@@ -48,7 +50,7 @@ protected:
 
     HWND Open(std::shared_ptr<CRule> rule = nullptr, int32_t kind = frmRuleInspector::OwnedByProgram,
               HWND owner = nullptr) {
-        auto form = frmRuleInspector::Create();
+        auto form = frmRuleInspector::Create(TheApp);
         form->Display(std::move(rule), kind, owner ? owner : main_->hWnd());
         dialog_ = form->hWnd();
         return dialog_;

@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "CApplication.h"
+#include "CTracker.h"
 #include "CClipboard.h"
 #include "CRule.h"
 #include "CRules.h"
 #include "CWindow.h"
 #include "Dialogs.h"
 #include "MainModule.h"
+#include "WindowLists.h"
+#include "WindowModule.h"
 #include "Process.h"
 #include "Strings.h"
 #include "ScratchRegistry.h"
@@ -212,7 +215,7 @@ TEST_F(frmSetupTest, EditsGoToTheListApplyStoresThemAndCancelBringsTheStoredOnes
     std::vector<std::wstring> order;
     for (const auto& entry : app_->Rules()) order.push_back(entry.value->Name());
     EXPECT_EQ(order, (List{L"Beta", L"First", L"Gamma"}));
-    EXPECT_TRUE(WaitUntil([&] { return GetTrackedWindow(WindowKey(beta)) != nullptr; }))
+    EXPECT_TRUE(WaitUntil([&] { return TheApp->Tracker().Find(WindowKey(beta)) != nullptr; }))
         << "the restored rule takes its window";
 }
 

@@ -48,7 +48,7 @@ std::vector<HWND> TippedWindows(HWND form) {
 class frmSwitcherTest : public TrackingTest {
 protected:
     std::shared_ptr<frmSwitcher> Show(const std::vector<std::shared_ptr<CWindow>>& windows) {
-        auto form = frmSwitcher::Create();
+        auto form = frmSwitcher::Create(TheApp);
         form->Display(windows, VK_TAB, CtrlModifier, false, false, false, nullptr);
         return form;
     }

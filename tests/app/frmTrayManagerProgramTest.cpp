@@ -157,12 +157,13 @@ TEST_F(frmTrayManagerProgramTest, OpensAtTheClickFollowsTheTrayKeepsOpenWhenPinn
         << "the pin did not become a close button";
     OtherWindow other;
     ASSERT_TRUE(other.Activate());
-    ASSERT_TRUE(WaitUntil([&] { return (::GetWindowLongPtrW(form, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }))
-        << "the pinned form did not turn translucent";
+    // Layered first, then given its opacity: the opacity is what to wait for.
     BYTE alpha = 0;
     DWORD flags = 0;
-    EXPECT_TRUE(::GetLayeredWindowAttributes(form, nullptr, &alpha, &flags));
-    EXPECT_EQ(alpha, StoredAlpha);
+    EXPECT_TRUE(WaitUntil([&] {
+        return (::GetWindowLongPtrW(form, GWL_EXSTYLE) & WS_EX_LAYERED) != 0 &&
+               ::GetLayeredWindowAttributes(form, nullptr, &alpha, &flags) && alpha == StoredAlpha;
+    })) << "the pinned form did not turn translucent; alpha " << static_cast<int>(alpha);
     EXPECT_TRUE(::IsWindowVisible(form));
 
     // More windows going to the tray widen it in place, leaving the focus where it is.

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "Controls.h"
-#include "SubclassModule.h"
 
 namespace number_keys {
 
@@ -13,15 +12,15 @@ constexpr bool IsDigit(WPARAM key) { return key >= L'0' && key <= L'9'; }
 
 }  // namespace
 
-LRESULT BoxKeyPress(HWND box, WPARAM key, LPARAM lParam) {
-    if (IsDigit(key) || key == VK_BACK) return SubclassModule::CallOldWindowProc(box, WM_CHAR, key, lParam);
+LRESULT BoxKeyPress(HWND box, WPARAM key, LPARAM lParam, WindowProcedure passOn) {
+    if (IsDigit(key) || key == VK_BACK) return passOn(box, WM_CHAR, key, lParam);
     ::MessageBeep(MB_OK);
     return 0;
 }
 
-LRESULT CheckKeyPress(HWND dialog, HWND check, HWND box, WPARAM key, LPARAM lParam, size_t maxDigits,
-                      const std::function<void()>& checked, const std::function<void()>& typed) {
-    if (key == VK_BACK || key == VK_SPACE) return SubclassModule::CallOldWindowProc(check, WM_CHAR, key, lParam);
+LRESULT CheckKeyPress(HWND dialog, HWND check, HWND box, WPARAM key, LPARAM lParam, WindowProcedure passOn,
+                      size_t maxDigits, const std::function<void()>& checked, const std::function<void()>& typed) {
+    if (key == VK_BACK || key == VK_SPACE) return passOn(check, WM_CHAR, key, lParam);
     const std::wstring text = platform::ControlText(box);
     const bool wasChecked = platform::IsChecked(check);
     if (!IsDigit(key) || (wasChecked && text.size() >= maxDigits)) {

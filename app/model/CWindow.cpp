@@ -1,5 +1,6 @@
 #include "CWindow.h"
 
+#include <oleauto.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -7,16 +8,14 @@
 #include <map>
 #include <optional>
 
-#include "CApplication.h"
 #include "CRule.h"
-#include "ComClient.h"
 #include "Guard.h"
-#include "KestrixInterfaces.h"
-#include "MainModule.h"
-#include "OwnedTimer.h"
+#include "IWindowHost.h"
+#include "Options.h"
 #include "RecoveryModule.h"
 #include "Strings.h"
 #include "Window.h"
+#include "WindowModule.h"
 
 namespace {
 
@@ -176,14 +175,16 @@ HICON ClassIcon(HWND window, int index) { return reinterpret_cast<HICON>(::GetCl
 
 }  // namespace
 
-std::shared_ptr<CWindow> CWindow::Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings) {
-    std::shared_ptr<CWindow> window(new CWindow(rule, hWnd, settings));
+std::shared_ptr<CWindow> CWindow::Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings,
+                                         IWindowHost* host) {
+    std::shared_ptr<CWindow> window(new CWindow(rule, hWnd, settings, host));
     window->Initialize();
     return window;
 }
 
-CWindow::CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings)
-    : hwnd_(hWnd),
+CWindow::CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings, IWindowHost* host)
+    : host_(host),
+      hwnd_(hWnd),
       parent_(rule),
       parentId_(rule.get()),
       action_(settings.action),
@@ -200,14 +201,13 @@ void CWindow::Initialize() {
     platform::Guard(ClassName, L"Initialize", [&] {
         timeStamp_ = Now();
         cachedSmallIcon_ = nullptr;
-        if (action_ != ActionHideInTray || autoHideDelay_ < 1) return;
-        const LONG interval = std::min(autoHideDelay_, INT32_MAX / MillisecondsPerSecond) * MillisecondsPerSecond;
+        if (action_ != ActionHideInTray || autoHideDelay_ < 1 || !host_) return;
+        const int32_t interval = std::min(autoHideDelay_, INT32_MAX / MillisecondsPerSecond) * MillisecondsPerSecond;
         std::weak_ptr<CWindow> self = weak_from_this();
-        moTimer_ = std::make_unique<OwnedTimer>(
-            platform::com::CreateComponent<_TimerEx>(CLSID_TimerEx, L"Kestrix.dll"), pkTimerOneShot, interval, [self] {
-                if (auto window = self.lock()) window->moTimer_Timer();
-            });
-        moTimer_->SetEnabled(true);
+        moTimer_ = host_->CreateCountdown(interval, [self] {
+            if (auto window = self.lock()) window->moTimer_Timer();
+        });
+        if (moTimer_) moTimer_->SetEnabled(true);
     });
 }
 
@@ -379,7 +379,7 @@ void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
 }
 
 void CWindow::ShowTrayIcon(bool useCache) {
-    if (auto app = TheApp) app->OnWindowChange(hwnd_, IconHandle(SmallIconIndex, useCache), Title(false));
+    if (host_) host_->OnWindowChange(hwnd_, IconHandle(SmallIconIndex, useCache), Title(false));
 }
 
 void CWindow::ClearAction(HWND target, int32_t showCmd) {
@@ -443,9 +443,8 @@ void CWindow::Refresh(bool reset, bool skipMatch) {
             deleted = true;
         }
         if (!deleted && !skipMatch) {
-            auto app = TheApp;
             auto rule = parent_.lock();
-            if (app && app->RuleOptions(SearchTopLevelWindowsOnly) && ::GetParent(hwnd_)) {
+            if (host_ && host_->CurrentOptions().ruleOptions[SearchTopLevelWindowsOnly] && ::GetParent(hwnd_)) {
                 Delete();
                 deleted = true;
             } else if (rule && rule->IsMatch(hwnd_, Title(false), Class(), false)) {
@@ -487,18 +486,17 @@ void CWindow::UndoAction(HWND hWnd, int32_t action) {
 
 void CWindow::EndTracking(bool silent) {
     ForgetWindowAction(hwnd_);
-    auto app = TheApp;
-    if (!app) return;
+    if (!host_) return;
     const std::wstring key = WindowKey(hwnd_);
-    if (const auto* registered = app->Windows().Find(key); registered && registered->get() == this)
-        app->Windows().Remove(key);
-    app->OnWindowRemove(hwnd_, silent);
+    auto& windows = host_->TrackedWindows();
+    if (const auto* registered = windows.Find(key); registered && registered->get() == this) windows.Remove(key);
+    host_->OnWindowRemove(hwnd_, silent);
 }
 
 void CWindow::AutoHide() {
     auto self = shared_from_this();
     hidden_ = true;
-    if (auto app = TheApp) app->OnWindowRemove(hwnd_, true);
+    if (host_) host_->OnWindowRemove(hwnd_, true);
     // From now on a plain hidden window, reached through the menus.
     action_ = ActionHide;
 }

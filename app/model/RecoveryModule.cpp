@@ -11,7 +11,7 @@
 #include "Error.h"
 #include "ErrorModule.h"
 #include "Handles.h"
-#include "MainModule.h"
+#include "WindowModule.h"
 #include "Strings.h"
 #include "Version.h"
 

@@ -20,7 +20,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr wchar_t Caption[] = L"Choose an icon for the rule";
+constexpr wchar_t Caption[] = L"Choose an icon";
 
 // A folder of the test's own with one icon file in it, gone afterwards. The
 // dialog moves the current directory to the folder chosen: it goes back
@@ -31,7 +31,7 @@ public:
         ::GetCurrentDirectoryW(MAX_PATH, startFolder_);
         wchar_t temp[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"PelkinFileDialog" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        folder_ = std::wstring(temp) + L"CFileDialogTest" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
         ::CreateDirectoryW(folder_.c_str(), nullptr);
         platform::UniqueFile file(::CreateFileW(File().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }

@@ -7,13 +7,13 @@
 #include <map>
 #include <optional>
 
-#include "CApplication.h"
 #include "CClipboard.h"
 #include "CRegistry.h"
 #include "CWindow.h"
 #include "CWindows.h"
 #include "Guard.h"
-#include "MainModule.h"
+#include "IPrompt.h"
+#include "IRuleHost.h"
 #include "Strings.h"
 #include "TextMatch.h"
 
@@ -33,8 +33,6 @@ constexpr int32_t DefaultAlpha = 128;
 // Names differ "in any way" when they are not the very same text.
 bool SameText(const std::wstring& a, const std::wstring& b) { return a == b; }
 bool SameName(const std::wstring& a, const std::wstring& b) { return TextMatch::EqualsIgnoringCase(a, b); }
-
-void ShowNameError(const wchar_t* caption, const std::wstring& text) { ShowMessage(text, MB_ICONSTOP | MB_OK, caption); }
 
 std::wstring AddError(const std::wstring& name, const std::wstring& reason) {
     return L"Cannot add rule '" + name + L"': " + reason;
@@ -206,14 +204,6 @@ int32_t ReadStoredPosition(const CRegistry& registry, const std::wstring& key) {
     return index;
 }
 
-// The windows a refresh gives back hidden are taken as shown by the pass
-// that follows it, and by nothing after: the notes go however the pass ends.
-struct ShowRequestsOfOnePass {
-    ShowRequestsOfOnePass() = default;
-    ShowRequestsOfOnePass(const ShowRequestsOfOnePass&) = delete;
-    ShowRequestsOfOnePass& operator=(const ShowRequestsOfOnePass&) = delete;
-    ~ShowRequestsOfOnePass() { ForgetShowRequests(); }
-};
 
 }  // namespace
 
@@ -235,8 +225,18 @@ std::wstring CRules::NameProblem(std::wstring_view name) {
     return {};
 }
 
+CRules::CRules(IRuleHost* host, IPrompt* prompt) : host_(host), prompt_(prompt) {}
+
 void CRules::EnterEditMode() {
-    if (auto app = TheApp) app->SetEditMode(true);
+    if (host_) host_->RulesEdited();
+}
+
+void CRules::ForgetPassedOverWindows() noexcept {
+    if (host_) host_->MatchingChanged();
+}
+
+void CRules::ShowNameError(const wchar_t* caption, const std::wstring& text) const {
+    if (prompt_) prompt_->Refuse(text, caption);
 }
 
 const std::shared_ptr<CRule>* CRules::Find(const RuleKey& key) const {
@@ -273,16 +273,16 @@ std::shared_ptr<CRule> CRules::Add(const RuleDefinition& definition, bool noEdit
             ShowNameError(AddCaption, AddError(definition.name, problem));
             return nullptr;
         }
-        auto rule = CRule::Create();
+        auto rule = CRule::Create(host_);
         rule->Define(definition);
         rules_.Add(definition.name, rule);
         // A rule more may take windows the others turned away.
         ForgetPassedOverWindows();
         events_.Raise(&IRulesEvents::RuleAdd, rule, 0);
         // The change Undo takes back.
-        if (auto app = TheApp) {
-            app->Clipboard().SetUndoObject(rule);
-            app->Clipboard().SetUndoAction(UndoAdded);
+        if (undo_) {
+            undo_->SetUndoObject(rule);
+            undo_->SetUndoAction(UndoAdded);
         }
         return rule;
     });
@@ -403,27 +403,6 @@ void CRules::FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view win
     }
 }
 
-void CRules::Refresh(bool reset) {
-    platform::Guard(ClassName, L"Refresh", [&] {
-        auto app = TheApp;
-        if (!app || app->EditMode()) return;
-        // No event may reach a window half-way through the refresh: they
-        // wait for its end. The hook stays, so none is lost meanwhile.
-        BusyScope busy;
-        const ShowRequestsOfOnePass showRequests;
-        for (const auto& window : app->Windows().Snapshot()) {
-            if (!reset) {
-                window->Refresh(true, false);
-                continue;
-            }
-            if (window->Hides() && !::IsWindowVisible(window->hWnd())) NoteShowRequested(window->hWnd());
-            window->Delete();
-        }
-        // Tracking starts again with a full pass over every window.
-        app->SetWinEventHook();
-    });
-}
-
 void CRules::Reset() {
     platform::Guard(ClassName, L"Reset", [&] {
         for (int32_t position = rules_.Count(); position >= 1; --position) Remove(position);
@@ -473,9 +452,10 @@ bool CRules::Save(CRegistry& registry) {
             written = registry.SaveSetting(section + name, IndexValue, index++, REG_DWORD) && written;
         }
         if (!written) {
-            ShowMessage(std::wstring(L"The rules could not be saved: ") + platform::SystemMessage(registry.LastError()) +
-                            L"\r\n\r\nThe rules stored before have been kept.",
-                        MB_ICONEXCLAMATION);
+            if (prompt_)
+                prompt_->Warn(std::wstring(L"The rules could not be saved: ") +
+                              platform::SystemMessage(registry.LastError()) +
+                              L"\r\n\r\nThe rules stored before have been kept.");
             return false;
         }
         // Rules removed or renamed leave nothing behind.

@@ -1,7 +1,7 @@
 #pragma once
 // The ordered list of rules. Its order is precedence: a window goes to the
 // first enabled rule that matches it. Every change is announced to the
-// receivers (the rules editor) and puts the application into edit mode.
+// receivers (the rules editor) and puts the program into edit mode.
 #include <windows.h>
 #include <cstdint>
 #include <memory>
@@ -14,7 +14,10 @@
 #include "KeyedCollection.h"
 #include "Observers.h"
 
+class CClipboard;
 class CRegistry;
+class IPrompt;
+class IRuleHost;
 
 class IRulesEvents {
 public:
@@ -41,12 +44,17 @@ inline constexpr wchar_t RulesSection[] = L"Rules";
 
 class CRules {
 public:
-    CRules() = default;
+    // The host keeps the windows the rules take and hears of every edit; the
+    // prompt is told when a name is refused or the rules cannot be saved.
+    // Both outlive the list; without them the list tracks nothing and says nothing.
+    explicit CRules(IRuleHost* host = nullptr, IPrompt* prompt = nullptr);
     ~CRules();
     CRules(const CRules&) = delete;
     CRules& operator=(const CRules&) = delete;
 
     platform::Observers<IRulesEvents>& Events() noexcept { return events_; }
+    // Where a rule added is noted as the change Undo takes back.
+    void SetUndoRecord(CClipboard* clipboard) noexcept { undo_ = clipboard; }
 
     // Appends a new rule; none when the name is taken or cannot be stored.
     std::shared_ptr<CRule> Add(const RuleDefinition& definition, bool noEditMode = false);
@@ -69,9 +77,6 @@ public:
     bool Matches(HWND hWnd, std::wstring_view title, std::wstring_view windowClass, bool* textPassed = nullptr) const;
     // Gives the window to the first rule that matches it.
     void FindMatch(HWND hWnd, std::wstring_view title, std::wstring_view windowClass);
-    // Re-checks every tracked window (or, with `reset`, releases them all),
-    // then tracking starts again with a full scan.
-    void Refresh(bool reset);
     // Discards every rule and loads the stored ones again.
     void Reset();
     // Stores the rules with their positions; what was stored for rules that
@@ -102,7 +107,9 @@ private:
     void PutBack(int32_t position, const std::wstring& name, std::shared_ptr<CRule> rule);
     bool NameTakenByAnother(const std::wstring& oldName, const std::wstring& newName, const wchar_t* caption,
                             const std::wstring& text) const;
-    static void EnterEditMode();
+    void EnterEditMode();
+    void ForgetPassedOverWindows() noexcept;
+    void ShowNameError(const wchar_t* caption, const std::wstring& text) const;
     // Adds a rule read from the registry, or logs why the list has no room
     // for its name.
     void AddStored(const CRegistry& registry, const std::wstring& key, const RuleDefinition& definition);
@@ -115,4 +122,7 @@ private:
     // they are: the list never knew their data, so it cannot write it again.
     std::vector<std::wstring> refused_;
     platform::Observers<IRulesEvents> events_;
+    IRuleHost* host_;
+    IPrompt* prompt_;
+    CClipboard* undo_ = nullptr;
 };

@@ -2,38 +2,42 @@
 
 #include <windows.h>
 
-#include "CApplication.h"
 #include "CRules.h"
 #include "Guard.h"
-#include "MainModule.h"
+#include "IPrompt.h"
 
 namespace {
 
 constexpr wchar_t ClassName[] = L"CClipboard";
 constexpr wchar_t ConfirmCaption[] = L"Confirm Rule Delete";
 
-// The rule list the clipboard works on; none once the application is gone.
-CRules* RuleList() {
-    auto app = TheApp;
-    return app ? &app->Rules() : nullptr;
+}  // namespace
+
+CClipboard::CClipboard(CRules& rules, IPrompt* prompt, const bool& confirmDelete)
+    : rules_(rules), prompt_(prompt), confirmDelete_(confirmDelete) {
+    rules_.SetUndoRecord(this);
 }
 
-}  // namespace
+CClipboard::~CClipboard() { rules_.SetUndoRecord(nullptr); }
+
+void CClipboard::Clear() noexcept {
+    clipObject_.reset();
+    undoObject_.reset();
+    undoAction_ = UndoAdded;
+}
 
 void CClipboard::Copy(const std::wstring& key) {
     platform::Guard(ClassName, L"Copy", [&] {
-        CRules* rules = RuleList();
-        if (auto rule = rules ? rules->Item(key) : nullptr) clipObject_ = rule;
+        if (auto rule = rules_.Item(key)) clipObject_ = rule;
     });
 }
 
 void CClipboard::Cut(const std::wstring& key) {
     platform::Guard(ClassName, L"Cut", [&] {
-        CRules* rules = RuleList();
-        auto rule = rules ? rules->Item(key) : nullptr;
+        auto rule = rules_.Item(key);
         if (!rule) return;
         clipObject_ = rule;
-        rules->Remove(key);
+        rules_.Remove(key);
         undoObject_ = rule;
         undoAction_ = UndoCut;
     });
@@ -41,15 +45,13 @@ void CClipboard::Cut(const std::wstring& key) {
 
 bool CClipboard::Delete(const std::wstring& key) {
     return platform::Guard(ClassName, L"Delete", [&] {
-        auto app = TheApp;
-        auto rule = app ? app->Rules().Item(key) : nullptr;
+        auto rule = rules_.Item(key);
         if (!rule) return false;
-        if (app->Confirmations(ConfirmDelete) &&
-            ShowMessage(L"Are you sure you want to delete '" + key + L"'?", MB_YESNO | MB_ICONQUESTION,
-                        ConfirmCaption) != IDYES)
+        if (confirmDelete_ && !(prompt_ && prompt_->Confirm(L"Are you sure you want to delete '" + key + L"'?",
+                                                            ConfirmCaption)))
             return false;
         undoObject_ = rule;
-        app->Rules().Remove(key);
+        rules_.Remove(key);
         undoAction_ = UndoDeleted;
         return true;
     });
@@ -57,9 +59,8 @@ bool CClipboard::Delete(const std::wstring& key) {
 
 bool CClipboard::Paste() {
     return platform::Guard(ClassName, L"Paste", [&] {
-        CRules* rules = RuleList();
-        if (!clipObject_ || !rules) return false;
-        undoObject_ = rules->Insert(clipObject_);
+        if (!clipObject_) return false;
+        undoObject_ = rules_.Insert(clipObject_);
         undoAction_ = UndoPasted;
         return true;
     });
@@ -67,15 +68,14 @@ bool CClipboard::Paste() {
 
 bool CClipboard::Undo() {
     return platform::Guard(ClassName, L"Undo", [&] {
-        CRules* rules = RuleList();
-        if (!undoObject_ || !rules) return false;
+        if (!undoObject_) return false;
         // Undo leaves its object as it is, so undoing again flips back.
         auto remove = [&](int32_t next) {
-            if (const int32_t position = rules->IndexOf(undoObject_)) rules->Remove(position);
+            if (const int32_t position = rules_.IndexOf(undoObject_)) rules_.Remove(position);
             undoAction_ = next;
         };
         auto insert = [&] {
-            rules->Insert(undoObject_);
+            rules_.Insert(undoObject_);
             undoAction_ = UndoAdded;
         };
         switch (undoAction_) {

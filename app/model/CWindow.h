@@ -9,10 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "ICountdown.h"
 #include "TextMatch.h"
 
 class CRule;
-class OwnedTimer;
+class IWindowHost;
 
 // What a wrapper is made with.
 struct WindowSettings {
@@ -54,9 +55,12 @@ private:
 
 class CWindow : public std::enable_shared_from_this<CWindow> {
 public:
-    // Initialize: `rule` is none for display-only wrappers. The auto-hide
-    // countdown starts here for "Hide in System Tray" with a delay.
-    static std::shared_ptr<CWindow> Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings);
+    // Initialize: `rule` is none for display-only wrappers. A tracked one is
+    // kept in its host's registry and tells the host what changes; its
+    // auto-hide countdown (the host's) starts here for "Hide in System Tray"
+    // with a delay.
+    static std::shared_ptr<CWindow> Create(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings,
+                                           IWindowHost* host = nullptr);
     ~CWindow();
     CWindow(const CWindow&) = delete;
     CWindow& operator=(const CWindow&) = delete;
@@ -116,7 +120,7 @@ public:
     static void UndoAction(HWND hWnd, int32_t action);
 
 private:
-    CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings);
+    CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSettings& settings, IWindowHost* host);
     void Initialize();
     void ApplyAction(bool show, int32_t showCmd, bool useCache);
     void ShowTrayIcon(bool useCache);
@@ -125,6 +129,8 @@ private:
     std::optional<HICON> AskForIcon(HWND window, bool largeFirst) const;
     void moTimer_Timer();
 
+    // The tracker, which outlives every window it tracks; none for display-only wrappers.
+    IWindowHost* host_;
     HWND hwnd_;
     std::weak_ptr<CRule> parent_;
     const CRule* parentId_;
@@ -137,5 +143,5 @@ private:
     double timeStamp_ = 0;
     HICON cachedSmallIcon_ = nullptr;
     int32_t cacheHits_ = 0;
-    std::unique_ptr<OwnedTimer> moTimer_;
+    std::unique_ptr<ICountdown> moTimer_;
 };

@@ -2,12 +2,11 @@
 
 #include <shellapi.h>
 
-#include "CApplication.h"
 #include "CRegistry.h"
 #include "CWindow.h"
 #include "CWindows.h"
 #include "Guard.h"
-#include "MainModule.h"
+#include "IRuleHost.h"
 #include "TextMatch.h"
 
 namespace {
@@ -26,13 +25,17 @@ std::wstring TextOf(const wchar_t* const (&texts)[N], int32_t code) {
 
 }  // namespace
 
-std::shared_ptr<CRule> CRule::Create() {
-    std::shared_ptr<CRule> rule(new CRule());
-    rule->windows_->SetParent(rule);
+std::shared_ptr<CRule> CRule::Create(IRuleHost* host) {
+    std::shared_ptr<CRule> rule(new CRule(host));
+    rule->windows_->SetParent(rule, host);
     return rule;
 }
 
-CRule::CRule() : windows_(std::make_unique<CWindows>()) {}
+CRule::CRule(IRuleHost* host) : host_(host), windows_(std::make_unique<CWindows>()) {}
+
+void CRule::ForgetPassedOverWindows() noexcept {
+    if (host_) host_->MatchingChanged();
+}
 
 // The view goes first, so the rule's windows are let go while the rule's
 // icons still exist; then the icons.
@@ -65,7 +68,7 @@ void CRule::SetSearchMask(int32_t value) noexcept {
 void CRule::SetEnabled(bool value) {
     fields_.enabled = value;
     ForgetPassedOverWindows();
-    if (auto app = TheApp) app->SetEditMode(true);
+    if (host_) host_->RulesEdited();
 }
 
 void CRule::SetAutoHideDelay(int32_t value) noexcept { fields_.autoHideDelay = fields_.action == ActionHideInTray ? value : 0; }

@@ -1,12 +1,13 @@
 #pragma once
 // A rule's view of the window registry: the windows it tracks. It owns no
-// collection of its own; the application's registry holds the wrappers.
+// collection of its own; the host's registry holds the wrappers.
 #include <windows.h>
 #include <cstdint>
 #include <memory>
 
 class CRule;
 class CWindow;
+class IWindowHost;
 
 class CWindows {
 public:
@@ -27,11 +28,12 @@ public:
     void RemoveAll();
 
     std::shared_ptr<CRule> Parent() const { return parent_.lock(); }
-    // Set once by the rule that owns the view.
-    void SetParent(const std::shared_ptr<CRule>& rule);
+    // Set once by the rule that owns the view. Without a host the rule tracks nothing.
+    void SetParent(const std::shared_ptr<CRule>& rule, IWindowHost* host);
 
 private:
     std::weak_ptr<CRule> parent_;
     // The rule's identity, still known while the rule is being destroyed.
     const CRule* parentId_ = nullptr;
+    IWindowHost* host_ = nullptr;
 };

@@ -13,6 +13,7 @@
 
 class CRegistry;
 class CWindows;
+class IRuleHost;
 class WindowProgram;
 
 // Action codes.
@@ -55,8 +56,10 @@ struct RuleDefinition {
 
 class CRule : public std::enable_shared_from_this<CRule> {
 public:
-    // A new, empty rule with its view of the windows it tracks.
-    static std::shared_ptr<CRule> Create();
+    // A new, empty rule with its view of the windows it tracks. The host
+    // hears of its edits and keeps the windows it takes; a rule without one
+    // takes none.
+    static std::shared_ptr<CRule> Create(IRuleHost* host = nullptr);
     ~CRule();
     CRule(const CRule&) = delete;
     CRule& operator=(const CRule&) = delete;
@@ -77,7 +80,7 @@ public:
     void SetAlpha(int32_t value) noexcept { fields_.alpha = value; }
 
     bool Enabled() const noexcept { return fields_.enabled; }
-    // Also puts the application into edit mode, as every rule change does.
+    // Also puts the program into edit mode, as every rule change does.
     void SetEnabled(bool value);
 
     int32_t AutoHideDelay() const noexcept { return fields_.autoHideDelay; }
@@ -130,10 +133,14 @@ public:
     void DestroyIcons() noexcept;
 
 private:
-    CRule();
+    explicit CRule(IRuleHost* host);
+    // A rule changed so that it may take windows every rule turned away.
+    void ForgetPassedOverWindows() noexcept;
     bool TitleMatches(const TextMatch::TitleText& title);
     bool ProgramMatches(WindowProgram& program);
 
+    // The rule list's host, which outlives its rules; none for a rule of no list.
+    IRuleHost* host_;
     RuleDefinition fields_;
     platform::UniqueHIcon smallIcon_;
     platform::UniqueHIcon largeIcon_;

@@ -1,0 +1,254 @@
+#include "SetupRulesPage.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "CApplication.h"
+#include "CClipboard.h"
+#include "CRegistry.h"
+#include "CRule.h"
+#include "Controls.h"
+#include "Guard.h"
+#include "SetupListView.h"
+#include "Window.h"
+#include "frmRuleInspector.h"
+#include "frmSetupIds.h"
+
+using platform::ShowControl;
+using setup_list::InsertItem;
+using setup_list::ItemTag;
+using setup_list::SetItemText;
+
+namespace {
+
+// The rules' four columns fit the list as it first opens.
+constexpr std::array<setup_list::Column, 4> RuleColumns{
+    {{L"Name", 130}, {L"Action", 115}, {L"Criteria", 95}, {L"Program", 90, L"Rule Program"}}};
+enum RuleColumn { NameColumn = 0, ActionColumn = 1, CriteriaColumn = 2, RuleProgramColumn = 3 };
+
+}  // namespace
+
+void SetupRulesPage::Attach(HWND dialog, std::weak_ptr<CApplication> app) {
+    dialog_ = dialog;
+    list_ = ::GetDlgItem(dialog, IDC_SETUP_LVWRULES);
+    app_ = std::move(app);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    setup_list::AddColumns(list_, RuleColumns, platform::WindowDpi(dialog));
+}
+
+void SetupRulesPage::ReadState(const CRegistry& store) { setup_list::ReadColumnWidths(store, list_, RuleColumns); }
+
+void SetupRulesPage::WriteState(CRegistry& store) const { setup_list::WriteColumnWidths(store, list_, RuleColumns); }
+
+void SetupRulesPage::Show(bool shown) {
+    shown_ = shown;
+    ShowControl(list_, shown);
+}
+
+void SetupRulesPage::FillRules() {
+    auto app = app_.lock();
+    HWND list = list_;
+    const bool wasLoading = std::exchange(loading_, true);
+    ListView_DeleteAllItems(list);
+    if (app) {
+        int position = 0;
+        for (const auto& entry : app->Rules()) {
+            const int item =
+                InsertItem(list, position++, entry.value->Name(), reinterpret_cast<LPARAM>(entry.value.get()));
+            SetRuleItem(item, *entry.value);
+        }
+    }
+    if (ListView_GetItemCount(list) > 0) SelectRuleItem(0);
+    loading_ = wasLoading;
+}
+
+SetupRulesPage::EditState SetupRulesPage::Edits() const {
+    auto app = app_.lock();
+    EditState state;
+    state.shown = shown_;
+    state.selected = SelectedRuleItem();
+    state.count = ListView_GetItemCount(list_);
+    state.canUndo = app && app->Clipboard().CanUndo();
+    state.canPaste = app && app->Clipboard().CanPaste();
+    return state;
+}
+
+void SetupRulesPage::TakeCheckStates() {
+    HWND list = list_;
+    for (int item = 0; item < ListView_GetItemCount(list); ++item) {
+        auto* rule = reinterpret_cast<CRule*>(ItemTag(list, item));
+        const bool checked = ListView_GetCheckState(list, item) != FALSE;
+        if (rule && rule->Enabled() != checked) rule->SetEnabled(checked);
+    }
+}
+
+void SetupRulesPage::ResetRules() {
+    auto app = app_.lock();
+    if (!app) return;
+    const bool wasLoading = std::exchange(loading_, true);
+    app->Rules().Reset();
+    // The rules Undo knew are gone with the edits.
+    app->Clipboard().SetUndoObject(nullptr);
+    loading_ = wasLoading;
+}
+
+int SetupRulesPage::FindRuleItem(const CRule* rule) const {
+    return setup_list::FindItemByTag(list_, reinterpret_cast<LPARAM>(rule));
+}
+
+void SetupRulesPage::SetRuleItem(int item, const CRule& rule) {
+    HWND list = list_;
+    const bool wasLoading = std::exchange(loading_, true);
+    SetItemText(list, item, NameColumn, rule.Name());
+    SetItemText(list, item, ActionColumn, rule.ActionString());
+    SetItemText(list, item, CriteriaColumn, rule.CriteriaString());
+    SetItemText(list, item, RuleProgramColumn, rule.Program());
+    ListView_SetCheckState(list, item, rule.Enabled());
+    loading_ = wasLoading;
+}
+
+int SetupRulesPage::SelectedRuleItem() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
+
+std::wstring SetupRulesPage::SelectedRuleName() const {
+    const int item = SelectedRuleItem();
+    if (item < 0) return {};
+    const auto* rule = reinterpret_cast<const CRule*>(ItemTag(list_, item));
+    return rule ? rule->Name() : std::wstring();
+}
+
+void SetupRulesPage::SelectRuleItem(int item) {
+    HWND list = list_;
+    if (item < 0 || item >= ListView_GetItemCount(list)) return;
+    platform::SetCurrentRow(list, item);
+    ListView_EnsureVisible(list, item, FALSE);
+}
+
+void SetupRulesPage::Changed() {
+    if (!loading_) host_.RulesEdited();
+}
+
+void SetupRulesPage::lvwRules_ItemCheck(int item) {
+    if (loading_) return;
+    auto* rule = reinterpret_cast<CRule*>(ItemTag(list_, item));
+    auto app = app_.lock();
+    if (!rule || !app) return;
+    const bool checked = ListView_GetCheckState(list_, item) != FALSE;
+    if (rule->Enabled() == checked) return;
+    rule->SetEnabled(checked);
+    app->SetEditMode(true);
+    Changed();
+}
+
+bool SetupRulesPage::lvwRules_AfterLabelEdit(const NMLVDISPINFOW& edit) {
+    auto app = app_.lock();
+    // No text: the edit was cancelled.
+    if (!edit.item.pszText || !app) return false;
+    const auto* rule = reinterpret_cast<const CRule*>(ItemTag(list_, edit.item.iItem));
+    if (!rule) return false;
+    const std::wstring oldName = rule->Name();
+    const std::wstring newName = edit.item.pszText;
+    if (newName == oldName) return false;
+    // The rule list checks the name as it does on every other path; the
+    // item shows the new name through the change it reports.
+    app->Rules().Rename(oldName, newName);
+    return false;
+}
+
+// --- commands ------------------------------------------------------------------------
+
+void SetupRulesPage::cmdNew() {
+    if (auto app = app_.lock()) app->DisplayOpen({}, frmRuleInspector::OwnedByEditor, dialog_);
+}
+
+void SetupRulesPage::cmdOpen() {
+    const std::wstring name = SelectedRuleName();
+    if (!shown_ || name.empty()) return;
+    if (auto app = app_.lock()) app->DisplayOpen(name, frmRuleInspector::OwnedByEditor, dialog_);
+}
+
+void SetupRulesPage::cmdClipboard(const std::wstring& name) {
+    auto app = app_.lock();
+    if (!app || !shown_) return;
+    CClipboard& clipboard = app->Clipboard();
+    const std::wstring selected = SelectedRuleName();
+    if (name == L"Undo") {
+        if (clipboard.Undo()) Changed();
+    } else if (name == L"Paste") {
+        if (clipboard.Paste()) Changed();
+    } else if (selected.empty()) {
+        return;
+    } else if (name == L"Cut") {
+        const int item = SelectedRuleItem();
+        clipboard.Cut(selected);
+        SelectRuleItem(std::min(item, ListView_GetItemCount(list_) - 1));
+    } else if (name == L"Copy") {
+        clipboard.Copy(selected);
+    } else if (name == L"Delete") {
+        const int item = SelectedRuleItem();
+        if (clipboard.Delete(selected)) SelectRuleItem(std::min(item, ListView_GetItemCount(list_) - 1));
+    }
+    host_.EditStateChanged();
+}
+
+void SetupRulesPage::cmdRename() {
+    const int item = SelectedRuleItem();
+    if (!shown_ || item < 0) return;
+    ::SetFocus(list_);
+    ListView_EditLabel(list_, item);
+}
+
+void SetupRulesPage::cmdMove(int32_t direction) {
+    const std::wstring name = SelectedRuleName();
+    auto app = app_.lock();
+    if (!shown_ || name.empty() || !app) return;
+    app->Rules().Move(name, direction);
+}
+
+// --- the rule list's events ---------------------------------------------------------------
+
+void SetupRulesPage::ShowNewItem(int position, const std::shared_ptr<CRule>& rule) {
+    // A new item's check box starts cleared: that is no edit of the rule.
+    const bool wasLoading = std::exchange(loading_, true);
+    const int item = InsertItem(list_, position, rule->Name(), reinterpret_cast<LPARAM>(rule.get()));
+    SetRuleItem(item, *rule);
+    loading_ = wasLoading;
+    SelectRuleItem(item);
+    Changed();
+    host_.EditStateChanged();
+}
+
+void SetupRulesPage::RuleAdd(const std::shared_ptr<CRule>& rule, int32_t index) {
+    platform::Guard(SetupLogSource, L"moRules_RuleAdd", [&] {
+        const int count = ListView_GetItemCount(list_);
+        ShowNewItem(index >= 1 && index <= count ? index - 1 : count, rule);
+    });
+}
+
+void SetupRulesPage::RuleChange(const std::shared_ptr<CRule>& rule) {
+    platform::Guard(SetupLogSource, L"moRules_RuleChange", [&] {
+        const int item = FindRuleItem(rule.get());
+        if (item >= 0) SetRuleItem(item, *rule);
+        Changed();
+        host_.EditStateChanged();
+    });
+}
+
+void SetupRulesPage::RuleMove(const std::shared_ptr<CRule>& rule, int32_t index) {
+    platform::Guard(SetupLogSource, L"moRules_RuleMove", [&] {
+        const int old = FindRuleItem(rule.get());
+        const bool wasLoading = std::exchange(loading_, true);
+        if (old >= 0) ListView_DeleteItem(list_, old);
+        loading_ = wasLoading;
+        ShowNewItem(std::clamp(index - 1, 0, ListView_GetItemCount(list_)), rule);
+    });
+}
+
+void SetupRulesPage::RuleRemove(const std::shared_ptr<CRule>& rule) {
+    platform::Guard(SetupLogSource, L"moRules_RuleRemove", [&] {
+        const int item = FindRuleItem(rule.get());
+        if (item >= 0) ListView_DeleteItem(list_, item);
+        Changed();
+        host_.EditStateChanged();
+    });
+}
