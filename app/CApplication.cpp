@@ -63,7 +63,7 @@ CApplication::CApplication()
 }
 
 CApplication::~CApplication() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Dispose(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Dispose(); });
 }
 
 void CApplication::RaiseOutOfRange(const wchar_t* property) {

@@ -167,7 +167,7 @@ bool HasUninstallSwitch(std::wstring_view arguments) {
 
 // Uninstalling is best effort and silent: a missing key is no error.
 void DeleteAllRegistryEntries() {
-    platform::IgnoreFailure([] {
+    platform::Guard(MainModuleName, L"DeleteAllRegistryEntries", platform::Trap::Silently, [] {
         CRegistry(HKEY_CURRENT_USER, CRegistry::BaseKey(AppInfo::CompanyName, AppInfo::ProductName))
             .DeleteAllSettings(L"");
         LSTATUS ignored = ERROR_SUCCESS;
@@ -180,7 +180,8 @@ std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
     const bool quiet = HasQuietSwitch(arguments);
     if (HasUninstallSwitch(arguments)) {
-        platform::IgnoreFailure(quiet ? DeleteAllRegistryEntries : AskAndUninstall);
+        platform::Guard(MainModuleName, L"Main", platform::Trap::Silently,
+                        quiet ? DeleteAllRegistryEntries : AskAndUninstall);
         return 0;
     }
     const auto command = program_commands::Parse(arguments);
@@ -230,7 +231,7 @@ void BusyScope::RunPutOff() noexcept {
     while (!g_putOff.empty()) {
         auto work = std::move(g_putOff.front());
         g_putOff.pop_front();
-        platform::GuardCallback(MainModuleName, L"BusyScope", [&] { work(); });
+        platform::Guard(MainModuleName, L"BusyScope", platform::Trap::Always, [&] { work(); });
     }
     g_runningPutOff = false;
 }

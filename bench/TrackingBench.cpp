@@ -1016,7 +1016,8 @@ bool RunPart(const char* name, Part&& part) {
 
 int wmain() {
     platform::com::ComApartment apartment;
-    platform::SetErrorTrapping(false);
+    // The branch the program runs: failures are trapped and logged.
+    platform::SetErrorTrapping(true);
     const bool inProcess = RunPart("the in-process part", RunInProcess);
     const bool program = RunPart("the Pelkin.exe part", RunProgram);
     return inProcess && program ? 0 : 1;

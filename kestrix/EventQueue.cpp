@@ -5,17 +5,16 @@
 #include "SubclassModule.h"
 #include "TimerEx.h"
 
-using platform::SkipFailure;
 
 namespace {
 // Every step of delivery, flushing and teardown logs its failure and goes on;
 // a subscriber's failure never stops the queue.
-constexpr wchar_t ClassName[] = L"EventQueue";
+constexpr platform::LogSource Log{L"EventQueue"};
 }  // namespace
 
 EventQueue::~EventQueue() {
     if (!subscriber_) return;
-    auto step = [](auto&& body) { SkipFailure(ClassName, L"Class_Terminate", body); };
+    auto step = [](auto&& body) { Log.Skip(L"Class_Terminate", body); };
     step([&] { Flush(AllQueues); });
     step([&] {
         if (attached_) SubclassModule::DetachMessage(handler_.Get(), window_, QueueMessage);
@@ -67,12 +66,12 @@ void EventQueue::Add(TVEvent eventType, AddMode mode, const std::wstring& eventI
     };
     bool append = true;
     if (mode == AddReplace) {
-        SkipFailure(ClassName, L"Add", [&] {
+        Log.Skip(L"Add", [&] {
             for (int i = queue->Count(); i >= 1; --i)
                 if (same(queue->Item(i))) queue->Remove(i);
         });
     } else if (mode == AddIfAbsent) {
-        SkipFailure(ClassName, L"Add", [&] {
+        Log.Skip(L"Add", [&] {
             for (const auto& entry : *queue)
                 if (same(entry.value)) {
                     append = false;
@@ -97,7 +96,7 @@ void EventQueue::DeliverOne(Queue& queue) {
     // messages must not receive the same record again.
     queue.Remove(1);
     VARIANT parameters = info->Parameters().get();
-    SkipFailure(ClassName, L"FireEvent", [&] { subscriber_->FireEvent(info->EventType(), &parameters); });
+    Log.Skip(L"FireEvent", [&] { subscriber_->FireEvent(info->EventType(), &parameters); });
 }
 
 LRESULT EventQueue::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -105,7 +104,7 @@ LRESULT EventQueue::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
     // The subscriber normally owns this queue: keep it, and so the queue,
     // alive until this delivery is over, whatever its handlers release.
     platform::ComPtr<IEvent> keepAlive(subscriber_);
-    SkipFailure(ClassName, L"WindowProc", [&] {
+    Log.Skip(L"WindowProc", [&] {
         if (wParam == PostedQueue) {
             if (posted_->Count() > 0) DeliverOne(*posted_);
             if (posted_->Count() > 0) ::PostMessageW(hWnd, QueueMessage, PostedQueue, lParam);
@@ -125,10 +124,10 @@ void EventQueue::moTimer_Timer() {
 void EventQueue::Flush(QueueKind kind) {
     if (!subscriber_) return;
     if (kind == AllQueues || kind == PostedQueue) {
-        while (posted_ && posted_->Count() > 0) SkipFailure(ClassName, L"Flush", [&] { DeliverOne(*posted_); });
+        while (posted_ && posted_->Count() > 0) Log.Skip(L"Flush", [&] { DeliverOne(*posted_); });
     }
     if (kind == AllQueues || kind == DelayQueue) {
-        SkipFailure(ClassName, L"Flush", [&] { moTimer_->SetEnabled(false); });
-        while (delay_ && delay_->Count() > 0) SkipFailure(ClassName, L"Flush", [&] { DeliverOne(*delay_); });
+        Log.Skip(L"Flush", [&] { moTimer_->SetEnabled(false); });
+        while (delay_ && delay_->Count() > 0) Log.Skip(L"Flush", [&] { DeliverOne(*delay_); });
     }
 }

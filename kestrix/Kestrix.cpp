@@ -4,21 +4,18 @@
 
 #include "ComEnumerator.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "KestrixModule.h"
 #include "TimerEx.h"
 #include "SubclassModule.h"
 
-using platform::ComMember;
-using platform::OnFailure;
-using platform::SkipFailure;
 using platform::Variant;
 
 namespace {
 
 // Members hand their failures to the caller; the steps of teardown, of the
 // callback window's messages and of event delivery log theirs and go on.
-constexpr wchar_t ClassName[] = L"Kestrix";
-constexpr OnFailure Policy = OnFailure::ToCaller;
+constexpr platform::LogSource Log{L"Kestrix"};
 
 std::wstring KeyOf(LONG id) { return std::to_wstring(id); }
 
@@ -36,8 +33,8 @@ Kestrix::Kestrix() : events_(this, DIID_KestrixEvents) { AddConnectionPoint(even
 
 HRESULT Kestrix::Create(REFIID iid, void** object) noexcept {
     KestrixModule::Startup();
-    return ComMember(Policy, ClassName, L"Class_Initialize",
-                     [&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Kestrix.Class_Initialize"); });
+    return Log.Member(L"Class_Initialize",
+                      [&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Kestrix.Class_Initialize"); });
 }
 
 platform::ComPtr<Kestrix> Kestrix::Make() {
@@ -61,7 +58,7 @@ void Kestrix::Initialize() {
 
 Kestrix::~Kestrix() {
     // Whatever is still waiting reaches the client before the icons go.
-    auto step = [](auto&& body) { SkipFailure(ClassName, L"Class_Terminate", body); };
+    auto step = [](auto&& body) { Log.Skip(L"Class_Terminate", body); };
     step([&] { eventQueue_.reset(); });
     step([&] { DetachWindow(); });
     step([&] { retryTimer_.reset(); });
@@ -101,7 +98,7 @@ void Kestrix::DetachWindow() {
 // --- icons the shell refused ------------------------------------------------
 
 void Kestrix::ScheduleRetry() noexcept {
-    SkipFailure(ClassName, L"ScheduleRetry", [&] {
+    Log.Skip(L"ScheduleRetry", [&] {
         if (!retryTimer_)
             retryTimer_ = std::make_unique<OwnedTimer>(TimerEx::Make(), pkTimerPeriodic, retryInterval_,
                                                        [this] { RetryRefusedIcons(); });
@@ -122,7 +119,7 @@ void Kestrix::RetryRefusedIcons() {
 // --- members ----------------------------------------------------------------
 
 HRESULT Kestrix::Add(LONG ID, VARIANT Icon, BSTR ToolTipText, VARIANT_BOOL Visible) {
-    return ComMember(Policy, ClassName, L"Add", [&] {
+    return Log.Member(L"Add", [&] {
         const std::wstring key = KeyOf(ID);
         // Refused before anything is shown, so no stray icon appears under the ID.
         if (items_.Exists(key)) platform::Raise(platform::errors::DuplicateKey, L"Kestrix.Add");
@@ -137,19 +134,21 @@ HRESULT Kestrix::Add(LONG ID, VARIANT Icon, BSTR ToolTipText, VARIANT_BOOL Visib
     });
 }
 
-// Lookups answer "no" or no object whenever they cannot answer.
+// Lookups answer "no" or no object whenever they cannot answer; what kept
+// them from answering is logged.
 HRESULT Kestrix::Exists(LONG ID, VARIANT_BOOL* result) {
-    return ComMember(Policy, ClassName, L"Exists", [&] {
+    return Log.Member(L"Exists", [&] {
         VARIANT_BOOL& answer = *platform::CheckOut(result);
-        answer = platform::IgnoreFailure([&] { return platform::ToVariantBool(items_.Exists(KeyOf(ID))); });
+        answer = Log.Guard(L"Exists", platform::Trap::Always,
+                           [&] { return platform::ToVariantBool(items_.Exists(KeyOf(ID))); });
     });
 }
 
 HRESULT Kestrix::Item(LONG ID, _KestrixItem** result) {
-    return ComMember(Policy, ClassName, L"Item", [&] {
+    return Log.Member(L"Item", [&] {
         _KestrixItem*& answer = *platform::CheckOut(result);
         answer = nullptr;
-        platform::IgnoreFailure([&] {
+        Log.Guard(L"Item", platform::Trap::Always, [&] {
             if (auto* item = items_.Find(KeyOf(ID)))
                 (*item)->QueryInterface(IID__KestrixItem, reinterpret_cast<void**>(&answer));
         });
@@ -157,7 +156,7 @@ HRESULT Kestrix::Item(LONG ID, _KestrixItem** result) {
 }
 
 HRESULT Kestrix::PreparePopupMenu(LONG_PTR hWnd) {
-    return ComMember(Policy, ClassName, L"PreparePopupMenu", [&] {
+    return Log.Member(L"PreparePopupMenu", [&] {
         popupWindow_ = reinterpret_cast<HWND>(hWnd);
         ::SetForegroundWindow(popupWindow_);
         popupPrepared_ = VARIANT_TRUE;
@@ -166,8 +165,8 @@ HRESULT Kestrix::PreparePopupMenu(LONG_PTR hWnd) {
 
 // An absent ID is no failure; a step that fails is logged and skipped.
 HRESULT Kestrix::Remove(LONG ID) {
-    return ComMember(Policy, ClassName, L"Remove", [&] {
-        SkipFailure(ClassName, L"Remove", [&] {
+    return Log.Member(L"Remove", [&] {
+        Log.Skip(L"Remove", [&] {
             const std::wstring key = KeyOf(ID);
             auto* found = items_.Find(key);
             if (!found) return;
@@ -180,9 +179,9 @@ HRESULT Kestrix::Remove(LONG ID) {
 }
 
 HRESULT Kestrix::RemoveAll() {
-    return ComMember(Policy, ClassName, L"RemoveAll", [&] {
+    return Log.Member(L"RemoveAll", [&] {
         for (int position = items_.Count(); position >= 1; --position) {
-            SkipFailure(ClassName, L"RemoveAll", [&] {
+            Log.Skip(L"RemoveAll", [&] {
                 platform::ComPtr<KestrixItem> item = items_.Item(position);
                 items_.Remove(position);
                 item->Orphan();
@@ -192,16 +191,15 @@ HRESULT Kestrix::RemoveAll() {
 }
 
 HRESULT Kestrix::get_Count(LONG* value) {
-    return ComMember(Policy, ClassName, L"Get_Count", [&] { *platform::CheckOut(value) = items_.Count(); });
+    return Log.Member(L"Get_Count", [&] { *platform::CheckOut(value) = items_.Count(); });
 }
 
 HRESULT Kestrix::get_Enabled(VARIANT_BOOL* value) {
-    return ComMember(Policy, ClassName, L"Get_Enabled",
-                     [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+    return Log.Member(L"Get_Enabled", [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
 }
 
 HRESULT Kestrix::put_Enabled(VARIANT_BOOL value) {
-    return ComMember(Policy, ClassName, L"Let_Enabled", [&] {
+    return Log.Member(L"Let_Enabled", [&] {
         const bool enable = value != VARIANT_FALSE;
         if (enable == enabled_) return;
         if (enabled_)
@@ -213,7 +211,7 @@ HRESULT Kestrix::put_Enabled(VARIANT_BOOL value) {
 }
 
 HRESULT Kestrix::get_NewEnum(IUnknown** value) {
-    return ComMember(Policy, ClassName, L"Get_NewEnum", [&] {
+    return Log.Member(L"Get_NewEnum", [&] {
         IUnknown** out = platform::CheckOut(value);
         std::vector<Variant> items;
         for (const auto& entry : items_)
@@ -225,7 +223,7 @@ HRESULT Kestrix::get_NewEnum(IUnknown** value) {
 // --- the callback window ----------------------------------------------------
 
 HRESULT Kestrix::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam, LONG_PTR* result) {
-    return ComMember(Policy, ClassName, L"WindowProc", [&] {
+    return Log.Member(L"WindowProc", [&] {
         const HWND window = reinterpret_cast<HWND>(hWnd);
         const UINT message = static_cast<UINT>(uMsg);
         auto passOn = [&] {
@@ -234,10 +232,10 @@ HRESULT Kestrix::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR 
         LRESULT answer = 0;
         if (message == TrayCallbackMessage) {
             answer = passOn();
-            SkipFailure(ClassName, L"WindowProc",
-                        [&] { OnTrayMessage(static_cast<LONG>(wParam), static_cast<UINT>(lParam)); });
+            Log.Skip(L"WindowProc",
+                     [&] { OnTrayMessage(static_cast<LONG>(wParam), static_cast<UINT>(lParam)); });
         } else if (message == taskbarCreatedMessage_) {
-            SkipFailure(ClassName, L"WindowProc", [&] { OnTaskbarCreated(); });
+            Log.Skip(L"WindowProc", [&] { OnTaskbarCreated(); });
             answer = passOn();
         } else {
             answer = passOn();
@@ -248,13 +246,12 @@ HRESULT Kestrix::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR 
 
 void Kestrix::QueueMouse(TVEvent type, EventQueue::AddMode mode, EventQueue::QueueKind kind, const std::wstring& key,
                          std::initializer_list<Variant> parameters) {
-    SkipFailure(ClassName, L"WindowProc",
-                [&] { eventQueue_->Add(type, mode, key, kind, platform::MakeVariantArray(parameters)); });
+    Log.Skip(L"WindowProc", [&] { eventQueue_->Add(type, mode, key, kind, platform::MakeVariantArray(parameters)); });
 }
 
 void Kestrix::OnTrayMessage(LONG id, UINT mouseMessage) {
     POINT cursor{};
-    SkipFailure(ClassName, L"WindowProc", [&] { ::GetCursorPos(&cursor); });
+    Log.Skip(L"WindowProc", [&] { ::GetCursorPos(&cursor); });
     const Variant x = Variant::FromInt32(cursor.x), y = Variant::FromInt32(cursor.y), ID = Variant::FromInt32(id);
     switch (mouseMessage) {
         case WM_MOUSEMOVE:
@@ -285,7 +282,7 @@ void Kestrix::OnTrayMessage(LONG id, UINT mouseMessage) {
 
 void Kestrix::ButtonDown(LONG id, LONG button, POINT cursor) {
     // A click still held back belongs before anything of the new press.
-    SkipFailure(ClassName, L"WindowProc", [&] { eventQueue_->Flush(EventQueue::DelayQueue); });
+    Log.Skip(L"WindowProc", [&] { eventQueue_->Flush(EventQueue::DelayQueue); });
     clickKey_ = KeyOf(id) + KeyOf(button);
     const Variant ID = Variant::FromInt32(id), b = Variant::FromInt32(button);
     QueueMouse(tvEventClick, EventQueue::AddIfAbsent, EventQueue::DelayQueue, clickKey_, {ID, b, PopupFlag()});
@@ -295,8 +292,8 @@ void Kestrix::ButtonDown(LONG id, LONG button, POINT cursor) {
 }
 
 void Kestrix::OnTaskbarCreated() {
-    for (const auto& item : items_.Snapshot()) SkipFailure(ClassName, L"WindowProc", [&] { item->AddToTray(true); });
-    SkipFailure(ClassName, L"WindowProc", [&] {
+    for (const auto& item : items_.Snapshot()) Log.Skip(L"WindowProc", [&] { item->AddToTray(true); });
+    Log.Skip(L"WindowProc", [&] {
         eventQueue_->Add(tvEventTaskbarRestart, EventQueue::AddAlways, {}, EventQueue::PostedQueue, Variant());
     });
 }
@@ -306,9 +303,9 @@ void Kestrix::OnTaskbarCreated() {
 void Kestrix::PostPopupRelease() noexcept { ::PostMessageW(popupWindow_, PopupReleaseMessage, 0, 0); }
 
 HRESULT Kestrix::FireEvent(TVEvent EventType, VARIANT* Parameters) {
-    return ComMember(Policy, ClassName, L"FireEvent", [&] {
+    return Log.Member(L"FireEvent", [&] {
         VARIANT none{};
-        SkipFailure(ClassName, L"FireEvent", [&] { Deliver(EventType, Parameters ? *Parameters : none); });
+        Log.Skip(L"FireEvent", [&] { Deliver(EventType, Parameters ? *Parameters : none); });
     });
 }
 
@@ -316,12 +313,12 @@ HRESULT Kestrix::FireEvent(TVEvent EventType, VARIANT* Parameters) {
 // the events after it, from going out.
 void Kestrix::Deliver(TVEvent type, const VARIANT& p) {
     auto raise = [&](DISPID id, std::initializer_list<Variant> arguments) {
-        SkipFailure(ClassName, L"FireEvent", [&] { events_.Fire(id, arguments); });
+        Log.Skip(L"FireEvent", [&] { events_.Fire(id, arguments); });
     };
     // The popup flag is read after the handlers ran: a handler that prepared
     // a pop-up menu gets its release message once it has returned.
     auto releaseIfPrepared = [&](long index) {
-        SkipFailure(ClassName, L"FireEvent", [&] {
+        Log.Skip(L"FireEvent", [&] {
             if (FlagParameter(p, index)) PostPopupRelease();
         });
     };

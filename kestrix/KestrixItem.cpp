@@ -3,19 +3,16 @@
 #include <olectl.h>
 
 #include "ComError.h"
+#include "Guard.h"
 #include "Kestrix.h"
 
 
-using platform::ComMember;
-using platform::OnFailure;
-using platform::SkipFailure;
 
 namespace {
 
 // Members hand their failures to the caller; talking to the shell is a step
 // whose failure is logged and skipped (the flags follow the request).
-constexpr wchar_t ClassName[] = L"KestrixItem";
-constexpr OnFailure Policy = OnFailure::ToCaller;
+constexpr platform::LogSource Log{L"KestrixItem"};
 
 // The tip field of the shell's first record version, terminator included.
 constexpr size_t TipCapacity = 64;
@@ -89,7 +86,7 @@ NOTIFYICONDATAW KestrixItem::Record(bool withMessage) const noexcept {
 
 void KestrixItem::AddToTray(bool force) noexcept {
     if (visible_ && !force) return;
-    SkipFailure(ClassName, L"AddToTray", [&] {
+    Log.Skip(L"AddToTray", [&] {
         NOTIFYICONDATAW record = Record(true);
         // The shell may still hold an icon under this ID (it kept it over a
         // restart): then updating it is what showing means.
@@ -103,7 +100,7 @@ void KestrixItem::AddToTray(bool force) noexcept {
 
 void KestrixItem::RemoveFromTray() noexcept {
     if (!visible_) return;
-    SkipFailure(ClassName, L"RemoveFromTray", [&] {
+    Log.Skip(L"RemoveFromTray", [&] {
         NOTIFYICONDATAW record{};
         record.cbSize = NOTIFYICONDATAW_V1_SIZE;
         record.hWnd = hWnd_;
@@ -123,7 +120,7 @@ void KestrixItem::RefreshIcon() noexcept {
     if (!visible_) return;
     // An icon the shell has not taken yet is shown with its newest data by the retry.
     if (pending_) return;
-    SkipFailure(ClassName, L"Refresh", [&] {
+    Log.Skip(L"Refresh", [&] {
         NOTIFYICONDATAW record = Record(false);
         if (!::Shell_NotifyIconW(NIM_MODIFY, &record)) {
             // The shell lost the icon: show it again as soon as it will take it.
@@ -162,11 +159,11 @@ void KestrixItem::SetVisible(bool value) {
 }
 
 HRESULT KestrixItem::Refresh() {
-    return ComMember(Policy, ClassName, L"Refresh", [&] { RefreshIcon(); });
+    return Log.Member(L"Refresh", [&] { RefreshIcon(); });
 }
 
 HRESULT KestrixItem::Update(LONG_PTR hIcon, BSTR toolTipText) {
-    return ComMember(Policy, ClassName, L"Update", [&] {
+    return Log.Member(L"Update", [&] {
         HICON handle = reinterpret_cast<HICON>(hIcon);
         std::wstring text = platform::Bstr::Text(toolTipText);
         if (text == toolTipText_ && handle == hIcon_) return;
@@ -177,44 +174,42 @@ HRESULT KestrixItem::Update(LONG_PTR hIcon, BSTR toolTipText) {
 }
 
 HRESULT KestrixItem::get_hIcon(LONG_PTR* value) {
-    return ComMember(Policy, ClassName, L"Get_hIcon",
-                     [&] { *platform::CheckOut(value) = reinterpret_cast<LONG_PTR>(hIcon_); });
+    return Log.Member(L"Get_hIcon", [&] { *platform::CheckOut(value) = reinterpret_cast<LONG_PTR>(hIcon_); });
 }
 
 HRESULT KestrixItem::put_Icon(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Let_Icon", [&] { SetIcon(value); });
+    return Log.Member(L"Let_Icon", [&] { SetIcon(value); });
 }
 
 HRESULT KestrixItem::putref_Icon(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Set_Icon", [&] {
+    return Log.Member(L"Set_Icon", [&] {
         if (!platform::ObjectOf(value)) platform::Raise(platform::errors::TypeMismatch, L"KestrixItem.Icon");
         SetIcon(value);
     });
 }
 
 HRESULT KestrixItem::get_ID(LONG* value) {
-    return ComMember(Policy, ClassName, L"Get_ID", [&] { *platform::CheckOut(value) = id_; });
+    return Log.Member(L"Get_ID", [&] { *platform::CheckOut(value) = id_; });
 }
 
 HRESULT KestrixItem::get_Tag(VARIANT* value) {
-    return ComMember(Policy, ClassName, L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
+    return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
 }
 
 HRESULT KestrixItem::put_Tag(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Let_Tag", [&] { tag_ = platform::Variant(value); });
+    return Log.Member(L"Let_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT KestrixItem::putref_Tag(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Set_Tag", [&] { tag_ = platform::Variant(value); });
+    return Log.Member(L"Set_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT KestrixItem::get_ToolTipText(BSTR* value) {
-    return ComMember(Policy, ClassName, L"Get_ToolTipText",
-                     [&] { *platform::CheckOut(value) = platform::Bstr(toolTipText_).Detach(); });
+    return Log.Member(L"Get_ToolTipText", [&] { *platform::CheckOut(value) = platform::Bstr(toolTipText_).Detach(); });
 }
 
 HRESULT KestrixItem::put_ToolTipText(BSTR value) {
-    return ComMember(Policy, ClassName, L"Let_ToolTipText", [&] {
+    return Log.Member(L"Let_ToolTipText", [&] {
         std::wstring text = platform::Bstr::Text(value);
         if (text == toolTipText_) return;
         toolTipText_ = std::move(text);
@@ -223,10 +218,9 @@ HRESULT KestrixItem::put_ToolTipText(BSTR value) {
 }
 
 HRESULT KestrixItem::get_Visible(VARIANT_BOOL* value) {
-    return ComMember(Policy, ClassName, L"Get_Visible",
-                     [&] { *platform::CheckOut(value) = platform::ToVariantBool(visible_); });
+    return Log.Member(L"Get_Visible", [&] { *platform::CheckOut(value) = platform::ToVariantBool(visible_); });
 }
 
 HRESULT KestrixItem::put_Visible(VARIANT_BOOL value) {
-    return ComMember(Policy, ClassName, L"Let_Visible", [&] { SetVisible(value != VARIANT_FALSE); });
+    return Log.Member(L"Let_Visible", [&] { SetVisible(value != VARIANT_FALSE); });
 }

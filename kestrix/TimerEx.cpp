@@ -1,34 +1,31 @@
 #include "TimerEx.h"
 
 #include "ComError.h"
+#include "Guard.h"
 #include "KestrixModule.h"
 #include "TimerExModule.h"
 
-using platform::ComMember;
-using platform::OnFailure;
-
 namespace {
-constexpr wchar_t ClassName[] = L"TimerEx";
 // A timer handles its own failures: logged while error trapping is on (as it
 // always is once the component has started), else handed to the caller.
-constexpr OnFailure Policy = OnFailure::LogWhileTrapping;
+constexpr platform::LogSource Log{L"TimerEx", platform::OnFailure::LogWhileTrapping};
 }  // namespace
 
 TimerEx::TimerEx() : events_(this, DIID_TimerExEvents) { AddConnectionPoint(events_); }
 
 TimerEx::~TimerEx() {
     // The table must never refer to a timer that is gone.
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] {
+    Log.Guard(L"Class_Terminate", platform::Trap::Always, [&] {
         if (id_ != 0) TimerExModule::StopTimer(id_);
     });
-    platform::SkipFailure(ClassName, L"Class_Terminate", [&] { tag_ = platform::Variant(); });
+    Log.Skip(L"Class_Terminate", [&] { tag_ = platform::Variant(); });
 }
 
 HRESULT TimerEx::Create(REFIID iid, void** object) noexcept {
     KestrixModule::Startup();
     // Construction fails to its caller whatever the trapping flag says: a
     // factory that answered success would hand out no object.
-    return ComMember(OnFailure::ToCaller, ClassName, L"Class_Initialize", [&] {
+    return Log.Member(L"Class_Initialize", platform::OnFailure::ToCaller, [&] {
         platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"TimerEx.Class_Initialize");
     });
 }
@@ -78,36 +75,35 @@ void TimerEx::Fire() {
 }
 
 HRESULT TimerEx::get_Enabled(VARIANT_BOOL* value) {
-    return ComMember(Policy, ClassName, L"Get_Enabled",
-                     [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
+    return Log.Member(L"Get_Enabled", [&] { *platform::CheckOut(value) = platform::ToVariantBool(enabled_); });
 }
 
 HRESULT TimerEx::put_Enabled(VARIANT_BOOL value) {
-    return ComMember(Policy, ClassName, L"Let_Enabled", [&] { SetEnabled(value != VARIANT_FALSE); });
+    return Log.Member(L"Let_Enabled", [&] { SetEnabled(value != VARIANT_FALSE); });
 }
 
 HRESULT TimerEx::get_EventType(PKTimerEventType* value) {
-    return ComMember(Policy, ClassName, L"Get_EventType", [&] { *platform::CheckOut(value) = eventType_; });
+    return Log.Member(L"Get_EventType", [&] { *platform::CheckOut(value) = eventType_; });
 }
 
 HRESULT TimerEx::put_EventType(PKTimerEventType value) {
-    return ComMember(Policy, ClassName, L"Let_EventType", [&] { SetEventType(value); });
+    return Log.Member(L"Let_EventType", [&] { SetEventType(value); });
 }
 
 HRESULT TimerEx::get_ID(LONG_PTR* value) {
-    return ComMember(Policy, ClassName, L"Get_ID", [&] { *platform::CheckOut(value) = static_cast<LONG_PTR>(id_); });
+    return Log.Member(L"Get_ID", [&] { *platform::CheckOut(value) = static_cast<LONG_PTR>(id_); });
 }
 
 HRESULT TimerEx::get_Interval(LONG* value) {
-    return ComMember(Policy, ClassName, L"Get_Interval", [&] { *platform::CheckOut(value) = interval_; });
+    return Log.Member(L"Get_Interval", [&] { *platform::CheckOut(value) = interval_; });
 }
 
 HRESULT TimerEx::put_Interval(LONG value) {
-    return ComMember(Policy, ClassName, L"Let_Interval", [&] { SetInterval(value); });
+    return Log.Member(L"Let_Interval", [&] { SetInterval(value); });
 }
 
 HRESULT TimerEx::get_Subscriber(ITimerEx** value) {
-    return ComMember(Policy, ClassName, L"Get_Subscriber", [&] {
+    return Log.Member(L"Get_Subscriber", [&] {
         ITimerEx** out = platform::CheckOut(value);
         *out = subscriber_;
         if (subscriber_) subscriber_->AddRef();
@@ -115,21 +111,21 @@ HRESULT TimerEx::get_Subscriber(ITimerEx** value) {
 }
 
 HRESULT TimerEx::putref_Subscriber(ITimerEx* value) {
-    return ComMember(Policy, ClassName, L"Set_Subscriber", [&] { subscriber_ = value; });
+    return Log.Member(L"Set_Subscriber", [&] { subscriber_ = value; });
 }
 
 HRESULT TimerEx::get_Tag(VARIANT* value) {
-    return ComMember(Policy, ClassName, L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
+    return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(platform::CheckOut(value)); });
 }
 
 HRESULT TimerEx::put_Tag(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Let_Tag", [&] { tag_ = platform::Variant(value); });
+    return Log.Member(L"Let_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT TimerEx::putref_Tag(VARIANT value) {
-    return ComMember(Policy, ClassName, L"Set_Tag", [&] { tag_ = platform::Variant(value); });
+    return Log.Member(L"Set_Tag", [&] { tag_ = platform::Variant(value); });
 }
 
 HRESULT TimerEx::Notify() {
-    return ComMember(Policy, ClassName, L"Notify", [&] { Fire(); });
+    return Log.Member(L"Notify", [&] { Fire(); });
 }

@@ -18,12 +18,14 @@ using TimerTable = platform::KeyedCollection<TimerEx*>;
 // in a DLL on every runtime.
 thread_local TimerTable* g_table = nullptr;
 
+constexpr platform::LogSource Log{L"TimerEx"};
+
 std::wstring KeyOf(UINT_PTR id) { return std::to_wstring(id); }
 
 }  // namespace
 
 UINT_PTR StartTimer(TimerEx* timer, LONG interval) {
-    return platform::Guard(L"TimerEx", L"StartTimer", [&]() -> UINT_PTR {
+    return Log.Guard(L"StartTimer", [&]() -> UINT_PTR {
         UINT_PTR id = ::SetTimer(nullptr, 0, static_cast<UINT>(interval), TimerProc);
         if (id == 0) return 0;
         try {
@@ -39,7 +41,7 @@ UINT_PTR StartTimer(TimerEx* timer, LONG interval) {
 }
 
 void StopTimer(UINT_PTR& id) {
-    platform::Guard(L"TimerEx", L"StopTimer", [&] {
+    Log.Guard(L"StopTimer", [&] {
         if (id != 0) {
             ::KillTimer(nullptr, id);
             if (g_table) {
@@ -59,7 +61,7 @@ void StopTimer(UINT_PTR& id) {
 int RunningTimerCount() noexcept { return g_table ? g_table->Count() : 0; }
 
 void CALLBACK TimerProc(HWND, UINT, UINT_PTR idEvent, DWORD) noexcept {
-    platform::GuardCallback(L"TimerEx", L"TimerProc", [&] {
+    Log.Guard(L"TimerProc", platform::Trap::Always, [&] {
         TimerEx** entry = g_table ? g_table->Find(KeyOf(idEvent)) : nullptr;
         if (!entry) {
             // A stray expiry: the system timer is not ours (any more).

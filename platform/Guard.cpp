@@ -9,15 +9,20 @@ FailureLogger g_logger = nullptr;
 
 bool ErrorTrapping() noexcept { return g_errorTrapping; }
 void SetErrorTrapping(bool on) noexcept { g_errorTrapping = on; }
-void SetFailureLogger(FailureLogger logger) noexcept { g_logger = logger; }
+FailureLogger SetFailureLogger(FailureLogger logger) noexcept { return std::exchange(g_logger, logger); }
 
 void LogCurrentFailure(std::wstring_view module, std::wstring_view procedure) noexcept {
-    if (!g_logger) return;
+    // A logger whose own work fails into a guard must not log that failure:
+    // it would log again, and again.
+    thread_local bool logging = false;
+    if (!g_logger || logging) return;
+    logging = true;
     try {
         g_logger(CurrentError(), module, procedure);
     } catch (...) {
         // The log is best effort; a failing logger must not take the caller down.
     }
+    logging = false;
 }
 
 }  // namespace platform

@@ -137,12 +137,12 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     if (message == WM_NCDESTROY) {
         const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
         object->Detach();
-        GuardCallback(object->source_, L"Form_Unload", [&] { object->OnDestroyed(); });
+        Guard(object->source_, L"Form_Unload", Trap::Always, [&] { object->OnDestroyed(); });
         object->self_.reset();
         return result;
     }
-    return GuardCallback(object->source_, L"WindowProc",
-                         [&]() -> LRESULT { return object->OnMessage(message, wParam, lParam); });
+    return Guard(object->source_, L"WindowProc", Trap::Always,
+                 [&]() -> LRESULT { return object->OnMessage(message, wParam, lParam); });
 }
 
 // --- Dialog -------------------------------------------------------------------------
@@ -216,12 +216,12 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     auto keep = object->weak_from_this().lock();
     if (message == WM_NCDESTROY) {
         object->Detach();
-        GuardCallback(object->source_, L"Form_Unload", [&] { object->OnDestroyed(); });
+        Guard(object->source_, L"Form_Unload", Trap::Always, [&] { object->OnDestroyed(); });
         object->self_.reset();
         return FALSE;
     }
-    return GuardCallback(object->source_, L"WindowProc",
-                         [&]() -> INT_PTR { return object->Dispatch(message, wParam, lParam); });
+    return Guard(object->source_, L"WindowProc", Trap::Always,
+                 [&]() -> INT_PTR { return object->Dispatch(message, wParam, lParam); });
 }
 
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

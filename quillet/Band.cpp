@@ -6,6 +6,7 @@
 #include "Banners.h"
 #include "Bands.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "Quillet.h"
 #include "QuilletModule.h"
 
@@ -15,15 +16,12 @@ using platform::ToVariantBool;
 
 namespace {
 
+constexpr platform::LogSource Log{L"Band"};
+
 // PopupMenu's default position: both at -1 open the menu at the cursor.
 constexpr LONG AtCursor = -1;
 constexpr UINT DisabledState = MFS_DISABLED | MFS_GRAYED;
 constexpr UINT PopupFlags = TPM_RETURNCMD | TPM_RIGHTBUTTON;
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::ToCaller, L"Band", procedure, std::forward<Body>(body));
-}
 
 // Takes every item out without destroying submenus: those belong to bands of their own.
 void EmptyMenu(HMENU menu) noexcept {
@@ -75,7 +73,7 @@ void* Band::Cast(REFIID iid) noexcept {
 }
 
 void Band::Orphan() noexcept {
-    platform::SkipFailure(L"Band", L"Class_Terminate", [&] { tag_ = platform::Variant(); });
+    Log.Skip(L"Class_Terminate", [&] { tag_ = platform::Variant(); });
     shown_ = 0;
     ReleaseMenu();
     banner_.Reset();
@@ -264,10 +262,10 @@ void Band::Close() {
     }
     if (destroying_) return;
     destroying_ = true;
-    platform::SkipFailure(L"Band", L"Destroy", [&] {
+    Log.Skip(L"Destroy", [&] {
         for (const auto& tool : tools_->Snapshot()) {
             ComPtr<Band> sub(tool->IsVisible() ? SubBandOf(*tool.Get()) : nullptr);
-            if (sub) platform::SkipFailure(L"Band", L"Destroy", [&] { sub->Close(); });
+            if (sub) Log.Skip(L"Destroy", [&] { sub->Close(); });
         }
     });
     destroying_ = false;
@@ -319,7 +317,7 @@ LONG Band::ShowPopup(LONG x, LONG y) {
 
 void Band::EndPopup(HWND menuLoopWindow) noexcept {
     if (menuLoopWindow) {
-        platform::SkipFailure(L"Band", L"PopupMenu", [&] { Close(); });
+        Log.Skip(L"PopupMenu", [&] { Close(); });
         ::SendMessageW(menuLoopWindow, WM_EXITMENULOOP, TRUE, 0);
     }
     left_ = 0;
@@ -396,46 +394,46 @@ int Band::Height() {
 // --- _Band ------------------------------------------------------------------
 
 HRESULT Band::get_AllowCustomDraw(VARIANT_BOOL* value) {
-    return Member(L"Get_AllowCustomDraw", [&] { *CheckOut(value) = ToVariantBool(allowCustomDraw_); });
+    return Log.Member(L"Get_AllowCustomDraw", [&] { *CheckOut(value) = ToVariantBool(allowCustomDraw_); });
 }
 HRESULT Band::put_AllowCustomDraw(VARIANT_BOOL value) {
-    return Member(L"Let_AllowCustomDraw", [&] { allowCustomDraw_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_AllowCustomDraw", [&] { allowCustomDraw_ = value != VARIANT_FALSE; });
 }
 HRESULT Band::get_Banner(_Banner** value) {
-    return Member(L"Get_Banner", [&] { *CheckOut(value) = ComPtr<_Banner>(banner_).Detach(); });
+    return Log.Member(L"Get_Banner", [&] { *CheckOut(value) = ComPtr<_Banner>(banner_).Detach(); });
 }
 HRESULT Band::putref_Banner(_Banner* value) {
-    return Member(L"Set_Banner", [&] { ApplyBanner(value); });
+    return Log.Member(L"Set_Banner", [&] { ApplyBanner(value); });
 }
 HRESULT Band::get_Enabled(VARIANT_BOOL* value) {
-    return Member(L"Get_Enabled", [&] { *CheckOut(value) = ToVariantBool(enabled_); });
+    return Log.Member(L"Get_Enabled", [&] { *CheckOut(value) = ToVariantBool(enabled_); });
 }
 HRESULT Band::put_Enabled(VARIANT_BOOL value) {
-    return Member(L"Let_Enabled", [&] { enabled_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_Enabled", [&] { enabled_ = value != VARIANT_FALSE; });
 }
 HRESULT Band::get_Height(LONG* value) {
-    return Member(L"Get_Height", [&] { *CheckOut(value) = Height(); });
+    return Log.Member(L"Get_Height", [&] { *CheckOut(value) = Height(); });
 }
 HRESULT Band::get_Left(LONG* value) {
-    return Member(L"Get_Left", [&] { *CheckOut(value) = left_; });
+    return Log.Member(L"Get_Left", [&] { *CheckOut(value) = left_; });
 }
 HRESULT Band::get_Name(BSTR* value) {
-    return Member(L"Get_Name", [&] { *CheckOut(value) = platform::Bstr(name_).Detach(); });
+    return Log.Member(L"Get_Name", [&] { *CheckOut(value) = platform::Bstr(name_).Detach(); });
 }
 HRESULT Band::get_Parent(_Quillet** value) {
-    return Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
+    return Log.Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
 }
 HRESULT Band::get_OwnerDraw(VARIANT_BOOL* value) {
-    return Member(L"Get_OwnerDraw", [&] { *CheckOut(value) = ToVariantBool(ownerDraw_); });
+    return Log.Member(L"Get_OwnerDraw", [&] { *CheckOut(value) = ToVariantBool(ownerDraw_); });
 }
 HRESULT Band::put_OwnerDraw(VARIANT_BOOL value) {
-    return Member(L"Let_OwnerDraw", [&] { ownerDraw_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_OwnerDraw", [&] { ownerDraw_ = value != VARIANT_FALSE; });
 }
 HRESULT Band::get_Picture(IPictureDisp** value) {
-    return Member(L"Get_Picture", [&] { *CheckOut(value) = ComPtr<IPictureDisp>(picture_).Detach(); });
+    return Log.Member(L"Get_Picture", [&] { *CheckOut(value) = ComPtr<IPictureDisp>(picture_).Detach(); });
 }
 HRESULT Band::putref_Picture(IPictureDisp* value) {
-    return Member(L"Set_Picture", [&] {
+    return Log.Member(L"Set_Picture", [&] {
         ComPtr<IPicture> picture;
         SHORT type = PICTYPE_UNINITIALIZED;
         if (value && (FAILED(value->QueryInterface(IID_IPicture, reinterpret_cast<void**>(picture.GetAddressOf()))) ||
@@ -445,40 +443,40 @@ HRESULT Band::putref_Picture(IPictureDisp* value) {
     });
 }
 HRESULT Band::get_Style(QLBandStyle* value) {
-    return Member(L"Get_Style", [&] { *CheckOut(value) = style_; });
+    return Log.Member(L"Get_Style", [&] { *CheckOut(value) = style_; });
 }
 HRESULT Band::put_Style(QLBandStyle value) {
-    return Member(L"Let_Style", [&] { ApplyStyle(value); });
+    return Log.Member(L"Let_Style", [&] { ApplyStyle(value); });
 }
 HRESULT Band::get_Tag(VARIANT* value) {
-    return Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
+    return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
 }
 HRESULT Band::put_Tag(VARIANT value) {
-    return Member(L"Let_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
+    return Log.Member(L"Let_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
 }
 HRESULT Band::putref_Tag(VARIANT value) {
-    return Member(L"Set_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
+    return Log.Member(L"Set_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
 }
 HRESULT Band::get_Tools(_Tools** value) {
-    return Member(L"Get_Tools", [&] { *CheckOut(value) = ComPtr<_Tools>(tools_.Get()).Detach(); });
+    return Log.Member(L"Get_Tools", [&] { *CheckOut(value) = ComPtr<_Tools>(tools_.Get()).Detach(); });
 }
 HRESULT Band::get_Top(LONG* value) {
-    return Member(L"Get_Top", [&] { *CheckOut(value) = top_; });
+    return Log.Member(L"Get_Top", [&] { *CheckOut(value) = top_; });
 }
 HRESULT Band::get_Visible(VARIANT_BOOL* value) {
-    return Member(L"Get_Visible", [&] { *CheckOut(value) = ToVariantBool(IsVisible()); });
+    return Log.Member(L"Get_Visible", [&] { *CheckOut(value) = ToVariantBool(IsVisible()); });
 }
 HRESULT Band::get_Width(LONG* value) {
-    return Member(L"Get_Width", [&] { *CheckOut(value) = width_; });
+    return Log.Member(L"Get_Width", [&] { *CheckOut(value) = width_; });
 }
 HRESULT Band::Create(LONG_PTR* menu) {
-    return Member(L"Create", [&] { *CheckOut(menu) = reinterpret_cast<LONG_PTR>(Open()); });
+    return Log.Member(L"Create", [&] { *CheckOut(menu) = reinterpret_cast<LONG_PTR>(Open()); });
 }
 HRESULT Band::Destroy() {
-    return platform::ComMember(platform::OnFailure::LogWhileTrapping, L"Band", L"Destroy", [&] { Close(); });
+    return Log.Member(L"Destroy", platform::OnFailure::LogWhileTrapping, [&] { Close(); });
 }
 HRESULT Band::PopupMenu(LONG x, LONG y, LONG* command) {
-    return Member(L"PopupMenu", [&] {
+    return Log.Member(L"PopupMenu", [&] {
         LONG* out = CheckOut(command);
         *out = 0;
         *out = ShowPopup(x, y);

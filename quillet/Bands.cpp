@@ -2,6 +2,7 @@
 
 #include "ComEnumerator.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "Quillet.h"
 #include "QuilletModule.h"
 
@@ -10,10 +11,7 @@ using platform::ComPtr;
 
 namespace {
 
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::ToCaller, L"Bands", procedure, std::forward<Body>(body));
-}
+constexpr platform::LogSource Log{L"Bands"};
 
 }  // namespace
 
@@ -27,7 +25,7 @@ void* Bands::Cast(REFIID iid) noexcept {
 
 void Bands::Orphan() noexcept {
     for (int position = bands_.Count(); position >= 1; --position)
-        platform::SkipFailure(L"Bands", L"Class_Terminate", [&] { RemoveAt(position); });
+        Log.Skip(L"Class_Terminate", [&] { RemoveAt(position); });
     owner_ = nullptr;
 }
 
@@ -59,7 +57,7 @@ Band* Bands::VisibleMenuBar() const noexcept {
 
 HRESULT Bands::Add(BSTR Name, QLBandStyle Style, VARIANT Banner, VARIANT_BOOL OwnerDraw, VARIANT_BOOL AllowCustomDraw,
                    VARIANT_BOOL Enabled, _Band** result) {
-    return Member(L"Add", [&] {
+    return Log.Member(L"Add", [&] {
         _Band** out = CheckOut(result);
         *out = nullptr;
         Band::Settings settings;
@@ -76,13 +74,13 @@ HRESULT Bands::Add(BSTR Name, QLBandStyle Style, VARIANT Banner, VARIANT_BOOL Ow
 }
 
 HRESULT Bands::Exists(VARIANT Index, VARIANT_BOOL* result) {
-    return Member(L"Exists", [&] {
+    return Log.Member(L"Exists", [&] {
         *CheckOut(result) = platform::ToVariantBool(QuilletModule::PositionOf(bands_, Index) != 0);
     });
 }
 
 HRESULT Bands::Item(VARIANT Index, _Band** result) {
-    return Member(L"Item", [&] {
+    return Log.Member(L"Item", [&] {
         _Band** out = CheckOut(result);
         *out = nullptr;
         if (const int position = QuilletModule::PositionOf(bands_, Index))
@@ -91,23 +89,23 @@ HRESULT Bands::Item(VARIANT Index, _Band** result) {
 }
 
 HRESULT Bands::Remove(VARIANT Index) {
-    return platform::ComMember(platform::OnFailure::LogWhileTrapping, L"Bands", L"Remove", [&] {
+    return Log.Member(L"Remove", platform::OnFailure::LogWhileTrapping, [&] {
         if (const int position = QuilletModule::PositionOf(bands_, Index)) RemoveAt(position);
     });
 }
 
 HRESULT Bands::RemoveAll() {
     for (int position = bands_.Count(); position >= 1; --position)
-        platform::SkipFailure(L"Bands", L"RemoveAll", [&] { RemoveAt(position); });
+        Log.Skip(L"RemoveAll", [&] { RemoveAt(position); });
     return S_OK;
 }
 
 HRESULT Bands::get_Count(LONG* value) {
-    return Member(L"Get_Count", [&] { *CheckOut(value) = bands_.Count(); });
+    return Log.Member(L"Get_Count", [&] { *CheckOut(value) = bands_.Count(); });
 }
 
 HRESULT Bands::get_NewEnum(IUnknown** value) {
-    return Member(L"Get_NewEnum", [&] {
+    return Log.Member(L"Get_NewEnum", [&] {
         IUnknown** out = CheckOut(value);
         std::vector<platform::Variant> items;
         for (const auto& entry : bands_) items.push_back(platform::Variant::FromObject(static_cast<_Band*>(entry.value.Get())));
@@ -116,5 +114,5 @@ HRESULT Bands::get_NewEnum(IUnknown** value) {
 }
 
 HRESULT Bands::get_Parent(_Quillet** value) {
-    return Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
+    return Log.Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
 }

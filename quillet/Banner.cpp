@@ -3,25 +3,21 @@
 #include <algorithm>
 
 #include "ComError.h"
+#include "Guard.h"
 #include "FontsModule.h"
 #include "GradientModule.h"
 #include "ToolDrawing.h"
 #include "Variant.h"
 
 using platform::CheckOut;
-using platform::ComMember;
-using platform::OnFailure;
 
 namespace {
+
+constexpr platform::LogSource Log{L"Banner"};
 
 // Answered only by this component's banners, so that an interface handed
 // back by a client leads to the object behind it.
 const GUID BannerObjectIid = {0x581a004e, 0x9439, 0x4910, {0x97, 0x41, 0xc0, 0x9b, 0x2c, 0x7a, 0x8b, 0xa8}};
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return ComMember(OnFailure::ToCaller, L"Banner", procedure, std::forward<Body>(body));
-}
 
 }  // namespace
 
@@ -75,72 +71,72 @@ void Banner::Slice(HDC dc, int top, int bottom) const {
 }
 
 HRESULT Banner::get_Name(BSTR* value) {
-    return Member(L"Get_Name", [&] { *CheckOut(value) = platform::Bstr(settings_.name).Detach(); });
+    return Log.Member(L"Get_Name", [&] { *CheckOut(value) = platform::Bstr(settings_.name).Detach(); });
 }
 
 HRESULT Banner::get_Width(LONG* value) {
-    return Member(L"Get_Width", [&] { *CheckOut(value) = settings_.width; });
+    return Log.Member(L"Get_Width", [&] { *CheckOut(value) = settings_.width; });
 }
 
 HRESULT Banner::put_Width(LONG value) {
-    return Member(L"Let_Width", [&] { settings_.width = value; });
+    return Log.Member(L"Let_Width", [&] { settings_.width = value; });
 }
 
 HRESULT Banner::get_Caption(BSTR* value) {
-    return Member(L"Get_Caption", [&] { *CheckOut(value) = platform::Bstr(settings_.caption).Detach(); });
+    return Log.Member(L"Get_Caption", [&] { *CheckOut(value) = platform::Bstr(settings_.caption).Detach(); });
 }
 
 HRESULT Banner::put_Caption(BSTR value) {
-    return Member(L"Let_Caption", [&] { settings_.caption = platform::Bstr::Text(value); });
+    return Log.Member(L"Let_Caption", [&] { settings_.caption = platform::Bstr::Text(value); });
 }
 
 HRESULT Banner::get_Icon(LONG* value) {
-    return Member(L"Get_Icon", [&] { *CheckOut(value) = settings_.icon; });
+    return Log.Member(L"Get_Icon", [&] { *CheckOut(value) = settings_.icon; });
 }
 
 HRESULT Banner::put_Icon(LONG value) {
-    return Member(L"Let_Icon", [&] { settings_.icon = value; });
+    return Log.Member(L"Let_Icon", [&] { settings_.icon = value; });
 }
 
 HRESULT Banner::get_Font(IFontDisp** value) {
-    return Member(L"Get_Font", [&] {
+    return Log.Member(L"Get_Font", [&] {
         IFontDisp** out = CheckOut(value);
         *out = platform::ComPtr<IFontDisp>(settings_.font).Detach();
     });
 }
 
 HRESULT Banner::putref_Font(IFontDisp* value) {
-    return Member(L"Set_Font", [&] { settings_.font = value; });
+    return Log.Member(L"Set_Font", [&] { settings_.font = value; });
 }
 
 HRESULT Banner::get_ForeColor(OLE_COLOR* value) {
-    return Member(L"Get_ForeColor", [&] { *CheckOut(value) = settings_.foreColor; });
+    return Log.Member(L"Get_ForeColor", [&] { *CheckOut(value) = settings_.foreColor; });
 }
 
 HRESULT Banner::put_ForeColor(OLE_COLOR value) {
-    return Member(L"Let_ForeColor", [&] { settings_.foreColor = value; });
+    return Log.Member(L"Let_ForeColor", [&] { settings_.foreColor = value; });
 }
 
 HRESULT Banner::get_BackColor(OLE_COLOR* value) {
-    return Member(L"Get_BackColor", [&] { *CheckOut(value) = settings_.backColor; });
+    return Log.Member(L"Get_BackColor", [&] { *CheckOut(value) = settings_.backColor; });
 }
 
 HRESULT Banner::put_BackColor(OLE_COLOR value) {
-    return Member(L"Let_BackColor", [&] { settings_.backColor = value; });
+    return Log.Member(L"Let_BackColor", [&] { settings_.backColor = value; });
 }
 
 HRESULT Banner::get_BackColor2(OLE_COLOR* value) {
-    return Member(L"Get_BackColor2", [&] { *CheckOut(value) = settings_.backColor2; });
+    return Log.Member(L"Get_BackColor2", [&] { *CheckOut(value) = settings_.backColor2; });
 }
 
 HRESULT Banner::put_BackColor2(OLE_COLOR value) {
-    return Member(L"Let_BackColor2", [&] { settings_.backColor2 = value; });
+    return Log.Member(L"Let_BackColor2", [&] { settings_.backColor2 = value; });
 }
 
 HRESULT Banner::get_TextOffset(LONG* value) {
-    return Member(L"Get_TextOffset", [&] { *CheckOut(value) = textOffset_; });
+    return Log.Member(L"Get_TextOffset", [&] { *CheckOut(value) = textOffset_; });
 }
 
 HRESULT Banner::put_TextOffset(LONG value) {
-    return Member(L"Let_TextOffset", [&] { textOffset_ = value; });
+    return Log.Member(L"Let_TextOffset", [&] { textOffset_ = value; });
 }

@@ -6,25 +6,21 @@
 
 #include "ComEnumerator.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "QuilletModule.h"
 #include "Variant.h"
 
 using platform::CheckOut;
-using platform::ComMember;
 using platform::ComPtr;
-using platform::OnFailure;
 
 namespace {
+
+constexpr platform::LogSource Log{L"Banners"};
 
 // The caption font a banner gets when its client gives none.
 constexpr const wchar_t* DefaultFontName = L"Tahoma";
 constexpr LONGLONG DefaultFontPoints = 9;
 constexpr LONGLONG CurrencyUnitsPerPoint = 10000;
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return ComMember(OnFailure::ToCaller, L"Banners", procedure, std::forward<Body>(body));
-}
 
 // Left out, empty, null or Nothing: the client gave no font.
 bool NoFontGiven(const VARIANT& value) {
@@ -86,7 +82,7 @@ Banner* Banners::Lookup(const VARIANT& index) {
 
 HRESULT Banners::Add(BSTR Name, LONG Width, BSTR Caption, LONG Icon, VARIANT Font, OLE_COLOR ForeColor,
                      OLE_COLOR BackColor, OLE_COLOR BackColor2, _Banner** result) {
-    return Member(L"Add", [&] {
+    return Log.Member(L"Add", [&] {
         _Banner** out = CheckOut(result);
         *out = nullptr;
         Banner::Settings settings;
@@ -106,32 +102,32 @@ HRESULT Banners::Add(BSTR Name, LONG Width, BSTR Caption, LONG Icon, VARIANT Fon
 }
 
 HRESULT Banners::Exists(VARIANT Index, VARIANT_BOOL* result) {
-    return Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(Lookup(Index)); });
+    return Log.Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(Lookup(Index)); });
 }
 
 HRESULT Banners::Item(VARIANT Index, _Banner** result) {
-    return Member(L"Item", [&] {
+    return Log.Member(L"Item", [&] {
         _Banner** out = CheckOut(result);
         *out = ComPtr<_Banner>(Lookup(Index)).Detach();
     });
 }
 
 HRESULT Banners::Remove(VARIANT Index) {
-    return Member(L"Remove", [&] {
+    return Log.Member(L"Remove", [&] {
         if (const int position = QuilletModule::PositionOf(banners_, Index)) banners_.Remove(position);
     });
 }
 
 HRESULT Banners::RemoveAll() {
-    return Member(L"RemoveAll", [&] { banners_.Clear(); });
+    return Log.Member(L"RemoveAll", [&] { banners_.Clear(); });
 }
 
 HRESULT Banners::get_Count(LONG* value) {
-    return Member(L"Get_Count", [&] { *CheckOut(value) = banners_.Count(); });
+    return Log.Member(L"Get_Count", [&] { *CheckOut(value) = banners_.Count(); });
 }
 
 HRESULT Banners::get_NewEnum(IUnknown** value) {
-    return Member(L"Get_NewEnum", [&] {
+    return Log.Member(L"Get_NewEnum", [&] {
         IUnknown** out = CheckOut(value);
         std::vector<platform::Variant> items;
         for (const auto& entry : banners_)
@@ -141,5 +137,5 @@ HRESULT Banners::get_NewEnum(IUnknown** value) {
 }
 
 HRESULT Banners::get_Parent(_Quillet** value) {
-    return Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
+    return Log.Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Quillet>(owner_).Detach(); });
 }

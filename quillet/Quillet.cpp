@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "ComError.h"
+#include "Guard.h"
 #include "ExceptionLog.h"
 #include "QuilletModule.h"
 #include "QuilletVersion.h"
@@ -20,6 +21,8 @@ using platform::Variant;
 
 namespace {
 
+constexpr platform::LogSource Log{L"Quillet"};
+
 // The messages the menus need, attached and withdrawn in this order.
 constexpr UINT SubclassedMessages[] = {WM_MENUSELECT,      WM_MEASUREITEM,       WM_DRAWITEM,
                                        WM_MENUCHAR,        WM_INITMENUPOPUP,     WM_UNINITMENUPOPUP,
@@ -29,16 +32,6 @@ constexpr UINT SubclassedMessages[] = {WM_MENUSELECT,      WM_MEASUREITEM,      
 constexpr int GuidTextCapacity = 40;
 constexpr wchar_t DitherResource[] = L"DITHER";
 constexpr wchar_t ImageListTypeName[] = L"ImageList";
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::ToCaller, L"Quillet", procedure, std::forward<Body>(body));
-}
-
-template <class Body>
-HRESULT TrappedMember(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::LogWhileTrapping, L"Quillet", procedure, std::forward<Body>(body));
-}
 
 // A handle given as a number of any integer width, sign-extended as 32-bit
 // handles are, never cut down from a pointer-sized one.
@@ -122,8 +115,8 @@ Quillet::Quillet() : events_(this, DIID___Quillet) { AddConnectionPoint(events_)
 
 HRESULT Quillet::Create(REFIID iid, void** object) noexcept {
     QuilletModule::Startup();
-    return Member(L"Class_Initialize",
-                  [&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Quillet.Class_Initialize"); });
+    return Log.Member(L"Class_Initialize",
+                      [&] { platform::ThrowIfFailed(Make()->QueryInterface(iid, object), L"Quillet.Class_Initialize"); });
 }
 
 ComPtr<Quillet> Quillet::Make() {
@@ -141,10 +134,10 @@ void Quillet::Initialize() {
 }
 
 Quillet::~Quillet() {
-    platform::GuardCallback(L"Quillet", L"Class_Terminate", [&] {
-        platform::SkipFailure(L"Quillet", L"Class_Terminate", [&] { tag_ = Variant(); });
+    Log.Guard(L"Class_Terminate", platform::Trap::Always, [&] {
+        Log.Skip(L"Class_Terminate", [&] { tag_ = Variant(); });
         dither_.reset();
-        platform::SkipFailure(L"Quillet", L"Class_Terminate", [&] { DetachWindow(); });
+        Log.Skip(L"Class_Terminate", [&] { DetachWindow(); });
         while (!hotKeys_.empty()) ReleaseHotKey(hotKeys_.begin()->first);
         if (bands_) bands_->Orphan();
         bands_.Reset();
@@ -345,8 +338,8 @@ LRESULT Quillet::MessageCall::PassOn() noexcept {
 HRESULT Quillet::WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam, LONG_PTR* result) noexcept {
     MessageCall call{reinterpret_cast<HWND>(hWnd), static_cast<UINT>(uMsg), static_cast<WPARAM>(wParam),
                      static_cast<LPARAM>(lParam), std::nullopt};
-    const std::optional<LRESULT> handled = platform::GuardCallback(
-        L"Quillet", L"WindowProc", [&] { return std::optional<LRESULT>(HandleMessage(call)); });
+    const std::optional<LRESULT> handled = Log.Guard(L"WindowProc", platform::Trap::Always,
+                                                     [&] { return std::optional<LRESULT>(HandleMessage(call)); });
     // A failed step leaves the message to the window's own procedure.
     const LRESULT answer = handled ? *handled : call.PassOn();
     if (result) *result = answer;
@@ -459,7 +452,7 @@ std::optional<LRESULT> Quillet::OnMenuChar(WPARAM wParam, LPARAM lParam) {
 // --- _Quillet ---------------------------------------------------------------
 
 HRESULT Quillet::Attach(LONG_PTR hWnd) {
-    return Member(L"Attach", [&] {
+    return Log.Member(L"Attach", [&] {
         const HWND window = reinterpret_cast<HWND>(hWnd);
         if (window_ && window_ != window) QuilletModule::Fail(L"Quillet.Attach");
         AttachTo(window, L"Quillet.Attach");
@@ -467,7 +460,7 @@ HRESULT Quillet::Attach(LONG_PTR hWnd) {
 }
 
 HRESULT Quillet::AttachEx(LONG_PTR hWnd, BSTR MenuBar) {
-    return Member(L"AttachEx", [&] {
+    return Log.Member(L"AttachEx", [&] {
         const HWND window = reinterpret_cast<HWND>(hWnd);
         if (window_ == window) return;
         if (window_) QuilletModule::Fail(L"Quillet.AttachEx");
@@ -477,15 +470,15 @@ HRESULT Quillet::AttachEx(LONG_PTR hWnd, BSTR MenuBar) {
 }
 
 HRESULT Quillet::ClearHotKey(LONG ID) {
-    return TrappedMember(L"ClearHotKey", [&] { ReleaseHotKey(ID); });
+    return Log.Member(L"ClearHotKey", platform::OnFailure::LogWhileTrapping, [&] { ReleaseHotKey(ID); });
 }
 
 HRESULT Quillet::Detach() {
-    return TrappedMember(L"Detach", [&] { DetachWindow(); });
+    return Log.Member(L"Detach", platform::OnFailure::LogWhileTrapping, [&] { DetachWindow(); });
 }
 
 HRESULT Quillet::OnKeyDown(LONG KeyCode, LONG Shift, VARIANT_BOOL* result) {
-    return TrappedMember(L"OnKeyDown", [&] {
+    return Log.Member(L"OnKeyDown", platform::OnFailure::LogWhileTrapping, [&] {
         VARIANT_BOOL* out = CheckOut(result);
         *out = VARIANT_FALSE;
         *out = ToVariantBool(RunShortcut(KeyCode, Shift));
@@ -493,7 +486,7 @@ HRESULT Quillet::OnKeyDown(LONG KeyCode, LONG Shift, VARIANT_BOOL* result) {
 }
 
 HRESULT Quillet::OnKeyUp(LONG KeyCode, LONG Shift, VARIANT_BOOL* result) {
-    return TrappedMember(L"OnKeyUp", [&] {
+    return Log.Member(L"OnKeyUp", platform::OnFailure::LogWhileTrapping, [&] {
         VARIANT_BOOL* out = CheckOut(result);
         *out = VARIANT_FALSE;
         *out = ToVariantBool(RunShortcut(KeyCode, Shift));
@@ -501,7 +494,7 @@ HRESULT Quillet::OnKeyUp(LONG KeyCode, LONG Shift, VARIANT_BOOL* result) {
 }
 
 HRESULT Quillet::SetHotKey(LONG KeyCode, QLHotKeyModifiers Modifiers, LONG* ID) {
-    return Member(L"SetHotKey", [&] {
+    return Log.Member(L"SetHotKey", [&] {
         LONG* out = CheckOut(ID);
         *out = 0;
         *out = RegisterHotKeyFor(KeyCode, Modifiers);
@@ -509,50 +502,50 @@ HRESULT Quillet::SetHotKey(LONG KeyCode, QLHotKeyModifiers Modifiers, LONG* ID) 
 }
 
 HRESULT Quillet::SetMenuBar(BSTR MenuBar) {
-    return Member(L"SetMenuBar", [&] {
+    return Log.Member(L"SetMenuBar", [&] {
         if (!window_) QuilletModule::Fail(L"Quillet.SetMenuBar");
         MakeMenuBar(Bstr::Text(MenuBar));
     });
 }
 
 HRESULT Quillet::get_Bands(_Bands** value) {
-    return Member(L"Get_Bands", [&] { *CheckOut(value) = ComPtr<_Bands>(bands_.Get()).Detach(); });
+    return Log.Member(L"Get_Bands", [&] { *CheckOut(value) = ComPtr<_Bands>(bands_.Get()).Detach(); });
 }
 HRESULT Quillet::get_Banners(_Banners** value) {
-    return Member(L"Get_Banners", [&] { *CheckOut(value) = ComPtr<_Banners>(banners_.Get()).Detach(); });
+    return Log.Member(L"Get_Banners", [&] { *CheckOut(value) = ComPtr<_Banners>(banners_.Get()).Detach(); });
 }
 HRESULT Quillet::get_CustomCheckmarkIcon(LONG* value) {
-    return Member(L"Get_CustomCheckmarkIcon", [&] { *CheckOut(value) = checkIcon_; });
+    return Log.Member(L"Get_CustomCheckmarkIcon", [&] { *CheckOut(value) = checkIcon_; });
 }
 HRESULT Quillet::put_CustomCheckmarkIcon(LONG value) {
-    return Member(L"Let_CustomCheckmarkIcon", [&] { checkIcon_ = value; });
+    return Log.Member(L"Let_CustomCheckmarkIcon", [&] { checkIcon_ = value; });
 }
 HRESULT Quillet::get_CustomOptionGroupIcon(LONG* value) {
-    return Member(L"Get_CustomOptionGroupIcon", [&] { *CheckOut(value) = optionIcon_; });
+    return Log.Member(L"Get_CustomOptionGroupIcon", [&] { *CheckOut(value) = optionIcon_; });
 }
 HRESULT Quillet::put_CustomOptionGroupIcon(LONG value) {
-    return Member(L"Let_CustomOptionGroupIcon", [&] { optionIcon_ = value; });
+    return Log.Member(L"Let_CustomOptionGroupIcon", [&] { optionIcon_ = value; });
 }
 HRESULT Quillet::get_HighlightDisabledTools(VARIANT_BOOL* value) {
-    return Member(L"Get_HighlightDisabledTools", [&] { *CheckOut(value) = ToVariantBool(highlightDisabled_); });
+    return Log.Member(L"Get_HighlightDisabledTools", [&] { *CheckOut(value) = ToVariantBool(highlightDisabled_); });
 }
 HRESULT Quillet::put_HighlightDisabledTools(VARIANT_BOOL value) {
-    return Member(L"Let_HighlightDisabledTools", [&] { highlightDisabled_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_HighlightDisabledTools", [&] { highlightDisabled_ = value != VARIANT_FALSE; });
 }
 HRESULT Quillet::get_HighlightStyle(QLHighlightStyle* value) {
-    return Member(L"Get_HighlightStyle", [&] { *CheckOut(value) = highlightStyle_; });
+    return Log.Member(L"Get_HighlightStyle", [&] { *CheckOut(value) = highlightStyle_; });
 }
 HRESULT Quillet::put_HighlightStyle(QLHighlightStyle value) {
-    return Member(L"Let_HighlightStyle", [&] {
+    return Log.Member(L"Let_HighlightStyle", [&] {
         if (value < qlHighlightNormal || value > qlHighlightTextOnly) QuilletModule::Fail(L"Quillet.Let_HighlightStyle");
         highlightStyle_ = value;
     });
 }
 HRESULT Quillet::get_hWnd(LONG_PTR* value) {
-    return Member(L"Get_hWnd", [&] { *CheckOut(value) = reinterpret_cast<LONG_PTR>(window_); });
+    return Log.Member(L"Get_hWnd", [&] { *CheckOut(value) = reinterpret_cast<LONG_PTR>(window_); });
 }
 HRESULT Quillet::get_ImageList(VARIANT* value) {
-    return Member(L"Get_ImageList", [&] {
+    return Log.Member(L"Get_ImageList", [&] {
         VARIANT* out = CheckOut(value);
         const LONG_PTR handle = reinterpret_cast<LONG_PTR>(imageList_);
         const bool fits = handle >= INT32_MIN && handle <= INT32_MAX;
@@ -560,22 +553,22 @@ HRESULT Quillet::get_ImageList(VARIANT* value) {
     });
 }
 HRESULT Quillet::put_ImageList(VARIANT value) {
-    return Member(L"Let_ImageList", [&] { SetImageList(value); });
+    return Log.Member(L"Let_ImageList", [&] { SetImageList(value); });
 }
 HRESULT Quillet::putref_ImageList(VARIANT value) {
-    return Member(L"Set_ImageList", [&] { SetImageList(value); });
+    return Log.Member(L"Set_ImageList", [&] { SetImageList(value); });
 }
 HRESULT Quillet::get_Tag(VARIANT* value) {
-    return Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
+    return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
 }
 HRESULT Quillet::put_Tag(VARIANT value) {
-    return Member(L"Let_Tag", [&] { tag_ = Variant::CopyOfValue(value); });
+    return Log.Member(L"Let_Tag", [&] { tag_ = Variant::CopyOfValue(value); });
 }
 HRESULT Quillet::putref_Tag(VARIANT value) {
-    return Member(L"Set_Tag", [&] { tag_ = Variant::CopyOfValue(value); });
+    return Log.Member(L"Set_Tag", [&] { tag_ = Variant::CopyOfValue(value); });
 }
 HRESULT Quillet::get_Version(BSTR* value) {
-    return Member(L"Get_Version", [&] {
+    return Log.Member(L"Get_Version", [&] {
         *CheckOut(value) =
             Bstr(platform::FormatVersionText(QuilletInfo::Major, QuilletInfo::Minor, QuilletInfo::Revision)).Detach();
     });

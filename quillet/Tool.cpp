@@ -5,6 +5,7 @@
 
 #include "Band.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "QuilletModule.h"
 #include "Tools.h"
 
@@ -13,6 +14,8 @@ using platform::CheckOut;
 using platform::ToVariantBool;
 
 namespace {
+
+constexpr platform::LogSource Log{L"Tool"};
 
 constexpr wchar_t AcceleratorMark = L'&';
 constexpr wchar_t ShortcutSeparator = L'+';
@@ -96,11 +99,6 @@ std::wstring Trimmed(std::wstring_view text) {
     const size_t first = text.find_first_not_of(Blanks);
     if (first == std::wstring_view::npos) return {};
     return std::wstring(text.substr(first, text.find_last_not_of(Blanks) - first + 1));
-}
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::ToCaller, L"Tool", procedure, std::forward<Body>(body));
 }
 
 }  // namespace
@@ -211,123 +209,123 @@ void Tool::ApplyStyle(QLToolStyle style) {
 // --- _Tool ------------------------------------------------------------------
 
 HRESULT Tool::get_ID(LONG* value) {
-    return Member(L"Get_ID", [&] { *CheckOut(value) = id_; });
+    return Log.Member(L"Get_ID", [&] { *CheckOut(value) = id_; });
 }
 HRESULT Tool::put_ID(LONG value) {
-    return Member(L"Let_ID", [&] { id_ = value; });
+    return Log.Member(L"Let_ID", [&] { id_ = value; });
 }
 HRESULT Tool::get_Name(BSTR* value) {
-    return Member(L"Get_Name", [&] { *CheckOut(value) = Bstr(name_).Detach(); });
+    return Log.Member(L"Get_Name", [&] { *CheckOut(value) = Bstr(name_).Detach(); });
 }
 HRESULT Tool::get_Caption(BSTR* value) {
-    return Member(L"Get_Caption", [&] { *CheckOut(value) = Bstr(caption_).Detach(); });
+    return Log.Member(L"Get_Caption", [&] { *CheckOut(value) = Bstr(caption_).Detach(); });
 }
 HRESULT Tool::put_Caption(BSTR value) {
-    return Member(L"Let_Caption", [&] { ApplyCaption(Bstr::Text(value)); });
+    return Log.Member(L"Let_Caption", [&] { ApplyCaption(Bstr::Text(value)); });
 }
 HRESULT Tool::get_Accelerator(BSTR* value) {
-    return Member(L"Get_Accelerator", [&] { *CheckOut(value) = Bstr(accelerator_).Detach(); });
+    return Log.Member(L"Get_Accelerator", [&] { *CheckOut(value) = Bstr(accelerator_).Detach(); });
 }
 HRESULT Tool::get_Icon(LONG* value) {
-    return Member(L"Get_Icon", [&] { *CheckOut(value) = icon_; });
+    return Log.Member(L"Get_Icon", [&] { *CheckOut(value) = icon_; });
 }
 HRESULT Tool::put_Icon(LONG value) {
-    return Member(L"Let_Icon", [&] { ApplyIcon(value); });
+    return Log.Member(L"Let_Icon", [&] { ApplyIcon(value); });
 }
 HRESULT Tool::get_Style(QLToolStyle* value) {
-    return Member(L"Get_Style", [&] { *CheckOut(value) = style_; });
+    return Log.Member(L"Get_Style", [&] { *CheckOut(value) = style_; });
 }
 HRESULT Tool::put_Style(QLToolStyle value) {
-    return Member(L"Let_Style", [&] { ApplyStyle(value); });
+    return Log.Member(L"Let_Style", [&] { ApplyStyle(value); });
 }
 HRESULT Tool::get_Shortcut(BSTR* value) {
-    return Member(L"Get_Shortcut", [&] { *CheckOut(value) = Bstr(shortcut_).Detach(); });
+    return Log.Member(L"Get_Shortcut", [&] { *CheckOut(value) = Bstr(shortcut_).Detach(); });
 }
 HRESULT Tool::put_Shortcut(BSTR value) {
-    return Member(L"Let_Shortcut", [&] { ApplyShortcut(Bstr::Text(value)); });
+    return Log.Member(L"Let_Shortcut", [&] { ApplyShortcut(Bstr::Text(value)); });
 }
 HRESULT Tool::get_BeginGroup(VARIANT_BOOL* value) {
-    return Member(L"Get_BeginGroup", [&] { *CheckOut(value) = ToVariantBool(beginGroup_); });
+    return Log.Member(L"Get_BeginGroup", [&] { *CheckOut(value) = ToVariantBool(beginGroup_); });
 }
 HRESULT Tool::put_BeginGroup(VARIANT_BOOL value) {
-    return Member(L"Let_BeginGroup", [&] { beginGroup_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_BeginGroup", [&] { beginGroup_ = value != VARIANT_FALSE; });
 }
 HRESULT Tool::get_Checked(VARIANT_BOOL* value) {
-    return Member(L"Get_Checked", [&] { *CheckOut(value) = ToVariantBool(checked_); });
+    return Log.Member(L"Get_Checked", [&] { *CheckOut(value) = ToVariantBool(checked_); });
 }
 HRESULT Tool::put_Checked(VARIANT_BOOL value) {
-    return Member(L"Let_Checked", [&] { ApplyChecked(value != VARIANT_FALSE); });
+    return Log.Member(L"Let_Checked", [&] { ApplyChecked(value != VARIANT_FALSE); });
 }
 HRESULT Tool::get_Default(VARIANT_BOOL* value) {
-    return Member(L"Get_Default", [&] { *CheckOut(value) = ToVariantBool(default_); });
+    return Log.Member(L"Get_Default", [&] { *CheckOut(value) = ToVariantBool(default_); });
 }
 HRESULT Tool::put_Default(VARIANT_BOOL value) {
-    return Member(L"Let_Default", [&] { ApplyDefault(value != VARIANT_FALSE); });
+    return Log.Member(L"Let_Default", [&] { ApplyDefault(value != VARIANT_FALSE); });
 }
 HRESULT Tool::get_OptionGroup(BSTR* value) {
-    return Member(L"Get_OptionGroup", [&] { *CheckOut(value) = Bstr(optionGroup_).Detach(); });
+    return Log.Member(L"Get_OptionGroup", [&] { *CheckOut(value) = Bstr(optionGroup_).Detach(); });
 }
 HRESULT Tool::put_OptionGroup(BSTR value) {
-    return Member(L"Let_OptionGroup", [&] { ApplyOptionGroup(Bstr::Text(value)); });
+    return Log.Member(L"Let_OptionGroup", [&] { ApplyOptionGroup(Bstr::Text(value)); });
 }
 HRESULT Tool::get_SubBand(BSTR* value) {
-    return Member(L"Get_SubBand", [&] { *CheckOut(value) = Bstr(subBand_).Detach(); });
+    return Log.Member(L"Get_SubBand", [&] { *CheckOut(value) = Bstr(subBand_).Detach(); });
 }
 HRESULT Tool::put_SubBand(BSTR value) {
-    return Member(L"Let_SubBand", [&] { ApplySubBand(Bstr::Text(value)); });
+    return Log.Member(L"Let_SubBand", [&] { ApplySubBand(Bstr::Text(value)); });
 }
 HRESULT Tool::get_OwnerDraw(VARIANT_BOOL* value) {
-    return Member(L"Get_OwnerDraw", [&] { *CheckOut(value) = ToVariantBool(ownerDraw_); });
+    return Log.Member(L"Get_OwnerDraw", [&] { *CheckOut(value) = ToVariantBool(ownerDraw_); });
 }
 HRESULT Tool::put_OwnerDraw(VARIANT_BOOL value) {
-    return Member(L"Let_OwnerDraw", [&] { ownerDraw_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_OwnerDraw", [&] { ownerDraw_ = value != VARIANT_FALSE; });
 }
 HRESULT Tool::get_AllowCustomDraw(VARIANT_BOOL* value) {
-    return Member(L"Get_AllowCustomDraw", [&] { *CheckOut(value) = ToVariantBool(allowCustomDraw_); });
+    return Log.Member(L"Get_AllowCustomDraw", [&] { *CheckOut(value) = ToVariantBool(allowCustomDraw_); });
 }
 HRESULT Tool::put_AllowCustomDraw(VARIANT_BOOL value) {
-    return Member(L"Let_AllowCustomDraw", [&] { allowCustomDraw_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_AllowCustomDraw", [&] { allowCustomDraw_ = value != VARIANT_FALSE; });
 }
 HRESULT Tool::get_Enabled(VARIANT_BOOL* value) {
-    return Member(L"Get_Enabled", [&] { *CheckOut(value) = ToVariantBool(enabled_); });
+    return Log.Member(L"Get_Enabled", [&] { *CheckOut(value) = ToVariantBool(enabled_); });
 }
 HRESULT Tool::put_Enabled(VARIANT_BOOL value) {
-    return Member(L"Let_Enabled", [&] { ApplyEnabled(value != VARIANT_FALSE); });
+    return Log.Member(L"Let_Enabled", [&] { ApplyEnabled(value != VARIANT_FALSE); });
 }
 HRESULT Tool::get_Visible(VARIANT_BOOL* value) {
-    return Member(L"Get_Visible", [&] { *CheckOut(value) = ToVariantBool(visible_); });
+    return Log.Member(L"Get_Visible", [&] { *CheckOut(value) = ToVariantBool(visible_); });
 }
 HRESULT Tool::put_Visible(VARIANT_BOOL value) {
-    return Member(L"Let_Visible", [&] { visible_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_Visible", [&] { visible_ = value != VARIANT_FALSE; });
 }
 HRESULT Tool::get_Tag(VARIANT* value) {
-    return Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
+    return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });
 }
 HRESULT Tool::put_Tag(VARIANT value) {
-    return Member(L"Let_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
+    return Log.Member(L"Let_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
 }
 HRESULT Tool::putref_Tag(VARIANT value) {
-    return Member(L"Set_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
+    return Log.Member(L"Set_Tag", [&] { tag_ = platform::Variant::CopyOfValue(value); });
 }
 HRESULT Tool::get_Parent(_Band** value) {
-    return Member(L"Get_Parent", [&] {
+    return Log.Member(L"Get_Parent", [&] {
         _Band** out = CheckOut(value);
         *out = parent_;
         if (parent_) parent_->AddRef();
     });
 }
 HRESULT Tool::get_Index(LONG* value) {
-    return Member(L"Get_Index", [&] { *CheckOut(value) = parent_ ? parent_->ToolList().IndexOfId(id_) : 0; });
+    return Log.Member(L"Get_Index", [&] { *CheckOut(value) = parent_ ? parent_->ToolList().IndexOfId(id_) : 0; });
 }
 HRESULT Tool::get_Left(LONG* value) {
-    return Member(L"Get_Left", [&] { *CheckOut(value) = itemRect_.left; });
+    return Log.Member(L"Get_Left", [&] { *CheckOut(value) = itemRect_.left; });
 }
 HRESULT Tool::get_Top(LONG* value) {
-    return Member(L"Get_Top", [&] { *CheckOut(value) = itemRect_.top; });
+    return Log.Member(L"Get_Top", [&] { *CheckOut(value) = itemRect_.top; });
 }
 HRESULT Tool::get_Width(LONG* value) {
-    return Member(L"Get_Width", [&] { *CheckOut(value) = itemRect_.right - itemRect_.left; });
+    return Log.Member(L"Get_Width", [&] { *CheckOut(value) = itemRect_.right - itemRect_.left; });
 }
 HRESULT Tool::get_Height(LONG* value) {
-    return Member(L"Get_Height", [&] { *CheckOut(value) = itemRect_.bottom - itemRect_.top; });
+    return Log.Member(L"Get_Height", [&] { *CheckOut(value) = itemRect_.bottom - itemRect_.top; });
 }

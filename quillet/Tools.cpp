@@ -5,6 +5,7 @@
 #include "Band.h"
 #include "ComEnumerator.h"
 #include "ComError.h"
+#include "Guard.h"
 #include "QuilletModule.h"
 
 using platform::CheckOut;
@@ -13,17 +14,9 @@ using QuilletModule::PositionOf;
 
 namespace {
 
+constexpr platform::LogSource Log{L"Tools"};
+
 constexpr int SeparatorPosition = 1;
-
-template <class Body>
-HRESULT Member(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::ToCaller, L"Tools", procedure, std::forward<Body>(body));
-}
-
-template <class Body>
-HRESULT TrappedMember(const wchar_t* procedure, Body&& body) noexcept {
-    return platform::ComMember(platform::OnFailure::LogWhileTrapping, L"Tools", procedure, std::forward<Body>(body));
-}
 
 }  // namespace
 
@@ -43,7 +36,7 @@ void* Tools::Cast(REFIID iid) noexcept {
 
 void Tools::Orphan() noexcept {
     for (int position = tools_.Count(); position >= 1; --position)
-        platform::SkipFailure(L"Tools", L"Class_Terminate", [&] { RemoveAt(position); });
+        Log.Skip(L"Class_Terminate", [&] { RemoveAt(position); });
     parent_ = nullptr;
 }
 
@@ -122,7 +115,7 @@ HRESULT Tools::Add(LONG ID, BSTR Name, BSTR Caption, LONG Icon, QLToolStyle Styl
                    VARIANT_BOOL BeginGroup, VARIANT_BOOL Checked, VARIANT_BOOL Default, BSTR OptionGroup,
                    BSTR SubBand, VARIANT_BOOL OwnerDraw, VARIANT_BOOL AllowCustomDraw, VARIANT_BOOL Enabled,
                    VARIANT_BOOL Visible, _Tool** result) {
-    return Member(L"Add", [&] {
+    return Log.Member(L"Add", [&] {
         _Tool** out = CheckOut(result);
         *out = nullptr;
         if (!parent_) QuilletModule::Fail(L"Tools.Add");
@@ -150,19 +143,19 @@ HRESULT Tools::Add(LONG ID, BSTR Name, BSTR Caption, LONG Icon, QLToolStyle Styl
 }
 
 HRESULT Tools::Exists(VARIANT Index, VARIANT_BOOL* result) {
-    return Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(PositionOf(tools_, Index) != 0); });
+    return Log.Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(PositionOf(tools_, Index) != 0); });
 }
 
 HRESULT Tools::GetToolFromID(LONG ID, _Tool** result) {
-    return Member(L"GetToolFromID", [&] { *CheckOut(result) = ComPtr<_Tool>(FromId(ID)).Detach(); });
+    return Log.Member(L"GetToolFromID", [&] { *CheckOut(result) = ComPtr<_Tool>(FromId(ID)).Detach(); });
 }
 
 HRESULT Tools::GetToolFromIndex(LONG Index, _Tool** result) {
-    return Member(L"GetToolFromIndex", [&] { *CheckOut(result) = ComPtr<_Tool>(FromPosition(Index)).Detach(); });
+    return Log.Member(L"GetToolFromIndex", [&] { *CheckOut(result) = ComPtr<_Tool>(FromPosition(Index)).Detach(); });
 }
 
 HRESULT Tools::Item(VARIANT Index, _Tool** result) {
-    return Member(L"Item", [&] {
+    return Log.Member(L"Item", [&] {
         _Tool** out = CheckOut(result);
         *out = nullptr;
         if (const int position = PositionOf(tools_, Index)) *out = ComPtr<_Tool>(tools_.Item(position).Get()).Detach();
@@ -170,7 +163,7 @@ HRESULT Tools::Item(VARIANT Index, _Tool** result) {
 }
 
 HRESULT Tools::Move(VARIANT Index, VARIANT Before, VARIANT After) {
-    return Member(L"Move", [&] {
+    return Log.Member(L"Move", [&] {
         const int position = PositionOf(tools_, Index);
         // The hidden separator tool keeps its place at the head.
         if (position <= SeparatorPosition) return;
@@ -196,7 +189,7 @@ void Tools::MoveNextTo(int position, const VARIANT& anchor, bool before) {
 }
 
 HRESULT Tools::Remove(VARIANT Index) {
-    return TrappedMember(L"Remove", [&] {
+    return Log.Member(L"Remove", platform::OnFailure::LogWhileTrapping, [&] {
         const int position = PositionOf(tools_, Index);
         if (position > SeparatorPosition) RemoveAt(position);
     });
@@ -204,16 +197,16 @@ HRESULT Tools::Remove(VARIANT Index) {
 
 HRESULT Tools::RemoveAll() {
     for (int position = tools_.Count(); position > SeparatorPosition; --position)
-        platform::SkipFailure(L"Tools", L"RemoveAll", [&] { RemoveAt(position); });
+        Log.Skip(L"RemoveAll", [&] { RemoveAt(position); });
     return S_OK;
 }
 
 HRESULT Tools::get_Count(LONG* value) {
-    return Member(L"Get_Count", [&] { *CheckOut(value) = tools_.Count(); });
+    return Log.Member(L"Get_Count", [&] { *CheckOut(value) = tools_.Count(); });
 }
 
 HRESULT Tools::get_NewEnum(IUnknown** value) {
-    return Member(L"Get_NewEnum", [&] {
+    return Log.Member(L"Get_NewEnum", [&] {
         IUnknown** out = CheckOut(value);
         std::vector<platform::Variant> items;
         for (const auto& entry : tools_) items.push_back(platform::Variant::FromObject(static_cast<_Tool*>(entry.value.Get())));
@@ -222,9 +215,9 @@ HRESULT Tools::get_NewEnum(IUnknown** value) {
 }
 
 HRESULT Tools::get_Parent(_Band** value) {
-    return Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Band>(parent_).Detach(); });
+    return Log.Member(L"Get_Parent", [&] { *CheckOut(value) = ComPtr<_Band>(parent_).Detach(); });
 }
 
 HRESULT Tools::FindTool(LONG ID, _Tool** result) {
-    return Member(L"FindTool", [&] { *CheckOut(result) = ComPtr<_Tool>(FindDeep(ID)).Detach(); });
+    return Log.Member(L"FindTool", [&] { *CheckOut(result) = ComPtr<_Tool>(FindDeep(ID)).Detach(); });
 }

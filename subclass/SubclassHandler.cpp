@@ -18,7 +18,7 @@ HRESULT STDMETHODCALLTYPE SubclassHandler::WindowProc(LONG_PTR hWnd, LONG uMsg, 
     if (!result) return E_POINTER;
     // The caller is a window procedure, possibly in another module: a failure
     // is logged here and the message answered with 0.
-    *result = platform::GuardCallback(L"SubclassHandler", L"WindowProc", [&]() -> LONG_PTR {
+    *result = platform::Guard(L"SubclassHandler", L"WindowProc", platform::Trap::Always, [&]() -> LONG_PTR {
         return static_cast<LONG_PTR>(callback_(reinterpret_cast<HWND>(hWnd), static_cast<UINT>(uMsg),
                                                static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
     });

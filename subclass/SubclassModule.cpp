@@ -16,6 +16,9 @@ namespace SubclassModule {
 namespace {
 
 constexpr wchar_t AttachSource[] = L"Subclass.AttachMessage";
+// Everything here runs inside a window procedure: failures are logged and
+// never leave.
+constexpr platform::LogSource Log{L"SubclassModule"};
 
 // Record names are built in fixed buffers: the window procedure must not
 // allocate (it runs for every message and must never throw), and the longest
@@ -90,7 +93,7 @@ BOOL CALLBACK CollectRecord(HWND, LPWSTR name, HANDLE, ULONG_PTR data) {
     // Properties named by atom have no text to compare.
     if (IS_INTRESOURCE(name)) return TRUE;
     // Out of memory ends the enumeration: what was found so far is dropped.
-    return platform::GuardCallback(L"SubclassModule", L"WindowProc", [&]() -> BOOL {
+    return Log.Guard(L"WindowProc", platform::Trap::Always, [&]() -> BOOL {
         if (std::wstring_view(name).starts_with(found->prefix)) found->names.emplace_back(name);
         return TRUE;
     });
@@ -103,7 +106,7 @@ BOOL CALLBACK CollectRecord(HWND, LPWSTR name, HANDLE, ULONG_PTR data) {
 void DropRecords(HWND hWnd) noexcept {
     if (WNDPROC previous = PreviousProc(hWnd))
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    platform::GuardCallback(L"SubclassModule", L"WindowProc", [&] {
+    Log.Guard(L"WindowProc", platform::Trap::Always, [&] {
         // The closing parenthesis keeps PK(12) from matching PK(123).
         PropertyNames found{WindowKey(hWnd).text, {}};
         ::EnumPropsExW(hWnd, CollectRecord, reinterpret_cast<LPARAM>(&found));
@@ -117,7 +120,7 @@ LRESULT AskOwner(ISubclass* owner, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
     platform::ComPtr<ISubclass> held(owner);
     // Owners are COM objects and must not throw; one that does anyway must
     // not unwind through the system's message dispatch: the answer is 0.
-    return platform::GuardCallback(L"SubclassModule", L"WindowProc", [&]() -> LRESULT {
+    return Log.Guard(L"WindowProc", platform::Trap::Always, [&]() -> LRESULT {
         LONG_PTR answer = 0;
         if (FAILED(held->WindowProc(reinterpret_cast<LONG_PTR>(hWnd), static_cast<LONG>(uMsg),
                                     static_cast<LONG_PTR>(wParam), static_cast<LONG_PTR>(lParam), &answer)))

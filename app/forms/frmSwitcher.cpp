@@ -330,7 +330,7 @@ void frmSwitcher::tmrClose_Timer() {
 }
 
 LRESULT frmSwitcher::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return platform::GuardCallback(ClassName, L"ISubclass_WindowProc", [&]() -> LRESULT {
+    return platform::Guard(ClassName, L"ISubclass_WindowProc", platform::Trap::Always, [&]() -> LRESULT {
         switch (message) {
             case WM_ACTIVATE:
             case WM_ACTIVATEAPP: {

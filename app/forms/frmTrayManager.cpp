@@ -71,7 +71,7 @@ frmTrayManager::frmTrayManager(std::weak_ptr<ITrayFace> face)
     : platform::Window(ClassName), face_(std::move(face)) {}
 
 frmTrayManager::~frmTrayManager() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Destroy(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Destroy(); });
 }
 
 void frmTrayManager::Initialize() {

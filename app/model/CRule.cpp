@@ -40,7 +40,7 @@ void CRule::ForgetPassedOverWindows() noexcept {
 // The view goes first, so the rule's windows are let go while the rule's
 // icons still exist; then the icons.
 CRule::~CRule() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { windows_.reset(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { windows_.reset(); });
     DestroyIcons();
 }
 

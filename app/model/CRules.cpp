@@ -208,7 +208,7 @@ int32_t ReadStoredPosition(const CRegistry& registry, const std::wstring& key) {
 }  // namespace
 
 CRules::~CRules() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { Clear(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { Clear(); });
 }
 
 void CRules::Clear() noexcept {

@@ -194,7 +194,7 @@ CWindow::CWindow(const std::shared_ptr<CRule>& rule, HWND hWnd, const WindowSett
       suspended_(settings.suspended) {}
 
 CWindow::~CWindow() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { moTimer_.reset(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { moTimer_.reset(); });
 }
 
 void CWindow::Initialize() {
@@ -512,5 +512,5 @@ void CWindow::ResetAutoHide(bool enable) {
 }
 
 void CWindow::moTimer_Timer() {
-    platform::GuardCallback(ClassName, L"moTimer_Timer", [&] { AutoHide(); });
+    platform::Guard(ClassName, L"moTimer_Timer", platform::Trap::Always, [&] { AutoHide(); });
 }

@@ -11,7 +11,7 @@ constexpr wchar_t ClassName[] = L"CWindows";
 }
 
 CWindows::~CWindows() {
-    platform::GuardCallback(ClassName, L"Class_Terminate", [&] { RemoveAll(); });
+    platform::Guard(ClassName, L"Class_Terminate", platform::Trap::Always, [&] { RemoveAll(); });
 }
 
 void CWindows::SetParent(const std::shared_ptr<CRule>& rule, IWindowHost* host) {

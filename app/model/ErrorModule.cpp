@@ -19,7 +19,7 @@ const platform::ExceptionLog& ProgramExceptionLog() {
 
 void LogError(int32_t number, std::wstring_view description, std::wstring_view module, std::wstring_view procedure) {
     // Logging never fails its caller.
-    platform::IgnoreFailure([&] {
+    platform::Guard(L"ErrorModule", L"LogError", platform::Trap::Silently, [&] {
         ProgramExceptionLog().Append(
             {number, std::wstring(description), std::wstring(module), std::wstring(procedure)});
     });

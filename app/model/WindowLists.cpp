@@ -21,7 +21,7 @@ void AddDisplayWindow(HWND hWnd) {
 }  // namespace
 
 BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
-    platform::GuardCallback(ModuleName, L"EnumAltTabWindowProc", [&] {
+    platform::Guard(ModuleName, L"EnumAltTabWindowProc", platform::Trap::Always, [&] {
         if (!::IsWindowVisible(hWnd) || !::IsWindowEnabled(hWnd)) return;
         if (!platform::HasExtendedStyle(hWnd, WS_EX_APPWINDOW)) {
             if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) return;
@@ -37,7 +37,7 @@ BOOL CALLBACK EnumAltTabWindowProc(HWND hWnd, LPARAM) noexcept {
 }
 
 BOOL CALLBACK EnumTaskWindowProc(HWND hWnd, LPARAM) noexcept {
-    platform::GuardCallback(ModuleName, L"EnumTaskWindowProc", [&] {
+    platform::Guard(ModuleName, L"EnumTaskWindowProc", platform::Trap::Always, [&] {
         if (!::IsWindowVisible(hWnd) || ::GetParent(hWnd) || WindowOwner(hWnd) || ::GetWindowTextLengthW(hWnd) == 0) return;
         if (WindowClassName(hWnd) == DesktopClass) return;
         AddDisplayWindow(hWnd);

@@ -33,8 +33,8 @@ std::unordered_map<DWORD, ULONGLONG> g_silentThreads;
 constexpr ULONGLONG AskSilentThreadAgainMs = 10000;
 
 void CALLBACK SilentThreadAnswered(HWND, UINT, ULONG_PTR thread, LRESULT) noexcept {
-    platform::GuardCallback(ModuleName, L"SilentThreadAnswered",
-                            [&] { g_silentThreads.erase(static_cast<DWORD>(thread)); });
+    platform::Guard(ModuleName, L"SilentThreadAnswered", platform::Trap::Always,
+                    [&] { g_silentThreads.erase(static_cast<DWORD>(thread)); });
 }
 
 bool KnownSilent(DWORD thread) {

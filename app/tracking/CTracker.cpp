@@ -97,7 +97,7 @@ void CTracker::OfferAll() {
 }
 
 void CTracker::Offer(HWND hWnd, bool release) {
-    platform::GuardCallback(MainModuleName, L"EnumFindWindowProc", [&] {
+    platform::Guard(MainModuleName, L"EnumFindWindowProc", platform::Trap::Always, [&] {
         if (!rules_ || hWnd == MainWindowHandle) return;
         // A destroyed window's handle may come back on another window.
         if (release) passedOver_.erase(hWnd);

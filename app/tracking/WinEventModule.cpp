@@ -79,7 +79,8 @@ void DeliverPending() {
         const PendingEvent event = Pending.front();
         Pending.pop_front();
         PendingSet.erase(event);
-        platform::GuardCallback(ModuleName, L"WinEventProc", [&] { Deliver(event.hook, event.eventId, event.hWnd); });
+        platform::Guard(ModuleName, L"WinEventProc", platform::Trap::Always,
+                        [&] { Deliver(event.hook, event.eventId, event.hWnd); });
     }
 }
 
@@ -135,7 +136,7 @@ void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD eventId, HWND hWnd, LONG id
     // A hook given a wide range brings many events: reject by the cheap tests first.
     if (idObject != OBJID_WINDOW || idChild != CHILDID_SELF || !hWnd) return;
     if (!IsAcceptedEvent(eventId)) return;
-    platform::GuardCallback(ModuleName, L"WinEventProc", [&] {
+    platform::Guard(ModuleName, L"WinEventProc", platform::Trap::Always, [&] {
         // The system hands events over whenever this thread waits, also in
         // the middle of our own work (a tray icon being made for the very
         // window the event is about): such events wait for the work to end.

@@ -560,7 +560,7 @@ void CTrayMenus::ExecuteCommand(HWND window, UINT command) {
 }
 
 platform::ComPtr<_Tool> CTrayMenus::ListedWindowTool(UINT command) const {
-    return platform::IgnoreFailure([&] {
+    return platform::Guard(ClassName, L"ListedWindowTool", platform::Trap::Silently, [&] {
         platform::ComPtr<_Tool> tool;
         platform::ThrowIfFailed(ToolsOf(*MenuBand(menus::WindowsBand).Get())->GetToolFromID(static_cast<LONG>(command), &tool),
                                 L"Tools.GetToolFromID");

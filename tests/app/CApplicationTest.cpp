@@ -64,8 +64,6 @@ protected:
         if (form_) form_->Close(frmMain::UnloadMode::WindowsShutdown);
         form_.reset();
         TheApp.reset();
-        platform::SetErrorTrapping(false);
-        platform::SetFailureLogger(nullptr);
     }
 
     ScratchRegistry registry_;
@@ -221,8 +219,6 @@ TEST_F(CApplicationTest, LoadsTextAndNumberValues) {
 TEST_F(CApplicationTest, UnreadableValueEndsLoadingWithOneLogEntry) {
     const std::wstring logPath = ProgramExceptionLog().Path();
     ::DeleteFileW(logPath.c_str());
-    platform::SetErrorTrapping(true);
-    InstallErrorLog();
     WriteText(HKEY_CURRENT_USER, OptionsKey, L"TimeOut", L"321");
     const BYTE binary[] = {1, 2, 3};
     WriteRaw(HKEY_CURRENT_USER, OptionsKey, L"Hide Icon", REG_BINARY, binary, sizeof binary);

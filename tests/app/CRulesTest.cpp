@@ -21,6 +21,7 @@
 #include "Error.h"
 #include "ErrorModule.h"
 #include "ExceptionLog.h"
+#include "ExceptionLogReader.h"
 #include "Guard.h"
 #include "Handles.h"
 #include "ModelDoubles.h"
@@ -669,41 +670,6 @@ RawKey ReadKey(const std::wstring& path) {
     return values;
 }
 
-// One entry of the exception log: its number and description.
-struct LogEntry {
-    std::string number;
-    std::string description;
-};
-
-std::string ReadLog() {
-    std::string text;
-    platform::UniqueFile file(::CreateFileW(ProgramExceptionLog().Path().c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
-    return text;
-}
-
-// The entries, read the way a person reads the file: line by line.
-std::vector<LogEntry> LogEntries() {
-    std::vector<LogEntry> entries;
-    const std::string text = ReadLog();
-    const std::string value = "\t\tValue: ", description = "\t\tDescription: ";
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(at, end - at);
-        if (line.rfind(value, 0) == 0) entries.push_back({line.substr(value.size()), {}});
-        if (line.rfind(description, 0) == 0 && !entries.empty())
-            entries.back().description = line.substr(description.size());
-        at = end + 2;
-    }
-    return entries;
-}
-
 // The stored fields of a rule, with the loader's defaults.
 struct Field {
     const wchar_t* name;
@@ -929,7 +895,7 @@ std::vector<std::wstring> LoadedNames(const CRules& rules) {
 }  // namespace
 
 TEST_F(CRulesTest, FuzzedStoredRulesLoadTheGoodAndLogAndKeepTheBad) {
-    ::DeleteFileW(ProgramExceptionLog().Path().c_str());
+    const ExceptionLogMark log(ProgramExceptionLog().Path());
     InstallErrorLog();
     RuleFuzzer fuzzer(FuzzSeed);
     std::vector<int32_t> positions(FuzzRuleCount);
@@ -975,13 +941,13 @@ TEST_F(CRulesTest, FuzzedStoredRulesLoadTheGoodAndLogAndKeepTheBad) {
 
     // Each refusal is one entry that names the key and the value; an
     // unreadable position is one entry too; nothing else is logged.
-    const auto entries = LogEntries();
+    const auto entries = log.Appended();
     size_t expectedEntries = 0;
     for (const auto& rule : stored) {
         SCOPED_TRACE(rule.tag);
-        std::vector<const LogEntry*> mentions;
+        std::vector<const LoggedFailure*> mentions;
         for (const auto& entry : entries)
-            if (entry.description.find(rule.tag) != std::string::npos) mentions.push_back(&entry);
+            if (entry.description.find(platform::Widen(rule.tag)) != std::wstring::npos) mentions.push_back(&entry);
         if (!rule.good || rule.positionLogged) ++expectedEntries;
         if (rule.good && !rule.positionLogged) {
             EXPECT_TRUE(mentions.empty()) << mentions.front()->description;
@@ -991,12 +957,11 @@ TEST_F(CRulesTest, FuzzedStoredRulesLoadTheGoodAndLogAndKeepTheBad) {
         // Value names are the registry's, which compares them without regard to case.
         const std::wstring valueName = rule.good ? L"Index" : rule.badValue;
         const std::string value = "value \"" + platform::Narrow(platform::ToLower(valueName)) + "\"";
-        const std::string description =
-            platform::Narrow(platform::ToLower(platform::Widen(mentions[0]->description, CP_ACP)));
+        const std::string description = platform::Narrow(platform::ToLower(mentions[0]->description));
         EXPECT_NE(description.find("rules\\"), std::string::npos) << mentions[0]->description;
         EXPECT_NE(description.find(value), std::string::npos) << mentions[0]->description;
         if (!rule.good) {
-            EXPECT_EQ(mentions[0]->number, rule.badNumber) << mentions[0]->description;
+            EXPECT_EQ(platform::Narrow(mentions[0]->value), rule.badNumber) << mentions[0]->description;
         }
     }
     EXPECT_EQ(entries.size(), expectedEntries) << "no entry is broken up or forged by a name";

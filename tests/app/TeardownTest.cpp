@@ -1,22 +1,16 @@
-// The program's teardown meeting failures while error trapping is off (as
-// code that uses the classes without the program's start-up has it): the
-// main window's close still ends, every window is given back, and what
-// failed is in the log; nothing escapes the window procedure.
+// The program's teardown meeting failures: the main window's close still
+// ends, every window is given back, and what failed is in the program's log;
+// nothing escapes the window procedure.
 #include <string>
 #include <vector>
 
+#include "ExceptionLogReader.h"
 #include "TrackingFixture.h"
 
 using namespace testing_support;
 using namespace tracking_test;
 
 namespace {
-
-std::vector<std::wstring> g_logged;
-
-void RecordFailure(const platform::Error& failure, std::wstring_view module, std::wstring_view procedure) {
-    g_logged.push_back(std::wstring(module) + L"." + std::wstring(procedure) + L" " + failure.Description());
-}
 
 // A receiver that fails each time a window stops being tracked.
 struct FailingReceiver : IApplicationEvents {
@@ -38,9 +32,7 @@ TEST_F(TeardownTest, FailuresWhileTheMainWindowClosesAreLoggedAndTheCloseStillEn
 
     FailingReceiver failing;
     app_->Events().Add(&failing);
-    g_logged.clear();
-    platform::SetFailureLogger(RecordFailure);
-    platform::SetErrorTrapping(false);
+    const ExceptionLogMark log;
     HWND main = form_->hWnd();
     ::SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
 
@@ -50,9 +42,9 @@ TEST_F(TeardownTest, FailuresWhileTheMainWindowClosesAreLoggedAndTheCloseStillEn
     EXPECT_EQ(app_->Quillet(), nullptr);
     EXPECT_TRUE(Visible(first)) << "a window the program hid outlives it hidden";
     EXPECT_TRUE(Visible(second)) << "a window the program hid outlives it hidden";
-    // Letting the rule's windows go stops at the first failure, which is
-    // logged; releasing the rule itself then lets the second go.
-    EXPECT_EQ(g_logged, (std::vector<std::wstring>{L"CRules.Clear receiver broke",
-                                                    L"CWindows.Class_Terminate receiver broke"}));
+    // The program's handler of each window's removal logs the receiver's
+    // failure and goes on to the next window.
+    EXPECT_EQ(log.Appended(), (std::vector<LoggedFailure>{{L"380", L"receiver broke", L"CApplication.OnWindowRemove"},
+                                                           {L"380", L"receiver broke", L"CApplication.OnWindowRemove"}}));
     app_->Events().Remove(&failing);
 }

@@ -64,8 +64,6 @@ protected:
 
     void TearDown() override {
         Stop();
-        platform::SetErrorTrapping(false);
-        platform::SetFailureLogger(nullptr);
     }
 
     // Starts the application as the program does; the result of its start-up.

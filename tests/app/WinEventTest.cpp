@@ -12,6 +12,7 @@
 
 #include "ComClient.h"
 #include "EventLog.h"
+#include "ExceptionLogReader.h"
 #include "FakeTray.h"
 #include "RecoveryModule.h"
 #include "ScratchRegistry.h"
@@ -385,13 +386,11 @@ TEST_F(WinEventTest, TheProgramIconFollowsEnabledAndHideIcon) {
     TrayedWindow(L"Trayed third");
     app_->SetHideIcon(HideIconNever);
     EXPECT_TRUE(HasProgramIcon());
-    try {
-        app_->SetHideIcon(7);
-        ADD_FAILURE() << "an unknown HideIcon value is refused";
-    } catch (const platform::Error& failure) {
-        EXPECT_EQ(failure.Number(), platform::errors::InvalidPropertyValue);
-        EXPECT_EQ(failure.Source(), L"CApplication.Refresh");
-    }
+    // An unknown HideIcon value is refused, logged, and the program goes on.
+    const ExceptionLogMark log;
+    app_->SetHideIcon(7);
+    EXPECT_EQ(log.Appended(),
+              (std::vector<LoggedFailure>{{L"380", L"Invalid property value", L"CApplication.Refresh"}}));
     EXPECT_TRUE(HasProgramIcon()) << "a refused value changes no icon";
     app_->SetHideIcon(HideIconNever);
 }

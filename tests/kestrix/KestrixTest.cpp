@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "ComError.h"
+#include "Guard.h"
 #include "Kestrix.h"
 #include "SubclassHandler.h"
 #include "SubclassModule.h"
@@ -183,7 +184,7 @@ TEST_F(KestrixTest, APreparedPopupMenuGetsItsReleaseMessageAfterTheHandlerReturn
 TEST_F(KestrixTest, AFailingHandlerIsLoggedAndWhatFollowsItStillHappens) {
     static std::vector<std::wstring> logged;
     logged.clear();
-    platform::SetFailureLogger([](const platform::Error& e, std::wstring_view module, std::wstring_view procedure) {
+    const platform::FailureLogger previous = platform::SetFailureLogger([](const platform::Error& e, std::wstring_view module, std::wstring_view procedure) {
         logged.push_back(std::wstring(module) + L"." + std::wstring(procedure) + L" " + e.Description());
     });
     Add(7);
@@ -211,7 +212,7 @@ TEST_F(KestrixTest, AFailingHandlerIsLoggedAndWhatFollowsItStillHappens) {
     ASSERT_TRUE(WaitUntil([&] { return events->Count(L"Click 7 1") == 1; }));
     EXPECT_EQ(1u, logged.size());
     SubclassModule::DetachMessage(counter.Get(), popup.get(), Kestrix::PopupReleaseMessage);
-    platform::SetFailureLogger(nullptr);
+    platform::SetFailureLogger(previous);
 }
 
 TEST_F(KestrixTest, ARecreatedTaskbarShowsEveryIconAgainAndTellsTheClient) {

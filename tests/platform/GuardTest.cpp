@@ -18,18 +18,20 @@ void RecordFailure(const platform::Error& failure, std::wstring_view module, std
                         std::wstring(procedure)});
 }
 
-// Trapping on with a recording logger; back to the process default afterwards.
+// Trapping on with a recording logger; back to the harness's trapping and
+// logger afterwards.
 class GuardTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_logged.clear();
-        platform::SetFailureLogger(RecordFailure);
+        previous_ = platform::SetFailureLogger(RecordFailure);
         platform::SetErrorTrapping(true);
     }
     void TearDown() override {
-        platform::SetErrorTrapping(false);
-        platform::SetFailureLogger(nullptr);
+        platform::SetErrorTrapping(true);
+        platform::SetFailureLogger(previous_);
     }
+    platform::FailureLogger previous_ = nullptr;
 };
 
 }  // namespace
@@ -80,6 +82,30 @@ TEST_F(GuardTest, WithTrappingOffTheFailureReachesTheCallerUnlogged) {
     EXPECT_THROW(platform::Guard(L"m", L"p", [] { throw std::runtime_error("x"); }), std::runtime_error);
     EXPECT_EQ(platform::Guard(L"m", L"p", [] { return std::wstring(L"ok"); }), L"ok");
     EXPECT_TRUE(g_logged.empty());
+
+    // A boundary with no caller keeps its failure whatever the flag says.
+    EXPECT_EQ(platform::Guard(L"frmMain", L"WindowProc", platform::Trap::Always,
+                              []() -> int { platform::Raise(platform::errors::TypeMismatch, L"frmMain.WindowProc"); }),
+              0);
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_EQ(g_logged[0], (Logged{L"13", L"Type mismatch", L"frmMain", L"WindowProc"}));
+}
+
+// A logger whose own work meets a guard does not log into itself: the
+// failure inside the log is dropped, and the outer one logged once.
+TEST_F(GuardTest, TheLogNeverRecursesIntoLogging) {
+    platform::SetFailureLogger([](const platform::Error& failure, std::wstring_view module, std::wstring_view procedure) {
+        RecordFailure(failure, module, procedure);
+        platform::Guard(L"ErrorModule", L"LogError", platform::Trap::Always,
+                        [] { platform::Raise(platform::errors::InternalError, L"ErrorModule.LogError"); });
+    });
+    platform::Guard(L"CWindow", L"moTimer_Timer", platform::Trap::Always,
+                    [] { platform::Raise(platform::errors::TypeMismatch, L"CWindow.AutoHide"); });
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_EQ(g_logged[0], (Logged{L"13", L"Type mismatch", L"CWindow", L"moTimer_Timer"}));
+    // Logging is open again once the entry is written.
+    platform::Guard(L"CWindow", L"moTimer_Timer", platform::Trap::Always, [] { throw std::bad_alloc(); });
+    EXPECT_EQ(g_logged.size(), 2u);
 }
 
 // Teardown steps go on after a failure whatever the trapping flag says, and
@@ -99,8 +125,11 @@ TEST_F(GuardTest, SkippedStepsAreLoggedAndIgnoredLookupsAnswerTheirDefault) {
         ASSERT_EQ(g_logged.size(), 1u);
         EXPECT_EQ(g_logged[0], (Logged{L"13", L"Type mismatch", L"CApplication", L"Dispose"}));
 
-        EXPECT_EQ(platform::IgnoreFailure([]() -> int { throw std::runtime_error("absent"); }), 0);
-        EXPECT_EQ(platform::IgnoreFailure([] { return std::wstring(L"found"); }), L"found");
-        EXPECT_EQ(g_logged.size(), 1u) << "an ignored lookup is not logged";
+        EXPECT_EQ(platform::Guard(L"m", L"Lookup", platform::Trap::Silently,
+                                  []() -> int { throw std::runtime_error("absent"); }),
+                  0);
+        EXPECT_EQ(platform::Guard(L"m", L"Lookup", platform::Trap::Silently, [] { return std::wstring(L"found"); }),
+                  L"found");
+        EXPECT_EQ(g_logged.size(), 1u) << "a silent lookup is not logged";
     }
 }

@@ -8,6 +8,7 @@
 
 #include "ComClient.h"
 #include "ComError.h"
+#include "ExceptionLogReader.h"
 #include "Guard.h"
 #include "MenuKeyboard.h"
 #include "Quillet.h"
@@ -73,8 +74,6 @@ protected:
         window = MakeWindow();
         ASSERT_TRUE(window);
         ASSERT_EQ(S_OK, Quillet::Create(IID__Quillet, reinterpret_cast<void**>(quillet.GetAddressOf())));
-        // As in a host: the component traps its failures (its start-up turns this on once per thread).
-        platform::SetErrorTrapping(true);
         quillet->get_Bands(&bands);
         sink = platform::com::MakeObject<platform::com::EventSink>(DIID___Quillet);
         for (DISPID id : {BandCloseEventId, BandOpenEventId, QuilletClickEventId, HighlightEventId})
@@ -88,7 +87,6 @@ protected:
         connection.Disconnect();
         quillet.Reset();
         ::DestroyWindow(window);
-        platform::SetErrorTrapping(false);
     }
     ComPtr<_Band> AddBand(const std::wstring& name, QLBandStyle style) {
         ComPtr<_Band> band;
@@ -203,6 +201,17 @@ TEST_F(QuilletTest, CommandsShortcutsAndTypedCharactersReachTheRightTool) {
     EXPECT_EQ(S_OK, quillet->OnKeyDown('V', 2, &ran));
     EXPECT_EQ(VARIANT_TRUE, ran);
     EXPECT_EQ((std::vector<std::wstring>{Opened + L"EditMenu", Clicked + L"Paste"}), events);
+
+    // A key member handles its own failures: a call without a place for the
+    // answer goes to the component's log, and the shortcuts still work.
+    const testing_support::ExceptionLogMark log;
+    EXPECT_EQ(S_OK, quillet->OnKeyDown('V', 2, nullptr));
+    EXPECT_EQ(log.Appended(), (std::vector<testing_support::LoggedFailure>{
+                                  {L"5", L"Invalid procedure call or argument", L"Quillet.OnKeyDown"}}));
+    events.clear();
+    EXPECT_EQ(S_OK, quillet->OnKeyDown('V', 2, &ran));
+    EXPECT_EQ(VARIANT_TRUE, ran);
+    EXPECT_EQ(std::vector<std::wstring>{Clicked + L"Paste"}, events);
 
     const HMENU file = SubMenu(0);
     onBandOpen = nullptr;

@@ -8,7 +8,8 @@ int wmain(int argc, wchar_t** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Tests create component objects on this thread, as the program does.
     platform::com::ComApartment apartment;
-    // Failures reach the tests directly unless a test turns trapping on.
-    platform::SetErrorTrapping(false);
+    // Tests run the branch users run: failures are trapped and logged, and a
+    // test reads them back from the log (ExceptionLogReader.h).
+    platform::SetErrorTrapping(true);
     return RUN_ALL_TESTS();
 }
