@@ -196,6 +196,13 @@ TEST_F(frmTrayManagerProgramTest, OpensAtTheClickFollowsTheTrayKeepsOpenWhenPinn
     form = OpenTrayManager(icon);
     ASSERT_NE(form, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == form; }));
+    // Wine makes the form the foreground window before the program's request
+    // for the X focus has reached the X server. Taken away before then, the
+    // focus comes back to the form when that request lands, and the form,
+    // active again, rightly stays.
+    const auto formXWindow = XWindowOf(form);
+    ASSERT_TRUE(WaitUntil([&] { return formXWindow && FocusedXWindow() == formXWindow; }))
+        << "the form never got the X focus";
     // Where the activation ends is not the form's to say: with no window
     // manager, X gives the focus to the root once the focused form is gone.
     other.TakeFocus();

@@ -1,6 +1,7 @@
 #include "Xdotool.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include "Process.h"
 #include "Wait.h"
@@ -26,13 +27,17 @@ std::atomic<int> g_runs{0};
 
 }  // namespace
 
-bool RunXdotool(const std::wstring& arguments) {
+namespace {
+
+// Runs xdotool; what it prints goes to `outputUnix` when one is named.
+bool RunXdotoolTo(const std::wstring& arguments, const std::wstring& outputUnix) {
     const std::wstring done = L"pelkin-xdotool-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                               std::to_wstring(++g_runs) + L".done";
     const std::wstring donePath = DoneFolder + done;
     ::DeleteFileW(donePath.c_str());
+    const std::wstring redirect = outputUnix.empty() ? L"" : L" > " + outputUnix;
     const std::wstring commandLine = L"sh -c \"timeout " + std::to_wstring(XdotoolLimitSeconds) + L" xdotool " +
-                                     arguments + L"; : > " + DoneFolderUnix + done + L"\"";
+                                     arguments + redirect + L"; : > " + DoneFolderUnix + done + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -50,6 +55,24 @@ bool RunXdotool(const std::wstring& arguments) {
     const bool ended = WaitUntil([&] { return ::GetFileAttributesW(donePath.c_str()) != INVALID_FILE_ATTRIBUTES; });
     ::DeleteFileW(donePath.c_str());
     return ended;
+}
+
+}  // namespace
+
+bool RunXdotool(const std::wstring& arguments) { return RunXdotoolTo(arguments, {}); }
+
+UINT_PTR FocusedXWindow() {
+    const std::wstring name = L"pelkin-xdotool-focus-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring path = DoneFolder + name;
+    if (!RunXdotoolTo(L"getwindowfocus", DoneFolderUnix + name)) return 0;
+    UINT_PTR focused = 0;
+    if (FILE* file = _wfopen(path.c_str(), L"r")) {
+        unsigned long long value = 0;
+        if (fscanf(file, "%llu", &value) == 1) focused = static_cast<UINT_PTR>(value);
+        fclose(file);
+    }
+    ::DeleteFileW(path.c_str());
+    return focused;
 }
 
 UINT_PTR XWindowOf(HWND window) { return reinterpret_cast<UINT_PTR>(::GetPropW(window, XWindowProperty)); }

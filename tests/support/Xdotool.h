@@ -14,6 +14,8 @@ bool RunXdotool(const std::wstring& arguments);
 
 // The X window Wine shows a top-level window in; 0 when it has none.
 UINT_PTR XWindowOf(HWND window);
+// The X window that has the input focus now; 0 when xdotool could not tell.
+UINT_PTR FocusedXWindow();
 
 // Gives the window the X input focus (keys go only to a focused X window,
 // and Wine sees hot keys only then) and presses the combination, named as
