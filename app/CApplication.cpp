@@ -27,10 +27,6 @@ constexpr wchar_t ClassName[] = L"CApplication";
 constexpr std::array<const wchar_t*, HotkeyCommandCount> CommandHotkeyChoices = {
     L"Hide the active window in the tray", L"Restore all windows"};
 
-LONG EventLong(const DISPPARAMS& params, UINT index) {
-    return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
-}
-
 // A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
 platform::Variant HandleVariant(const void* handle) {
     const auto value = reinterpret_cast<intptr_t>(handle);
@@ -107,7 +103,7 @@ void CApplication::CreateMenuComponent() {
     moQuillet_->On(QuilletClickEventId,
                    [this](const DISPPARAMS& p) { menus_.Click(menu_component::EventObject<_Tool>(p, 0).Get()); });
     moQuillet_->On(HotKeyPressedEventId, [this](const DISPPARAMS& p) {
-        moQuillet_HotKeyPressed(EventLong(p, 0), EventLong(p, 1), EventLong(p, 2));
+        moQuillet_HotKeyPressed(menu_component::EventLong(p, 0), menu_component::EventLong(p, 1), menu_component::EventLong(p, 2));
     });
 }
 

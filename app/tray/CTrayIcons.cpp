@@ -2,10 +2,13 @@
 
 #include "ComError.h"
 #include "Guard.h"
+#include "MenuComponent.h"
 #include "Options.h"
 #include "Variant.h"
 #include "Version.h"
 #include "frmMain.h"
+
+using menu_component::EventLong;
 
 namespace {
 
@@ -13,10 +16,6 @@ namespace {
 constexpr wchar_t ClassName[] = L"CApplication";
 // The tip of the program's icon while it is switched off.
 constexpr wchar_t DisabledTipSuffix[] = L" (Disabled)";
-
-LONG EventLong(const DISPPARAMS& params, UINT index) {
-    return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
-}
 
 }  // namespace
 

@@ -9,9 +9,14 @@
 #include "QuilletInterfaces.h"
 #include "Variant.h"
 
-// Small helpers for talking to the menu component, shared by the tray menus
-// and the rules editor's menu bar.
+// Small helpers for talking to the components, shared by the tray icons, the
+// tray menus and the rules editor's menu bar.
 namespace menu_component {
+// A whole-number argument of a component event; a failure is reported as the
+// program's event handling.
+inline LONG EventLong(const DISPPARAMS& params, UINT index) {
+    return platform::ToInt32(platform::com::EventArgument(params, index), L"CApplication.KestrixEvents");
+}
 // An optional argument left out.
 inline VARIANT MissingArgument() noexcept {
     VARIANT missing;
