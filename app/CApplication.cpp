@@ -3,6 +3,7 @@
 #include "AutoStartModule.h"
 #include "ComError.h"
 #include "CClipboard.h"
+#include "ColorScheme.h"
 #include "CRegistry.h"
 #include "CRule.h"
 #include "CRules.h"
@@ -130,6 +131,7 @@ void CApplication::LoadOptions(const CRegistry& store) {
         SetMenuBanner(options_.menuBanner);
         SetMenuHighlight(options_.menuHighlight);
         SetMenuOwnerDraw(options_.menuOwnerDraw);
+        ApplyColorScheme();
     };
     try {
         options_.Load(store);
@@ -328,6 +330,19 @@ void CApplication::SetMenuHighlight(int32_t value) {
         platform::ThrowIfFailed(quillet_->put_HighlightStyle(static_cast<QLHighlightStyle>(value)),
                                 L"Quillet.HighlightStyle");
     events_.Raise(&IApplicationEvents::MenuOptionsChange, options_.menuOwnerDraw, value);
+}
+
+void CApplication::SetTheme(int32_t value) {
+    options_.theme = value;
+    ApplyColorScheme();
+}
+
+void CApplication::ApplyColorScheme() {
+    const platform::Scheme scheme = platform::SchemeFor(static_cast<platform::ThemeChoice>(options_.theme));
+    platform::SetCurrentScheme(scheme);
+    menu_component::ApplyScheme(quillet_.Get(), scheme);
+    for (HWND form : OpenForms()) platform::UseDarkTitleBar(form, scheme == platform::Scheme::Dark);
+    events_.Raise(&IApplicationEvents::ColorSchemeChange);
 }
 
 void CApplication::SetMenuOwnerDraw(bool value) {

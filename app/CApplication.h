@@ -202,6 +202,13 @@ public:
     void SetMenuHighlight(int32_t value);
     bool MenuOwnerDraw() const noexcept { return options_.menuOwnerDraw; }
     void SetMenuOwnerDraw(bool value);
+    // The user's colour choice (System, Light, Dark) and the scheme it gives
+    // with the system's settings. ApplyColorScheme reads the system again and
+    // re-colours whatever the program shows; it is called when the choice or
+    // the system's colours change.
+    int32_t Theme() const noexcept { return options_.theme; }
+    void SetTheme(int32_t value);
+    void ApplyColorScheme();
 
 private:
     // IPrompt: the model's questions, in message boxes over the main window.

@@ -9,6 +9,8 @@ public:
     virtual void EnableChange(bool /*enabled*/) {}
     virtual void IntervalChange(int32_t /*interval*/) {}
     virtual void MenuOptionsChange(bool /*ownerDraw*/, int32_t /*highlightStyle*/) {}
+    // The program now draws in other colours (platform::CurrentScheme()).
+    virtual void ColorSchemeChange() {}
     virtual void WindowAdd() {}
     virtual void WindowChange() {}
     virtual void WindowRemove() {}

@@ -12,6 +12,7 @@
 #include "CRule.h"
 #include "CRules.h"
 #include "CWindow.h"
+#include "ColorScheme.h"
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "Handles.h"
@@ -281,6 +282,7 @@ int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption) no
 }
 
 void RegisterForm(HWND form) {
+    if (platform::CurrentScheme() == platform::Scheme::Dark) platform::UseDarkTitleBar(form, true);
     if (std::find(g_forms.begin(), g_forms.end(), form) == g_forms.end()) g_forms.push_back(form);
 }
 

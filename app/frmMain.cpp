@@ -2,6 +2,7 @@
 
 #include "CApplication.h"
 #include "CRules.h"
+#include "ColorScheme.h"
 #include "Guard.h"
 #include "MainModule.h"
 #include "WindowModule.h"
@@ -99,6 +100,12 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case ExitCommandMessage:
             Close(UnloadMode::TaskManager);
             return 0;
+        case WM_SETTINGCHANGE:
+            if (platform::SchemeMayHaveChanged(wParam, lParam)) FollowColorScheme();
+            return Default(message, wParam, lParam);
+        case WM_SYSCOLORCHANGE:
+            FollowColorScheme();
+            return Default(message, wParam, lParam);
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
@@ -107,6 +114,14 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             return Default(message, wParam, lParam);
     }
+}
+
+// The user changed the app mode or the system colours: the next menu, the
+// switcher and the open forms take them on.
+void frmMain::FollowColorScheme() {
+    platform::Guard(ClassName, L"FollowColorScheme", [&] {
+        if (auto app = TheApp) app->ApplyColorScheme();
+    });
 }
 
 // A later start of the program hands over its command line; true when it was carried out.

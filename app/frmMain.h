@@ -35,6 +35,7 @@ private:
 
     bool OnCopyData(const COPYDATASTRUCT* data);
     void Load();
+    void FollowColorScheme();
     void LoadImages();
     bool Form_QueryUnload(UnloadMode mode);
     void Form_Unload();

@@ -1,8 +1,11 @@
 #include "CToolTips.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 #include <vector>
 
+#include "ColorScheme.h"
 #include "Guard.h"
 
 namespace {
@@ -54,8 +57,20 @@ bool CToolTips::Initialize(HWND parent, int32_t automaticDelay) {
             if (!control_) return false;
         }
         SetDelay(TTDT_AUTOMATIC, automaticDelay);
+        FollowColorScheme();
         return true;
     });
+}
+
+void CToolTips::FollowColorScheme() noexcept {
+    if (!control_) return;
+    const platform::Palette palette = platform::CurrentPalette();
+    const bool own = palette.scheme == platform::Scheme::Dark;
+    // A themed tip ignores the colours it is given: in the dark scheme it is
+    // drawn unthemed in the menu's colours, otherwise as the system draws it.
+    ::SetWindowTheme(control_.get(), own ? L"" : nullptr, own ? L"" : nullptr);
+    Send(TTM_SETTIPBKCOLOR, own ? palette.menu : ::GetSysColor(COLOR_INFOBK), 0);
+    Send(TTM_SETTIPTEXTCOLOR, own ? palette.menuText : ::GetSysColor(COLOR_INFOTEXT), 0);
 }
 
 void CToolTips::RememberLength(const std::wstring& text) noexcept {

@@ -21,6 +21,8 @@ public:
     // Makes the control (once) and sets its automatic delay; false when the
     // control cannot be made.
     bool Initialize(HWND parent, int32_t automaticDelay);
+    // Takes on the colours of the program's current scheme.
+    void FollowColorScheme() noexcept;
     // A tip for a rectangle of `window`; false when a tool with the ID exists
     // or the control refuses.
     bool AddArea(HWND window, UINT_PTR id, int left, int top, int right, int bottom, const std::wstring& text);

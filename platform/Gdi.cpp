@@ -30,6 +30,31 @@ HBITMAP MakeBitmap(HDC reference, int width, int height, PixelFormat format, con
 
 }  // namespace
 
+void FillSolid(HDC dc, const RECT& area, COLORREF colour) noexcept {
+    UniqueBrush brush(::CreateSolidBrush(colour));
+    if (brush) ::FillRect(dc, &area, brush.get());
+}
+
+namespace {
+// TRIVERTEX channels are 16-bit: the 8-bit value sits in the high byte.
+constexpr int ChannelShift = 8;
+TRIVERTEX Vertex(LONG x, LONG y, COLORREF colour) noexcept {
+    TRIVERTEX vertex{};
+    vertex.x = x;
+    vertex.y = y;
+    vertex.Red = static_cast<COLOR16>(GetRValue(colour) << ChannelShift);
+    vertex.Green = static_cast<COLOR16>(GetGValue(colour) << ChannelShift);
+    vertex.Blue = static_cast<COLOR16>(GetBValue(colour) << ChannelShift);
+    return vertex;
+}
+}  // namespace
+
+void FillGradient(HDC dc, const RECT& area, COLORREF first, COLORREF second, bool vertical) noexcept {
+    TRIVERTEX corners[] = {Vertex(area.left, area.top, first), Vertex(area.right, area.bottom, second)};
+    GRADIENT_RECT span{0, 1};
+    ::GradientFill(dc, corners, ARRAYSIZE(corners), &span, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+}
+
 UniqueMemoryDC CompatibleDC(HWND window) {
     WindowDC reference(window);
     UniqueMemoryDC dc(::CreateCompatibleDC(reference.get()));

@@ -14,9 +14,16 @@ namespace platform {
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniquePen = UniqueGdiObject<HPEN>;
 
 // A memory device context compatible with a window's (nullptr: the screen's).
 UniqueMemoryDC CompatibleDC(HWND window);
+
+// Fills a rectangle with one colour.
+void FillSolid(HDC dc, const RECT& area, COLORREF colour) noexcept;
+// Fills a rectangle with a smooth ramp from one colour to the other, in one
+// GradientFill: left to right, or top to bottom when `vertical`.
+void FillGradient(HDC dc, const RECT& area, COLORREF first, COLORREF second, bool vertical) noexcept;
 
 // Selects an object into a device context for the scope's life; what was
 // selected before goes back in at its end. A null object selects nothing.

@@ -43,6 +43,19 @@ UINT InsertionPoint(HMENU menu, UINT id) noexcept {
     return static_cast<UINT>(count < 0 ? 0 : count);
 }
 
+// A caption as a screen reader says it: without the ampersand that marks
+// its access key ("&&" stands for one ampersand of its own).
+std::wstring AccessibleName(const std::wstring& caption) {
+    std::wstring name;
+    name.reserve(caption.size());
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
+        else if (caption[i] == L'&') continue;
+        name += caption[i];
+    }
+    return name;
+}
+
 QLToolStyle SeparatorStyleOf(QLBandStyle style) noexcept {
     return style == qlBandMenuBar ? qlToolStyleMenuBarSeparator : qlToolStyleSeparator;
 }
@@ -152,18 +165,19 @@ void Band::ApplyBanner(_Banner* banner) {
 HMENU Band::Build(bool submenu, bool inheritedShown, bool count) {
     if (count) ++shown_;
     if (menu_) {
-        EmptyMenu(menu_.get());
+        EmptyItems();
     } else {
         menu_.reset(style_ == qlBandMenuBar ? ::CreateMenu() : ::CreatePopupMenu());
         if (!menu_) platform::RaiseWin32(::GetLastError(), L"Band.Build");
     }
+    ApplyBackground();
     if (submenu) {
         inheritedShown_ = inheritedShown;
         return menu_.get();
     }
     FillItems();
     Banner* banner = BannerObject();
-    if (banner && !banner->Rendered() && owner_) banner->Render(Height(), owner_->ImageListHandle(), Dpi());
+    if (banner && !banner->Rendered() && owner_) banner->Render(Height(), owner_->ImageListHandle(), Dpi(), owner_->Look().palette);
     return menu_.get();
 }
 
@@ -195,7 +209,7 @@ void Band::InsertSeparator(UINT position) {
     item.cbSize = sizeof(item);
     item.fMask = MIIM_FTYPE | MIIM_DATA;
     item.fType = MFT_SEPARATOR | (ownerDraw_ ? MFT_OWNERDRAW : 0);
-    item.dwItemData = reinterpret_cast<ULONG_PTR>(menu_.get());
+    item.dwItemData = NewItemData(std::wstring());
     if (!::InsertMenuItemW(menu_.get(), position, TRUE, &item)) platform::RaiseWin32(::GetLastError(), L"Band.Build");
 }
 
@@ -239,9 +253,40 @@ void Band::InsertTool(const Tool& tool) {
         item.cch = static_cast<UINT>(text.size());
     }
     item.wID = static_cast<UINT>(tool.Id());
-    item.dwItemData = reinterpret_cast<ULONG_PTR>(menu_.get());
+    item.dwItemData = NewItemData(tool.Caption());
     if (!::InsertMenuItemW(menu_.get(), InsertionPoint(menu_.get(), item.wID), TRUE, &item))
         platform::RaiseWin32(::GetLastError(), L"Band.Build");
+}
+
+void Band::EmptyItems() noexcept {
+    if (menu_) EmptyMenu(menu_.get());
+    itemData_.clear();
+    itemDataKeys_.clear();
+}
+
+ULONG_PTR Band::NewItemData(const std::wstring& caption) {
+    ItemData& data = itemData_.emplace_back();
+    data.menu = menu_.get();
+    data.name = AccessibleName(caption);
+    data.accessible.dwMSAASignature = MSAA_MENU_SIG;
+    data.accessible.cchWText = static_cast<DWORD>(data.name.size());
+    data.accessible.pszWText = data.name.data();
+    const auto key = reinterpret_cast<ULONG_PTR>(&data);
+    itemDataKeys_.insert(key);
+    return key;
+}
+
+// Outside the system's own colours the menu's margins take the theme's
+// background too; in them the system paints them as it always has.
+void Band::ApplyBackground() {
+    const ToolDrawing::OwnerLook look = owner_ ? owner_->Look() : ToolDrawing::OwnerLook{};
+    platform::UniqueGdiObject<HBRUSH> brush;
+    if (look.palette.scheme != platform::Scheme::Light) brush.reset(::CreateSolidBrush(look.palette.menu));
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND;
+    info.hbrBack = brush.get();
+    if (::SetMenuInfo(menu_.get(), &info)) background_ = std::move(brush);
 }
 
 HMENU Band::Open() {
@@ -257,7 +302,7 @@ void Band::Close() {
     const LONG before = shown_;
     if (shown_ > 0) --shown_;
     if (before >= 2) {
-        if (menu_) EmptyMenu(menu_.get());
+        EmptyItems();
         return;
     }
     if (destroying_) return;
@@ -280,9 +325,10 @@ void Band::ReleaseMenu() noexcept {
         // The window must not keep a menu that is gone.
         const HWND window = Window();
         if (window && ::GetMenu(window) == menu_.get()) ::SetMenu(window, nullptr);
-        EmptyMenu(menu_.get());
+        EmptyItems();
         menu_.reset();
     }
+    background_.reset();
     if (Banner* banner = BannerObject()) banner->ReleaseImage();
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 // One menu: a menu bar or a pop-up menu built from the band's tools. Every
-// item is owner-drawn and carries the band's menu handle as item data, so the
-// window procedure can find the band and the tool behind any item again.
+// item is owner-drawn and carries a record of the band's as item data (its
+// name for screen readers, then the band's menu handle), so the window
+// procedure can find the band and the tool behind any item again.
 #include <windows.h>
 #include <olectl.h>
+#include <oleacc.h>
 
+#include <deque>
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "ComObject.h"
 #include "Handles.h"
@@ -48,6 +52,18 @@ public:
     bool IsEnabled() const noexcept { return enabled_; }
     bool IsVisible() const noexcept { return shown_ >= 1 || inheritedShown_; }
     HMENU Menu() const noexcept { return menu_.get(); }
+
+    // What each item of the band's menu carries as its item data. A screen
+    // reader finds an owner-drawn item's name in the MSAAMENUINFO that must
+    // come first; the menu handle after it leads measuring and drawing back
+    // to the band.
+    struct ItemData {
+        MSAAMENUINFO accessible{};
+        HMENU menu = nullptr;
+        std::wstring name;  // what `accessible` points to
+    };
+    // Whether an item's data is one of this band's current items'.
+    bool HoldsItem(ULONG_PTR data) const noexcept { return itemDataKeys_.count(data) != 0; }
     Tools& ToolList() const noexcept { return *tools_.Get(); }
 
     // The band a tool opens as its submenu; nullptr when it names none (or this band).
@@ -124,6 +140,10 @@ private:
     int Height();
     std::optional<int> OffsetOf(const Tool& tool) const;
     void ReleaseMenu() noexcept;
+    // Takes every item out of the menu and forgets their data.
+    void EmptyItems() noexcept;
+    ULONG_PTR NewItemData(const std::wstring& caption);
+    void ApplyBackground();
     void EndPopup(HWND menuLoopWindow) noexcept;
 
     Quillet* owner_;  // not counted; cleared when the band leaves its collection
@@ -138,6 +158,10 @@ private:
     platform::ComPtr<Tools> tools_;
 
     platform::UniqueHMenu menu_;
+    // The items' data, in stable places for as long as their items are in the menu.
+    std::deque<ItemData> itemData_;
+    std::unordered_set<ULONG_PTR> itemDataKeys_;
+    platform::UniqueGdiObject<HBRUSH> background_;  // the menu's own, when the theme is not the system's
     LONG shown_ = 0;               // uses of the menu: Create, PopupMenu, a shown menu bar's submenu
     bool inheritedShown_ = false;  // prepared as a submenu of a shown menu
     bool destroying_ = false;      // bands that name each other as submenus are released once

@@ -47,6 +47,13 @@ Band* Bands::FindByMenu(HMENU menu) const noexcept {
     return nullptr;
 }
 
+Band* Bands::FindByItemData(ULONG_PTR data) const noexcept {
+    if (!data) return nullptr;
+    for (const auto& entry : bands_)
+        if (entry.value->HoldsItem(data)) return entry.value.Get();
+    return nullptr;
+}
+
 Band* Bands::VisibleMenuBar() const noexcept {
     for (const auto& entry : bands_)
         if (entry.value->Style() == qlBandMenuBar && entry.value->IsVisible()) return entry.value.Get();

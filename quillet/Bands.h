@@ -29,6 +29,8 @@ public:
     Band* Find(std::wstring_view name) const;
     // The first band whose menu this is; nullptr for 0 or a menu of no band.
     Band* FindByMenu(HMENU menu) const noexcept;
+    // The band whose menu holds an item with this item data.
+    Band* FindByItemData(ULONG_PTR data) const noexcept;
     // The first menu-bar band that is shown.
     Band* VisibleMenuBar() const noexcept;
     // For walks during which event handlers may change the collection.

@@ -46,24 +46,29 @@ int Banner::StripWidth(UINT dpi) const noexcept {
     return ToolDrawing::Scale(std::max<LONG>(settings_.width, 0), dpi);
 }
 
-BannerArt Banner::Art(UINT dpi) const {
+BannerArt Banner::Art(UINT dpi, const platform::Palette& palette) const {
     BannerArt art;
     art.caption = settings_.caption;
     art.icon = settings_.icon;
-    art.foreColor = GradientModule::TranslateColor(settings_.foreColor);
-    art.topColor = GradientModule::TranslateColor(settings_.backColor2);
-    art.bottomColor = GradientModule::TranslateColor(settings_.backColor);
+    if (palette.ornaments) {
+        art.foreColor = GradientModule::TranslateColor(settings_.foreColor);
+        art.topColor = GradientModule::TranslateColor(settings_.backColor2);
+        art.bottomColor = GradientModule::TranslateColor(settings_.backColor);
+    } else {
+        art.foreColor = palette.highlightText;
+        art.topColor = art.bottomColor = palette.highlight;
+    }
     art.textOffset = ToolDrawing::Scale(textOffset_, dpi);
     return art;
 }
 
-void Banner::Render(int bandHeight, HIMAGELIST imageList, UINT dpi) {
+void Banner::Render(int bandHeight, HIMAGELIST imageList, UINT dpi, const platform::Palette& palette) {
     if (image_) return;
     const SIZE size{StripWidth(dpi), bandHeight};
     if (size.cx <= 0 || size.cy <= 0) return;
     platform::UniqueFont font;
     if (!settings_.caption.empty()) font = FontsModule::BannerFont(settings_.font.Get(), dpi);
-    image_ = std::make_unique<BannerImage>(Art(dpi), size, imageList, font.get(), dpi);
+    image_ = std::make_unique<BannerImage>(Art(dpi, palette), size, imageList, font.get(), dpi);
 }
 
 void Banner::Slice(HDC dc, int top, int bottom) const {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "BannerImage.h"
+#include "ColorScheme.h"
 #include "ComObject.h"
 #include "QuilletInterfaces.h"
 
@@ -39,8 +40,11 @@ public:
     const std::wstring& Name() const noexcept { return settings_.name; }
     // Width at the DPI (never below 0).
     int StripWidth(UINT dpi) const noexcept;
-    // Renders the strip for a band of that height, unless it is rendered already.
-    void Render(int bandHeight, HIMAGELIST imageList, UINT dpi);
+    // Renders the strip for a band of that height, unless it is rendered
+    // already. A palette without ornaments (high contrast) gets a plain strip
+    // in its highlight colours instead of the gradient.
+    void Render(int bandHeight, HIMAGELIST imageList, UINT dpi,
+                const platform::Palette& palette = platform::PaletteOf(platform::Scheme::Light));
     bool Rendered() const noexcept { return image_ != nullptr; }
     // Copies the strip's rows [top, bottom) to (0, 0) of `dc`.
     void Slice(HDC dc, int top, int bottom) const;
@@ -69,7 +73,7 @@ private:
     friend platform::com::ComBase<Banner, platform::com::Dispatch<_Banner>, platform::com::SupportErrorInfo>;
     ~Banner() override = default;
 
-    BannerArt Art(UINT dpi) const;
+    BannerArt Art(UINT dpi, const platform::Palette& palette) const;
 
     Settings settings_;
     LONG textOffset_ = 0;

@@ -148,7 +148,8 @@ Quillet::~Quillet() {
 }
 
 void* Quillet::Cast(REFIID iid) noexcept {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__Quillet) return static_cast<_Quillet*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__Quillet || iid == IID__Quillet2)
+        return static_cast<_Quillet2*>(this);
     if (iid == IID_ISubclass) return static_cast<ISubclass*>(this);
     if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
     if (iid == IID_IProvideClassInfo) return static_cast<IProvideClassInfo*>(this);
@@ -159,6 +160,7 @@ void* Quillet::Cast(REFIID iid) noexcept {
 ToolDrawing::OwnerLook Quillet::Look() const noexcept {
     ToolDrawing::OwnerLook look;
     look.highlight = highlightStyle_;
+    look.palette = platform::PaletteOf(static_cast<platform::Scheme>(theme_));
     look.highlightDisabled = highlightDisabled_;
     look.checkIcon = checkIcon_;
     look.optionIcon = optionIcon_;
@@ -383,7 +385,7 @@ LRESULT Quillet::HandleMessage(MessageCall& call) {
 bool Quillet::OnMeasureItem(LPARAM lParam) {
     auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
     if (!measure || measure->CtlType != ODT_MENU) return false;
-    const ComPtr<Band> band(bands_->FindByMenu(reinterpret_cast<HMENU>(measure->itemData)));
+    const ComPtr<Band> band(bands_->FindByItemData(measure->itemData));
     const ComPtr<Tool> tool(band ? band->ToolList().FromId(static_cast<LONG>(measure->itemID)) : nullptr);
     if (!tool) return false;
     const SIZE size = ToolDrawing::MeasureTool(band->LookOf(*tool.Get()), band->Look(), window_,
@@ -396,7 +398,7 @@ bool Quillet::OnMeasureItem(LPARAM lParam) {
 bool Quillet::OnDrawItem(LPARAM lParam) {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
     if (!item || item->CtlType != ODT_MENU) return false;
-    const ComPtr<Band> band(bands_->FindByMenu(reinterpret_cast<HMENU>(item->itemData)));
+    const ComPtr<Band> band(bands_->FindByItemData(item->itemData));
     const ComPtr<Tool> tool(band ? band->ToolList().FromId(static_cast<LONG>(item->itemID)) : nullptr);
     if (!tool) return false;
     tool->SetItemRect(item->rcItem);
@@ -539,6 +541,15 @@ HRESULT Quillet::put_HighlightStyle(QLHighlightStyle value) {
     return Log.Member(L"Let_HighlightStyle", [&] {
         if (value < qlHighlightNormal || value > qlHighlightTextOnly) QuilletModule::Fail(L"Quillet.Let_HighlightStyle");
         highlightStyle_ = value;
+    });
+}
+HRESULT Quillet::get_Theme(QLTheme* value) {
+    return Log.Member(L"Get_Theme", [&] { *CheckOut(value) = theme_; });
+}
+HRESULT Quillet::put_Theme(QLTheme value) {
+    return Log.Member(L"Let_Theme", [&] {
+        if (value < qlThemeLight || value > qlThemeHighContrast) QuilletModule::Fail(L"Quillet.Let_Theme");
+        theme_ = value;
     });
 }
 HRESULT Quillet::get_hWnd(LONG_PTR* value) {

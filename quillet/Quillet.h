@@ -18,7 +18,7 @@
 #include "ToolDrawing.h"
 #include "Variant.h"
 
-class Quillet final : public platform::com::ComBase<Quillet, platform::com::Dispatch<_Quillet>, ISubclass,
+class Quillet final : public platform::com::ComBase<Quillet, platform::com::Dispatch<_Quillet2>, ISubclass,
                                                     platform::com::ConnectionPointContainer,
                                                     platform::com::ProvideClassInfo<CLSID_Quillet>,
                                                     platform::com::SupportErrorInfo> {
@@ -79,12 +79,16 @@ public:
     HRESULT STDMETHODCALLTYPE putref_Tag(VARIANT value) override;
     HRESULT STDMETHODCALLTYPE get_Version(BSTR* value) override;
 
+    // _Quillet2
+    HRESULT STDMETHODCALLTYPE get_Theme(QLTheme* value) override;
+    HRESULT STDMETHODCALLTYPE put_Theme(QLTheme value) override;
+
     // ISubclass: the attached window's menu messages.
     HRESULT STDMETHODCALLTYPE WindowProc(LONG_PTR hWnd, LONG uMsg, LONG_PTR wParam, LONG_PTR lParam,
                                          LONG_PTR* result) noexcept override;
 
 private:
-    friend platform::com::ComBase<Quillet, platform::com::Dispatch<_Quillet>, ISubclass,
+    friend platform::com::ComBase<Quillet, platform::com::Dispatch<_Quillet2>, ISubclass,
                                   platform::com::ConnectionPointContainer,
                                   platform::com::ProvideClassInfo<CLSID_Quillet>, platform::com::SupportErrorInfo>;
     ~Quillet() override;
@@ -125,6 +129,7 @@ private:
     HWND window_ = nullptr;
     std::wstring menuBarBand_;
     QLHighlightStyle highlightStyle_ = qlHighlightNormal;
+    QLTheme theme_ = qlThemeLight;
     bool highlightDisabled_ = false;
     LONG checkIcon_ = -1;
     LONG optionIcon_ = -1;

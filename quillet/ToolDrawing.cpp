@@ -46,9 +46,6 @@ constexpr int IconSize = 16;
 // Destination OR pattern: the white pixels of the checkerboard lighten the square.
 constexpr DWORD DitherRop = 0x00FA0089;
 constexpr UINT TextFlags = DT_SINGLELINE | DT_VCENTER;
-// How far apart (summed over the channels) two colours must be for text in
-// one to be read on the other.
-constexpr int LegibleDistance = 96;
 constexpr wchar_t HeightSample[] = L"yY";
 constexpr wchar_t ShortcutSpacing[] = L"   ";
 
@@ -70,18 +67,10 @@ RECT Offset(RECT rect, int dx, int dy) noexcept {
     return rect;
 }
 
-int ColorDistance(COLORREF a, COLORREF b) noexcept {
-    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
-           std::abs(GetBValue(a) - GetBValue(b));
-}
+using platform::FillSolid;
 
-// Selected text without a fill stands on the menu colour, which on most
-// systems is as light as the highlight text colour itself: then it takes the
-// highlight colour, so that the selected item is still marked and readable.
-COLORREF UnfilledSelectedTextColor() noexcept {
-    const COLORREF text = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
-    return ColorDistance(text, ::GetSysColor(COLOR_MENU)) >= LegibleDistance ? text : ::GetSysColor(COLOR_HIGHLIGHT);
-}
+// Destination AND NOT source: what is white in the source becomes black.
+constexpr DWORD KeepWhereSourceBlack = 0x00220326;
 
 bool ArrowKeyDown() noexcept { return ::GetAsyncKeyState(VK_UP) != 0 || ::GetAsyncKeyState(VK_DOWN) != 0; }
 
@@ -93,13 +82,13 @@ int Wrap(int value, int period) noexcept {
 // Covers `area` with copies of the picture so that DC point (x, y) shows
 // picture pixel (x mod w, (y + phase) mod h); an item passes its top in the
 // menu as the phase, so the picture runs on from item to item.
-void TilePicture(HDC dc, const RECT& area, int phase, HBITMAP picture) {
+void TilePicture(HDC dc, const RECT& area, int phase, HBITMAP picture, COLORREF fallback) {
     BITMAP shape{};
     platform::UniqueMemoryDC source(::CreateCompatibleDC(dc));
     platform::SelectScope selected(source.get(), picture);
     if (!::GetObjectW(picture, sizeof(shape), &shape) || shape.bmWidth <= 0 || shape.bmHeight <= 0 ||
         !selected.Selected()) {
-        ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_MENU));
+        FillSolid(dc, area, fallback);
         return;
     }
     for (int y = area.top; y < area.bottom;) {
@@ -120,12 +109,12 @@ class ItemPainter {
 public:
     ItemPainter(HDC dc, SIZE size, UINT state, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
                 UINT dpi) noexcept
-        : dc_(dc), size_(size), tool_(tool), band_(band), owner_(owner), dpi_(dpi), h_(band.itemHeight),
+        : dc_(dc), size_(size), tool_(tool), band_(band), owner_(owner), dpi_(dpi), palette_(owner.palette), h_(band.itemHeight),
           work_{0, 0, size.cx, size.cy}, selected_((state & ODS_SELECTED) != 0),
           enabled_((state & (ODS_GRAYED | ODS_DISABLED)) == 0 && tool.enabled) {}
 
     void Paint(const CustomDrawHandler& custom) {
-        ::SetBkColor(dc_, ::GetSysColor(COLOR_MENU));
+        ::SetBkColor(dc_, palette_.menu);
         ::SetBkMode(dc_, TRANSPARENT);
         Underlay();
         if (tool_.customDraw && custom && !CustomDraw(custom)) return;
@@ -151,7 +140,9 @@ private:
     void MenuBarTool();
     void MenuBarSeparator() noexcept;
     bool DrawIcon(LONG icon, POINT at) const;
-    void DrawEdge(RECT rect, UINT edge, UINT flags) const noexcept { ::DrawEdge(dc_, &rect, edge, flags); }
+    void DrawEdge(RECT rect, UINT edge, UINT flags) const noexcept {
+        platform::DrawFrame(dc_, rect, palette_, edge, flags);
+    }
     COLORREF TextColor() const noexcept;
 
     HDC dc_;
@@ -160,6 +151,7 @@ private:
     const BandLook& band_;
     const OwnerLook& owner_;
     UINT dpi_;
+    const platform::Palette& palette_;
     int h_;       // the side of the icon square
     RECT work_;   // what is left for the item's content
     bool selected_;
@@ -172,14 +164,15 @@ void ItemPainter::Underlay() {
         // Where the strip has no rows for the item (not rendered, or rendered
         // for a shorter band) the menu colour shows rather than a bare bitmap.
         const RECT strip{0, 0, banner->StripWidth(dpi_), size_.cy};
-        ::FillRect(dc_, &strip, ::GetSysColorBrush(COLOR_MENU));
+        FillSolid(dc_, strip, palette_.menu);
         banner->Slice(dc_, band_.itemTop, band_.itemTop + size_.cy);
         work_.left += strip.right;
     }
-    if (band_.picture)
-        TilePicture(dc_, work_, band_.itemTop, band_.picture);
+    // A high-contrast theme has no pictures behind its text.
+    if (band_.picture && palette_.ornaments)
+        TilePicture(dc_, work_, band_.itemTop, band_.picture, palette_.menu);
     else
-        ::FillRect(dc_, &work_, ::GetSysColorBrush(COLOR_MENU));
+        FillSolid(dc_, work_, palette_.menu);
     if (band_.banner) work_.left += Px(BannerGap);
 }
 
@@ -217,8 +210,9 @@ void ItemPainter::Highlight() {
         DrawEdge(area, BDR_SUNKENINNER, BF_RECT);
         return;
     }
-    if (owner_.highlight == qlHighlightNormal)
-        ::FillRect(dc_, &area, ::GetSysColorBrush(COLOR_HIGHLIGHT));
+    // Without ornaments the gradient is a plain fill.
+    if (owner_.highlight == qlHighlightNormal || (owner_.highlight == qlHighlightGradient && !palette_.ornaments))
+        FillSolid(dc_, area, palette_.highlight);
     else if (owner_.highlight == qlHighlightGradient)
         GradientHighlight(area);
 }
@@ -228,7 +222,7 @@ void ItemPainter::Highlight() {
 void ItemPainter::GradientHighlight(const RECT& area) {
     if (::IsRectEmpty(&area)) return;
     platform::MemoryBitmap ramp(dc_, size_.cx, size_.cy);
-    GradientModule::Gradient(ramp.dc(), ramp.Bounds(), ::GetSysColor(COLOR_HIGHLIGHT), ::GetSysColor(COLOR_MENU),
+    GradientModule::Gradient(ramp.dc(), ramp.Bounds(), palette_.highlight, palette_.menu,
                              GradientModule::GradientDirection::LeftToRight);
     ::BitBlt(dc_, area.left, area.top, area.right - area.left, area.bottom - area.top, ramp.dc(), area.left, area.top,
              SRCCOPY);
@@ -248,9 +242,9 @@ void ItemPainter::Content() {
 }
 
 COLORREF ItemPainter::TextColor() const noexcept {
-    if (!enabled_) return ::GetSysColor(COLOR_BTNSHADOW);
-    if (!selected_) return ::GetSysColor(COLOR_MENUTEXT);
-    return owner_.highlight == qlHighlightTextOnly ? UnfilledSelectedTextColor() : ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+    if (!enabled_) return palette_.grayText;
+    if (!selected_) return palette_.menuText;
+    return owner_.highlight == qlHighlightTextOnly ? palette_.accentText : palette_.highlightText;
 }
 
 // Caption after the icon square, shortcut right-aligned before the margin;
@@ -267,7 +261,7 @@ void ItemPainter::NormalText() {
         DrawLine(dc_, tool_.caption, Offset(caption, shift, shift), DT_LEFT);
         if (!tool_.shortcut.empty()) DrawLine(dc_, tool_.shortcut, Offset(shortcut, shift, shift), DT_LEFT);
     };
-    if (!selected_ && !enabled_) {
+    if (!selected_ && !enabled_ && palette_.classic) {
         ::SetTextColor(dc_, ::GetSysColor(COLOR_BTNHIGHLIGHT));
         draw(Px(EmbossOffset));
     }
@@ -300,7 +294,7 @@ void ItemPainter::CheckMark(POINT iconAt) {
 }
 
 void ItemPainter::StandardGlyph() {
-    if (enabled_ && !selected_) LightenSquare();
+    if (enabled_ && !selected_ && palette_.classic) LightenSquare();
     const int frame = h_ - Px(GlyphFrameShrink);
     const int side = h_ - 2 * Px(GlyphInset);
     if (frame <= 0 || side <= 0) return;
@@ -311,7 +305,15 @@ void ItemPainter::StandardGlyph() {
     ::DrawFrameControl(glyph.dc(), &bounds, DFC_MENU, tool_.inOptionGroup ? DFCS_MENUBULLET : DFCS_MENUCHECK);
     const int x = work_.left + Px(GlyphInset);
     const int y = work_.top + Px(GlyphInset);
-    if (enabled_)
+    if (!palette_.classic) {
+        // The glyph in the item's text colour: black where it is, then the
+        // colour put into the black.
+        platform::MemoryBitmap ink(dc_, side, side);
+        FillSolid(ink.dc(), ink.Bounds(), TextColor());
+        ::BitBlt(ink.dc(), 0, 0, side, side, glyph.dc(), 0, 0, KeepWhereSourceBlack);
+        ::BitBlt(dc_, x, y, side, side, glyph.dc(), 0, 0, SRCAND);
+        ::BitBlt(dc_, x, y, side, side, ink.dc(), 0, 0, SRCPAINT);
+    } else if (enabled_)
         ::BitBlt(dc_, x, y, side, side, glyph.dc(), 0, 0, SRCAND);
     else
         ::DrawStateW(dc_, nullptr, nullptr, reinterpret_cast<LPARAM>(glyph.Unselect()), 0, x, y, side, side,
@@ -345,7 +347,7 @@ void ItemPainter::Separator() {
     platform::UniqueFont font = FontsModule::MenuFont(false, dpi_);
     platform::SelectScope selected(dc_, font.get());
     ::SetBkMode(dc_, OPAQUE);
-    ::SetTextColor(dc_, ::GetSysColor(COLOR_MENUTEXT));
+    ::SetTextColor(dc_, palette_.menuText);
     DrawLine(dc_, Spaced(tool_.caption), work_, DT_CENTER);
     ::SetBkMode(dc_, TRANSPARENT);
 }
@@ -353,8 +355,8 @@ void ItemPainter::Separator() {
 void ItemPainter::Header() {
     RECT title = work_;
     ::InflateRect(&title, -Px(HeaderInsetX), -Px(HeaderInsetY));
-    ::FillRect(dc_, &title, ::GetSysColorBrush(COLOR_INACTIVECAPTION));
-    ::SetTextColor(dc_, ::GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+    FillSolid(dc_, title, palette_.header);
+    ::SetTextColor(dc_, palette_.headerText);
     if (tool_.caption.empty()) return;
     platform::UniqueFont font = FontsModule::MenuFont(false, dpi_);
     platform::SelectScope selected(dc_, font.get());
@@ -370,7 +372,7 @@ void ItemPainter::MenuBarTool() {
         platform::SelectScope selected(dc_, font.get());
         RECT text = Offset(work_, shift, shift - Px(MenuBarTextRise));
         if (withIcon) text.left += h_;
-        ::SetTextColor(dc_, ::GetSysColor(COLOR_MENUTEXT));
+        ::SetTextColor(dc_, palette_.menuText);
         DrawLine(dc_, tool_.caption, text, DT_CENTER);
     }
     if (withIcon) DrawIcon(tool_.icon, POINT{work_.left + Px(MenuBarIconX) + shift, work_.top + Px(MenuBarIconY) + shift});

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 
+#include "ColorScheme.h"
 #include "QuilletInterfaces.h"
 
 class Banner;
@@ -50,6 +51,8 @@ struct OwnerLook {
     LONG optionIcon = -1;            // CustomOptionGroupIcon
     HIMAGELIST imageList = nullptr;
     HBITMAP dither = nullptr;        // the 8 x 8 checkerboard
+    // The colours of the owner's Theme.
+    platform::Palette palette = platform::PaletteOf(platform::Scheme::Light);
 };
 
 struct BandMetrics {

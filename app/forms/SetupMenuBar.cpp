@@ -212,6 +212,7 @@ void SetupMenuBar::AddMenuTools(_Bands& all, const frmMain* main) {
 
 void SetupMenuBar::ApplyMenuLook(bool ownerDraw, int32_t highlightStyle) {
     if (!quillet_) return;
+    menu_component::ApplyScheme(quillet_.Get(), platform::CurrentScheme());
     platform::ThrowIfFailed(quillet_->put_HighlightStyle(static_cast<QLHighlightStyle>(highlightStyle)),
                             L"Quillet.HighlightStyle");
     platform::ComPtr<_Bands> all;

@@ -80,7 +80,7 @@ std::vector<int> PageControls(int page) {
         case GeneralPage:
             return {IDC_lblHideIcon,        IDC_cboHideIcon,      IDC_lblStartup,       IDC_cboStartup,
                     IDC_lblWindowsInterval, IDC_sldWindows,       IDC_lblConfirmations, IDC_lstConfirmations,
-                    IDC_chkWizardStyle};
+                    IDC_chkWizardStyle,     IDC_lblTheme,         IDC_cboTheme};
         case MousePage: return {IDC_lblMouseHelp, IDC_lblMouseMain, IDC_lblMouseWindow};
         case RulesPage: return {IDC_lblRules, IDC_lstRules};
         case SwitcherPage:
@@ -322,6 +322,7 @@ void frmOptions::FillLists() {
         ::SendMessageW(Item(ids.key), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
     ::SendMessageW(Item(IDC_txtWindowTitleLength), EM_LIMITTEXT, MaxTitleLengthDigits, 0);
     SetComboItems(Item(IDC_cboHighlight), {L"System default", L"Gradient", L"Text only"});
+    SetComboItems(Item(IDC_cboTheme), {L"System", L"Light", L"Dark"});
     SetCheckListItems(Item(IDC_lstMenus), {L"Show window titles", L"Show ignored windows", L"Show Pelkin! sub-menu",
                                            L"Show Pelkin! windows sub-menu"});
 }
@@ -363,6 +364,7 @@ void frmOptions::ReadOptions(const CApplication& app) {
     SetControlText(Item(IDC_txtWindowTitleLength), std::to_wstring(app.WindowTitleLength()));
     SetChecked(Item(IDC_chkBanner), app.MenuBanner());
     SelectCombo(Item(IDC_cboHighlight), app.MenuHighlight());
+    SelectCombo(Item(IDC_cboTheme), app.Theme());
     SetChecked(Item(IDC_chkOwnerDraw), app.MenuOwnerDraw());
     for (int i = MenuWindowTitles; i <= MenuWindowsSubMenu; ++i) SetRowChecked(Item(IDC_lstMenus), i, app.MenuOptions(i));
     // The dependent controls and the interval's label follow what was read.
@@ -637,6 +639,7 @@ void frmOptions::WriteOptions(CApplication& app, OptionRefusals& refused) const 
     WriteRows(dialog, refused, IDC_lblConfirmations, IDC_lstConfirmations, ConfirmSaveOnExit + 1,
               [&](int i, bool v) { app.SetConfirmations(i, v); });
     WriteCheck(dialog, refused, IDC_chkWizardStyle, [&](bool v) { app.SetWizardStyle(v); });
+    WriteSelection(dialog, refused, IDC_lblTheme, IDC_cboTheme, [&](int32_t v) { app.SetTheme(v); });
     for (int slot = 0; slot < MouseSlotCount; ++slot)
         WriteSelection(dialog, refused, IDC_lblMouseMain, MouseComboId(ProgramIcon, slot),
                        [&](int32_t v) { app.SetMouseOptionsMain(slot, v); });

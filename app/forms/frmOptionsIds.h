@@ -20,6 +20,8 @@
 #define IDC_lblConfirmations 3016
 #define IDC_lstConfirmations 3017
 #define IDC_chkWizardStyle 3018
+#define IDC_lblTheme 3019
+#define IDC_cboTheme 3020
 
 // Mouse
 #define IDC_lblMouseHelp 3030

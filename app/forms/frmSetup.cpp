@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CRegistry.h"
+#include "ColorScheme.h"
 #include "Controls.h"
 #include "Gdi.h"
 #include "Guard.h"
@@ -44,7 +45,6 @@ constexpr COLORREF BarBottomColor = RGB(42, 0, 75);
 constexpr COLORREF BarTextColor = RGB(255, 255, 255);
 constexpr int UpwardsEscapement = 900;  // tenths of a degree
 constexpr int BarFontHeight96 = 20;
-constexpr int GradientBand = 2;  // pixels
 
 // The shell answers a number above this when it has started the page's viewer.
 constexpr INT_PTR ShellExecuteSucceeded = 32;
@@ -237,18 +237,12 @@ void frmSetup::Layout() {
 
 void frmSetup::DrawPelkinBar(const DRAWITEMSTRUCT& item) const {
     const RECT& area = item.rcItem;
-    // Top to bottom in bands of a few pixels, each a step between the two colours.
-    const int height = std::max(1, static_cast<int>(area.bottom - area.top));
-    auto blend = [&](int from, int to, int row) { return from + (to - from) * row / height; };
-    for (int row = 0; row < height; row += GradientBand) {
-        const COLORREF colour = RGB(blend(GetRValue(BarTopColor), GetRValue(BarBottomColor), row),
-                                    blend(GetGValue(BarTopColor), GetGValue(BarBottomColor), row),
-                                    blend(GetBValue(BarTopColor), GetBValue(BarBottomColor), row));
-        platform::UniqueBrush brush(::CreateSolidBrush(colour));
-        RECT band{area.left, area.top + row, area.right,
-                  std::min(area.bottom, static_cast<LONG>(area.top + row + GradientBand))};
-        ::FillRect(item.hDC, &band, brush.get());
-    }
+    // A high-contrast theme has no gradients and no colours of our own.
+    const platform::Palette palette = platform::CurrentPalette();
+    if (palette.ornaments)
+        platform::FillGradient(item.hDC, area, BarTopColor, BarBottomColor, true);
+    else
+        platform::FillSolid(item.hDC, area, palette.highlight);
     const UINT dpi = platform::WindowDpi(item.hwndItem);
     LOGFONTW look{};
     look.lfHeight = -platform::ScaleForDpi(BarFontHeight96, dpi);
@@ -258,7 +252,7 @@ void frmSetup::DrawPelkinBar(const DRAWITEMSTRUCT& item) const {
     platform::UniqueFont font(::CreateFontIndirectW(&look));
     platform::SelectScope use(item.hDC, font.get());
     ::SetBkMode(item.hDC, TRANSPARENT);
-    ::SetTextColor(item.hDC, BarTextColor);
+    ::SetTextColor(item.hDC, palette.ornaments ? BarTextColor : palette.highlightText);
     const int margin = platform::ScaleForDpi(MarginDu, dpi);
     const std::wstring text = AppInfo::Title;
     ::TextOutW(item.hDC, area.left + (area.right - area.left + look.lfHeight) / 2, area.bottom - margin, text.c_str(),
@@ -484,6 +478,12 @@ void frmSetup::IntervalChange(int32_t) {
 void frmSetup::MenuOptionsChange(bool ownerDraw, int32_t highlightStyle) {
     platform::Guard(SetupLogSource, L"moApplication_MenuOptionsChange",
                     [&] { menuBar_.ApplyMenuLook(ownerDraw, highlightStyle); });
+}
+
+void frmSetup::ColorSchemeChange() {
+    platform::Guard(SetupLogSource, L"moApplication_ColorSchemeChange", [&] {
+        if (auto app = app_.lock()) menuBar_.ApplyMenuLook(app->MenuOwnerDraw(), app->MenuHighlight());
+    });
 }
 
 void frmSetup::WindowRemove() {

@@ -87,6 +87,7 @@ private:
     void EnableChange(bool enabled) override;
     void IntervalChange(int32_t interval) override;
     void MenuOptionsChange(bool ownerDraw, int32_t highlightStyle) override;
+    void ColorSchemeChange() override;
     void WindowRemove() override;
     // SetupRulesPage::Host
     void RulesEdited() override;

@@ -7,6 +7,7 @@
 #include "CApplication.h"
 #include "CRegistry.h"
 #include "CWindow.h"
+#include "ColorScheme.h"
 #include "Guard.h"
 #include "MainModule.h"
 #include "WindowModule.h"
@@ -156,7 +157,8 @@ int32_t frmSwitcher::GetCurrentWindowIndex() const {
 
 void frmSwitcher::OnPaint(HDC dc) const {
     const SwitcherLayout::Metrics& sizes = layout_.Sizes();
-    ::FillRect(dc, &layout_.Grid(), ::GetSysColorBrush(COLOR_BTNFACE));
+    const platform::Palette palette = platform::CurrentPalette();
+    platform::FillSolid(dc, layout_.Grid(), palette.face);
     for (int32_t position = layout_.FirstShown(); position <= layout_.LastShown(); ++position) {
         const auto window = WindowAt(position);
         if (!window) continue;
@@ -170,29 +172,48 @@ void frmSwitcher::OnPaint(HDC dc) const {
             if (window->Suspended()) {
                 RECT frame{x - sizes.suspendedFrame, y - sizes.suspendedFrame, x + sizes.icon + sizes.suspendedFrame,
                            y + sizes.icon + sizes.suspendedFrame};
-                ::DrawEdge(dc, &frame, BDR_SUNKENOUTER, BF_RECT);
+                platform::DrawFrame(dc, frame, palette, BDR_SUNKENOUTER, BF_RECT);
             }
         });
     }
-    RECT caption = layout_.Caption();
-    ::DrawEdge(dc, &caption, BDR_SUNKENOUTER, BF_RECT);
-    OnPaintSelection(dc);
+    platform::DrawFrame(dc, layout_.Caption(), palette, BDR_SUNKENOUTER, BF_RECT);
+    OnPaintSelection(dc, palette);
 }
 
-void frmSwitcher::OnPaintSelection(HDC dc) const {
+void frmSwitcher::OnPaintSelection(HDC dc, const platform::Palette& palette) const {
     RECT inner = layout_.Caption();
     ::InflateRect(&inner, -CaptionInner, -CaptionInner);
-    ::FillRect(dc, &inner, ::GetSysColorBrush(COLOR_BTNFACE));
+    platform::FillSolid(dc, inner, palette.face);
     platform::SelectScope font(dc, captionFont_.get());
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    ::SetTextColor(dc, palette.faceText);
     if (layout_.Selection() == 0) {
         DrawShortenedText(dc, CancelText, layout_.CancelText(), CaptionFormat | DT_CENTER);
         return;
     }
-    RECT selection = layout_.Cell(layout_.Selection());
-    ::DrawEdge(dc, &selection, BDR_RAISEDOUTER, BF_RECT | BF_SOFT);
+    platform::DrawFrame(dc, layout_.Cell(layout_.Selection()), palette, BDR_RAISEDOUTER, BF_RECT | BF_SOFT);
     DrawCaption(dc);
+}
+
+std::wstring frmSwitcher::SelectionName() const {
+    if (layout_.Selection() == 0) return CancelText;
+    const auto window = WindowAt(layout_.Selection());
+    if (!window) return std::wstring();
+    std::wstring text = window->Title(true);
+    if (text.empty()) text = window->Class();
+    if (window->Status() == WindowNotResponding) text += NotRespondingSuffix;
+    return text;
+}
+
+// A screen reader hears where the selection went: the switcher takes the
+// selected window's name and says that it changed and has the focus.
+void frmSwitcher::AnnounceSelection() {
+    const std::wstring name = SelectionName();
+    if (name == announced_) return;
+    announced_ = name;
+    ::SetWindowTextW(hWnd(), name.c_str());
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hWnd(), OBJID_WINDOW, CHILDID_SELF);
+    ::NotifyWinEvent(EVENT_OBJECT_FOCUS, hWnd(), OBJID_CLIENT, CHILDID_SELF);
 }
 
 void frmSwitcher::DrawCaption(HDC dc) const {
@@ -202,10 +223,7 @@ void frmSwitcher::DrawCaption(HDC dc) const {
         const POINT image = layout_.CaptionImage();
         ::ImageList_Draw(imageList_, window->Action(), dc, image.x, image.y, ILD_TRANSPARENT);
     }
-    std::wstring text = window->Title(true);
-    if (text.empty()) text = window->Class();
-    if (window->Status() == WindowNotResponding) text += NotRespondingSuffix;
-    DrawShortenedText(dc, text, layout_.CaptionText(), CaptionFormat);
+    DrawShortenedText(dc, SelectionName(), layout_.CaptionText(), CaptionFormat);
 }
 
 void frmSwitcher::SetCurrentSelection(int32_t value) {
@@ -214,6 +232,7 @@ void frmSwitcher::SetCurrentSelection(int32_t value) {
 
 void frmSwitcher::OnSelectionChange(bool cellsMoved) {
     Paint();
+    AnnounceSelection();
     if (cellsMoved) RebuildToolTips();
 }
 
@@ -344,7 +363,7 @@ LRESULT frmSwitcher::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ::GetClientRect(hWnd(), &client);
                 if (client.right <= 0 || client.bottom <= 0) return 0;
                 platform::MemoryBitmap picture(paint.dc(), client.right, client.bottom);
-                ::FillRect(picture.dc(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+                platform::FillSolid(picture.dc(), client, platform::CurrentPalette().face);
                 OnPaint(picture.dc());
                 ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, picture.dc(), 0, 0, SRCCOPY);
                 return 0;

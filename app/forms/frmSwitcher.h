@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "CToolTips.h"
+#include "ColorScheme.h"
 #include "ITrayFace.h"
 #include "Gdi.h"
 #include "SwitcherLayout.h"
@@ -46,8 +48,12 @@ private:
     void RestoreForeground() const noexcept;
     int32_t GetCurrentWindowIndex() const;
     void OnPaint(HDC dc) const;
-    void OnPaintSelection(HDC dc) const;
+    void OnPaintSelection(HDC dc, const platform::Palette& palette) const;
     void DrawCaption(HDC dc) const;
+    // The selected window's name as the caption shows it ("Cancel" for the
+    // cancel cell), and the screen reader's news of it.
+    std::wstring SelectionName() const;
+    void AnnounceSelection();
     // Redraws; the tips follow the cells when they moved.
     void OnSelectionChange(bool cellsMoved);
     void RebuildToolTips();
@@ -72,6 +78,7 @@ private:
     HICON windowIcon_ = nullptr;
     SwitcherLayout layout_;
     platform::UniqueFont captionFont_;
+    std::wstring announced_;  // the name a screen reader was last told
     std::unique_ptr<CToolTips> toolTips_;
     bool closing_ = false;
     bool timerRunning_ = false;

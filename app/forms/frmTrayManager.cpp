@@ -8,6 +8,7 @@
 #include "CRegistry.h"
 #include "CToolTips.h"
 #include "CWindow.h"
+#include "ColorScheme.h"
 #include "Guard.h"
 #include "MainModule.h"
 #include "WindowModule.h"
@@ -31,6 +32,8 @@ constexpr int PrimaryButton = 1;
 constexpr int MenuButton = 2;
 
 constexpr int TitleFontPoints = 8;
+constexpr wchar_t SelectionSeparator[] = L": ";
+constexpr int SelectionFrame = 2;  // pixels at 96 DPI
 constexpr int PointsPerInch = 72;
 
 bool Inside(const RECT& rect, int x, int y) noexcept {
@@ -155,36 +158,59 @@ void frmTrayManager::OnPaint() {
 }
 
 void frmTrayManager::Paint(HDC dc) {
-    ::FillRect(dc, &layout_.Client(), ::GetSysColorBrush(COLOR_BTNFACE));
-    PaintPin(dc);
+    const platform::Palette palette = platform::CurrentPalette();
+    platform::FillSolid(dc, layout_.Client(), palette.face);
+    PaintPin(dc, palette);
     {
         platform::SelectScope font(dc, titleFont_.get());
         ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+        ::SetTextColor(dc, palette.faceText);
         // DT_MODIFYSTRING writes the shortened text back: give it a buffer.
         std::wstring title = std::wstring(Caption) + std::wstring(4, L'\0');
         RECT titleRect = layout_.Title();
         ::DrawTextW(dc, title.data(), static_cast<int>(std::char_traits<wchar_t>::length(Caption)), &titleRect,
                     DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS | DT_MODIFYSTRING);
     }
-    RECT strip = layout_.Strip();
-    ::DrawEdge(dc, &strip, BDR_SUNKENOUTER, BF_RECT);
+    platform::DrawFrame(dc, layout_.Strip(), palette, BDR_SUNKENOUTER, BF_RECT);
     PaintIcons(dc);
+    if (selection_ >= 1 && selection_ <= TrackedCount(face_)) {
+        // The keyboard's place: a frame in the highlight colour around the icon.
+        RECT frame = layout_.Slot(selection_);
+        const int width = std::max(1, ::MulDiv(SelectionFrame, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI));
+        ::InflateRect(&frame, width, width);
+        platform::UniqueBrush brush(::CreateSolidBrush(palette.highlight));
+        for (int i = 0; i < width; ++i) {
+            ::FrameRect(dc, &frame, brush.get());
+            ::InflateRect(&frame, -1, -1);
+        }
+    }
 }
 
 // The pin is drawn rather than loaded: a needle with its head seen from the
 // side, or, pressed in, the head seen from above.
-void frmTrayManager::PaintPin(HDC dc) const {
+void frmTrayManager::PaintPin(HDC dc, const platform::Palette& palette) const {
     RECT pin = layout_.Pin();
+    platform::UniqueBrush ink(::CreateSolidBrush(palette.faceText));
     if (pinned_) {
         RECT button = layout_.CloseButton();
-        ::DrawFrameControl(dc, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE | DFCS_FLAT | DFCS_TRANSPARENT);
-        ::FrameRect(dc, &button, ::GetSysColorBrush(COLOR_BTNSHADOW));
+        if (palette.SystemEdges()) {
+            ::DrawFrameControl(dc, &button, DFC_CAPTION, DFCS_CAPTIONCLOSE | DFCS_FLAT | DFCS_TRANSPARENT);
+        } else {
+            // The system's close glyph is black: on a dark face it is drawn as a cross of our own.
+            const int inset = (button.right - button.left) / 4;
+            platform::UniquePen pen(::CreatePen(PS_SOLID, std::max(1, layout_.PinUnit()), palette.faceText));
+            platform::SelectScope selected(dc, pen.get());
+            ::MoveToEx(dc, button.left + inset, button.top + inset, nullptr);
+            ::LineTo(dc, button.right - inset, button.bottom - inset);
+            ::MoveToEx(dc, button.right - inset - 1, button.top + inset, nullptr);
+            ::LineTo(dc, button.left + inset - 1, button.bottom - inset);
+        }
+        platform::DrawFrame(dc, button, palette, BDR_SUNKENOUTER, BF_RECT);
     } else {
         const bool pressed = pinPressed_ && pinHot_;
         const int unit = layout_.PinUnit();
         const int midY = (pin.top + pin.bottom) / 2;
-        HBRUSH head = ::GetSysColorBrush(COLOR_BTNTEXT);
+        HBRUSH head = ink.get();
         if (pressed) {
             const RECT cap{pin.left + 5 * unit, midY - 3 * unit, pin.left + 11 * unit, midY + 3 * unit};
             ::FillRect(dc, &cap, head);
@@ -197,8 +223,8 @@ void frmTrayManager::PaintPin(HDC dc) const {
             ::FillRect(dc, &collar, head);
         }
     }
-    if (pinPressed_ && pinHot_) ::DrawEdge(dc, &pin, BDR_SUNKENOUTER, BF_RECT);
-    else if (pinHot_ || pinPressed_) ::DrawEdge(dc, &pin, BDR_RAISEDINNER, BF_RECT);
+    if (pinPressed_ && pinHot_) platform::DrawFrame(dc, pin, palette, BDR_SUNKENOUTER, BF_RECT);
+    else if (pinHot_ || pinPressed_) platform::DrawFrame(dc, pin, palette, BDR_RAISEDINNER, BF_RECT);
 }
 
 void frmTrayManager::PaintIcons(HDC dc) const {
@@ -238,6 +264,16 @@ LRESULT frmTrayManager::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDOWN: OnMouseDown(PrimaryButton, x, y); return 0;
         case WM_RBUTTONDOWN: OnMouseDown(MenuButton, x, y); return 0;
         case WM_MOUSEMOVE: OnMouseMove(x, y); return 0;
+        case WM_KEYDOWN:
+            if (OnKeyDown(wParam)) return 0;
+            return Default(message, wParam, lParam);
+        case WM_CONTEXTMENU:
+            // Shift+F10 or the menu key (a mouse's right click is handled as the button goes down).
+            if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
+                RunSelected(true);
+                return 0;
+            }
+            return Default(message, wParam, lParam);
         case WM_LBUTTONUP: OnMouseUp(PrimaryButton, x, y); return 0;
         case WM_RBUTTONUP: OnMouseUp(MenuButton, x, y); return 0;
         case WM_DPICHANGED:
@@ -335,6 +371,70 @@ void frmTrayManager::OnMouseUp(int button, int x, int y) {
         if (tips_) tips_->SetText(PinToolId, CloseTip);
     }
     ::InvalidateRect(hWnd(), nullptr, FALSE);
+}
+
+bool frmTrayManager::OnKeyDown(WPARAM key) {
+    const int count = TrackedCount(face_);
+    const bool back = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    switch (key) {
+        case VK_TAB:
+            if (count > 0) Select(back ? (selection_ <= 1 ? count : selection_ - 1) : selection_ % count + 1);
+            return true;
+        case VK_RIGHT:
+        case VK_DOWN: Select(std::min(count, selection_ + 1)); return true;
+        case VK_LEFT:
+        case VK_UP: Select(std::max(count > 0 ? 1 : 0, selection_ - 1)); return true;
+        case VK_HOME: Select(count > 0 ? 1 : 0); return true;
+        case VK_END: Select(count); return true;
+        case VK_RETURN:
+        case VK_SPACE: RunSelected(false); return true;
+        case VK_ESCAPE: CloseWindow(); return true;
+        default: return false;
+    }
+}
+
+void frmTrayManager::Select(int position) {
+    const int count = TrackedCount(face_);
+    selection_ = position >= 1 && position <= count ? position : 0;
+    ::InvalidateRect(hWnd(), nullptr, FALSE);
+    AnnounceSelection();
+}
+
+// The icon's click or its window menu, for the icon the keyboard reached.
+void frmTrayManager::RunSelected(bool menu) {
+    const auto window = selection_ >= 1 && selection_ <= TrackedCount(face_) ? face_.lock() : nullptr;
+    const auto chosen = window ? window->TrackedWindowAt(selection_) : nullptr;
+    if (!chosen) return;
+    const RECT slot = layout_.Slot(selection_);
+    POINT at{slot.left, slot.bottom};
+    ::ClientToScreen(hWnd(), &at);
+    if (menu) {
+        window->PopupWindowMenu(hWnd(), chosen->hWnd(), chosen->Title(false), at.x, at.y, false);
+        return;
+    }
+    chosen->ExecuteAction(true, AutomaticShowCommand, false);
+    if (!pinned_) CloseWindow();
+}
+
+// A screen reader hears which window the selection reached: the form's
+// name becomes "Tray Manager: <title>", and it says that it changed.
+void frmTrayManager::AnnounceSelection() {
+    const auto app = face_.lock();
+    const auto window = app && selection_ >= 1 ? app->TrackedWindowAt(selection_) : nullptr;
+    const std::wstring name =
+        window ? std::wstring(Caption) + SelectionSeparator + window->Title(false) : std::wstring(Caption);
+    if (name == announced_) return;
+    announced_ = name;
+    ::SetWindowTextW(hWnd(), name.c_str());
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hWnd(), OBJID_WINDOW, CHILDID_SELF);
+    ::NotifyWinEvent(EVENT_OBJECT_FOCUS, hWnd(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+void frmTrayManager::ColorSchemeChange() {
+    platform::SkipFailure(ClassName, L"moApplication_ColorSchemeChange", [&] {
+        if (tips_) tips_->FollowColorScheme();
+        if (hWnd()) ::InvalidateRect(hWnd(), nullptr, FALSE);
+    });
 }
 
 void frmTrayManager::WindowAdd() {

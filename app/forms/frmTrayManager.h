@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
-#include "ITrayFace.h"
+#include "ColorScheme.h"
 #include "Gdi.h"
+#include "ITrayFace.h"
 #include "TrayStripLayout.h"
 #include "Window.h"
 
@@ -44,19 +46,29 @@ private:
 
     void OnPaint();
     void Paint(HDC dc);
-    void PaintPin(HDC dc) const;
+    void PaintPin(HDC dc, const platform::Palette& palette) const;
     void PaintIcons(HDC dc) const;
     void OnActivate(bool active);
     LRESULT OnHitTest(WPARAM wParam, LPARAM lParam);
     void OnMouseDown(int button, int x, int y);
     void OnMouseMove(int x, int y);
     void OnMouseUp(int button, int x, int y);
+    // The keyboard: Tab and the arrows move the selection among the icons,
+    // Enter or Space does the icon's click, the menu key opens its window
+    // menu and Esc closes the form.
+    bool OnKeyDown(WPARAM key);
+    void Select(int position);
+    void RunSelected(bool menu);
+    void AnnounceSelection();
+    void ColorSchemeChange() override;
     void CloseWindow() noexcept;
 
     bool pinPressed_ = false;
     bool pinHot_ = false;
     bool pinned_ = false;
     bool observing_ = false;
+    int selection_ = 0;       // the icon the keyboard reached, 1-based; 0 none
+    std::wstring announced_;  // the name a screen reader was last told
     BYTE alpha_ = 128;
     UINT dpi_ = 96;
     std::unique_ptr<CToolTips> tips_;

@@ -84,6 +84,8 @@ constexpr Option<int32_t> WindowTitleLengthOption{section::Menus, L"Window Title
 constexpr Option<bool> BannerOption{section::Menus, L"Banner", true};
 constexpr Option<int32_t> HighlightOption{section::Menus, L"Highlight", 1};
 constexpr Option<bool> OwnerDrawOption{section::Menus, L"Owner Draw", true};
+constexpr Option<int32_t> ThemeOption{section::Options, L"Theme", 0};
+constexpr int32_t LastTheme = 2;
 constexpr Option<bool> MenuOptionList[] = {
     {section::Menus, L"Window Titles", true},
     {section::Menus, L"Ignored Windows", false},
@@ -145,7 +147,8 @@ Options::Options()
       menuBanner(BannerOption.defaultValue),
       menuHighlight(HighlightOption.defaultValue),
       menuOwnerDraw(OwnerDrawOption.defaultValue),
-      menuOptions(Defaults(MenuOptionList)) {
+      menuOptions(Defaults(MenuOptionList)),
+      theme(ThemeOption.defaultValue) {
     for (size_t i = 0; i < commandHotkeys.size(); ++i) {
         const auto& option = CommandHotkeyOptions[i];
         commandHotkeys[i] = {option.enabled.defaultValue, option.key.defaultValue, option.modifiers.defaultValue};
@@ -173,6 +176,9 @@ void Options::Load(const CRegistry& store) {
     menuHighlight = ::Load(store, HighlightOption);
     menuOwnerDraw = ::Load(store, OwnerDrawOption);
     LoadAll(store, MenuOptionList, menuOptions);
+    // A choice this version does not know follows the system.
+    theme = ::Load(store, ThemeOption);
+    if (theme < 0 || theme > LastTheme) theme = ThemeOption.defaultValue;
     for (size_t i = 0; i < commandHotkeys.size(); ++i) {
         const auto& option = CommandHotkeyOptions[i];
         commandHotkeys[i] = {::Load(store, option.enabled), ::Load(store, option.key), ::Load(store, option.modifiers)};
@@ -197,6 +203,7 @@ void Options::Save(CRegistry& store) const {
     ::Save(store, HighlightOption, menuHighlight);
     ::Save(store, BannerOption, menuBanner);
     SaveAll(store, MenuOptionList, menuOptions);
+    ::Save(store, ThemeOption, theme);
     for (size_t i = 0; i < commandHotkeys.size(); ++i) {
         const auto& option = CommandHotkeyOptions[i];
         const auto& choice = commandHotkeys[i];

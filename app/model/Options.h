@@ -84,4 +84,7 @@ struct Options {
     int32_t menuHighlight;
     bool menuOwnerDraw;
     std::array<bool, 4> menuOptions;
+    // The colours of the menus, the switcher and the Tray Manager: the
+    // system's app mode, or light or dark whatever it is (ThemeChoice).
+    int32_t theme;
 };

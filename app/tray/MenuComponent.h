@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ColorScheme.h"
 #include "ComClient.h"
 #include "ComError.h"
 #include "QuilletInterfaces.h"
@@ -24,6 +25,14 @@ inline VARIANT MissingArgument() noexcept {
     missing.vt = VT_ERROR;
     missing.scode = DISP_E_PARAMNOTFOUND;
     return missing;
+}
+// Draws the component's menus in a colour scheme (a component too old to
+// know themes keeps the system's colours).
+inline void ApplyScheme(_Quillet* quillet, platform::Scheme scheme) {
+    platform::ComPtr<_Quillet2> themed;
+    if (!quillet || FAILED(quillet->QueryInterface(IID__Quillet2, reinterpret_cast<void**>(themed.GetAddressOf()))))
+        return;
+    platform::ThrowIfFailed(themed->put_Theme(static_cast<QLTheme>(scheme)), L"Quillet.Theme");
 }
 inline platform::ComPtr<_Tools> ToolsOf(_Band& band) {
     platform::ComPtr<_Tools> tools;

@@ -10,6 +10,7 @@
 
 #include "Banner.h"
 #include "Banners.h"
+#include "ColorScheme.h"
 #include "Gdi.h"
 #include "ToolDrawing.h"
 #include "Variant.h"
@@ -340,6 +341,90 @@ TEST_F(DrawingTest, CheckedToolsShowTheirMarkInASunkenSquare) {
     const auto custom = Draw(checked);
     EXPECT_GT(custom->Count(Green, inside), 16 * 12);
     EXPECT_EQ(0, custom->Count(Black, inside));
+}
+
+// Every part of an item, in each theme: the background, the text on it and
+// the selection in each highlight style, read back from the drawn pixels.
+TEST_F(DrawingTest, EachThemeDrawsReadableItemsInItsOwnColours) {
+    using platform::ContrastRatio;
+    using platform::Scheme;
+    // The colour of an item's text: the pixel of its caption farthest from the background.
+    auto ink = [&](const Drawn& drawn, COLORREF background) {
+        COLORREF farthest = background;
+        for (int y = 0; y < h; ++y)
+            for (int x = h + 3; x < w - 20; ++x)
+                if (Distance(drawn.At(x, y), background) > Distance(farthest, background)) farthest = drawn.At(x, y);
+        return farthest;
+    };
+    ToolLook disabled = Tool(qlToolStyleNormal, L"Open the window");
+    disabled.enabled = false;
+    ToolLook checked = Tool(qlToolStyleNormal, L"Open the window");
+    checked.checked = true;
+    for (Scheme scheme : {Scheme::Light, Scheme::Dark, Scheme::HighContrast}) {
+        SCOPED_TRACE(static_cast<int>(scheme));
+        owner.palette = platform::PaletteOf(scheme);
+        const platform::Palette& palette = owner.palette;
+        owner.highlight = qlHighlightNormal;
+        const auto plain = Draw(Tool(qlToolStyleNormal, L"Open the window"));
+        const COLORREF background = plain->At(w - 2, h / 2);
+        EXPECT_EQ(palette.menu, background);
+        const COLORREF text = ink(*plain, background);
+        const auto selected = Draw(Tool(qlToolStyleNormal, L"Open the window"), ODS_SELECTED);
+        const COLORREF fill = selected->At(w - 2, h / 2);
+        EXPECT_EQ(palette.highlight, fill);
+        const COLORREF selectedText = ink(*selected, fill);
+        const COLORREF grey = ink(*Draw(disabled), background);
+        owner.highlight = qlHighlightTextOnly;
+        const COLORREF marked = ink(*Draw(Tool(qlToolStyleNormal, L"Open the window"), ODS_SELECTED), background);
+        EXPECT_NE(text, marked) << "a selection without fill still marks the text";
+        owner.highlight = qlHighlightGradient;
+        const auto ramp = Draw(Tool(qlToolStyleNormal, L"Open"), ODS_SELECTED);
+        const auto header = Draw(Tool(qlToolStyleHeader, L"Group"));
+        const COLORREF band = header->At(w / 2 - 40, h / 4);
+        const COLORREF headerText = ink(*header, band);
+        const auto check = Draw(checked);
+        const int markPixels =
+            check->Count([&](COLORREF c) { return Distance(c, background) > 200; }, RECT{3, 3, h - 3, h - 3});
+        EXPECT_GT(markPixels, 2) << "the check mark shows on the background";
+        switch (scheme) {
+            case Scheme::Dark:
+                EXPECT_TRUE(GetRValue(background) < 80 && GetGValue(background) < 80 && GetBValue(background) < 80);
+                EXPECT_TRUE(Bright(text)) << std::hex << text;
+                for (auto [front, back] : {std::pair{text, background}, std::pair{selectedText, fill},
+                                           std::pair{grey, background}, std::pair{marked, background},
+                                           std::pair{headerText, band}})
+                    EXPECT_GE(ContrastRatio(front, back), 4.5) << std::hex << front << " on " << back;
+                EXPECT_NE(ramp->At(h + 2, h / 2), ramp->At(w - 2, h / 2)) << "the gradient runs in the dark too";
+                break;
+            case Scheme::HighContrast:
+                // The system's colours and nothing else: no gradient, no embossing.
+                EXPECT_EQ(Sys(COLOR_MENU), background);
+                EXPECT_EQ(Sys(COLOR_MENUTEXT), text);
+                EXPECT_EQ(Sys(COLOR_HIGHLIGHTTEXT), selectedText);
+                EXPECT_EQ(Sys(COLOR_GRAYTEXT), grey);
+                EXPECT_EQ(Sys(COLOR_HIGHLIGHT), ramp->At(h + 2, h / 2));
+                EXPECT_EQ(Sys(COLOR_HIGHLIGHT), ramp->At(w - 2, h / 2));
+                break;
+            case Scheme::Light:
+                EXPECT_EQ(Sys(COLOR_MENU), background);
+                EXPECT_EQ(Sys(COLOR_MENUTEXT), text);
+                break;
+        }
+    }
+}
+
+// A high-contrast theme has no gradient: the banner is a plain strip in the
+// highlight colours, whatever colours the host gave it.
+TEST_F(DrawingTest, HighContrastBannerIsPlain) {
+    ComPtr<_Banner> added;
+    ASSERT_EQ(S_OK, banners->Add(platform::Bstr(L"Plain").get(), 24, platform::Bstr(L"Pelkin").get(), 0, Missing(),
+                                 White, Red, Blue, &added));
+    Banner* banner = Banner::From(added.Get());
+    banner->Render(StripHeight, images.get(), DpiOf(window.get()), platform::PaletteOf(platform::Scheme::HighContrast));
+    MemoryBitmap strip(nullptr, 24, StripHeight, platform::PixelFormat::TopDown32);
+    banner->Slice(strip.dc(), 0, StripHeight);
+    EXPECT_EQ(Sys(COLOR_HIGHLIGHT), strip.PixelAt(1, 1));
+    EXPECT_EQ(Sys(COLOR_HIGHLIGHT), strip.PixelAt(1, StripHeight - 2));
 }
 
 TEST_F(DrawingTest, BannerStripSlicesAndCaption) {

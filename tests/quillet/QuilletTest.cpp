@@ -147,7 +147,11 @@ TEST_F(QuilletTest, AttachShowsTheMenuBarAndFillsSubmenusWhenTheyOpen) {
     item.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_ID | MIIM_SUBMENU;
     ASSERT_TRUE(::GetMenuItemInfoW(bar, 1, TRUE, &item));
     EXPECT_EQ(2u, item.wID);
-    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(bar), item.dwItemData);
+    // A screen reader reads an owner-drawn item's name from the record its data starts with.
+    const auto* named = reinterpret_cast<const MSAAMENUINFO*>(item.dwItemData);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(static_cast<DWORD>(MSAA_MENU_SIG), named->dwMSAASignature);
+    EXPECT_EQ(L"Edit", std::wstring(named->pszWText, named->cchWText)) << "the caption without its access key mark";
     EXPECT_TRUE(item.fType & MFT_OWNERDRAW);
     EXPECT_EQ(0, ::GetMenuItemCount(item.hSubMenu)) << "a submenu is filled only when it opens";
 
@@ -334,14 +338,19 @@ TEST_F(QuilletTest, ItemsAreMeasuredAndDrawnThroughTheHostsHandlers) {
         *EventArgument(params, 8).pboolVal = VARIANT_TRUE;
     });
 
-    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 31, 0, 0, static_cast<ULONG_PTR>(menu)};
+    MENUITEMINFOW data{};
+    data.cbSize = sizeof data;
+    data.fMask = MIIM_DATA;
+    ASSERT_TRUE(::GetMenuItemInfoW(reinterpret_cast<HMENU>(menu), 31, FALSE, &data));
+    const ULONG_PTR itemData = data.dwItemData;
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 31, 0, 0, itemData};
     EXPECT_EQ(TRUE, Send(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)));
     EXPECT_EQ(static_cast<UINT>(HostWidth), measure.itemWidth);
     EXPECT_GT(measure.itemHeight, 0u);
 
     const HDC screen = ::GetDC(window);
     DRAWITEMSTRUCT draw{ODT_MENU, 0, 31, ODA_DRAWENTIRE, 0, reinterpret_cast<HWND>(menu), screen,
-                        {3, 3, 3 + HostWidth, 3 + static_cast<LONG>(measure.itemHeight)}, static_cast<ULONG_PTR>(menu)};
+                        {3, 3, 3 + HostWidth, 3 + static_cast<LONG>(measure.itemHeight)}, itemData};
     EXPECT_EQ(TRUE, Send(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)));
     ::ReleaseDC(window, screen);
     EXPECT_TRUE(drawAsked);
@@ -349,8 +358,11 @@ TEST_F(QuilletTest, ItemsAreMeasuredAndDrawnThroughTheHostsHandlers) {
     tool->get_Width(&width);
     EXPECT_EQ(HostWidth, width) << "the tool keeps the rectangle it was drawn in";
 
-    MEASUREITEMSTRUCT stranger{ODT_MENU, 0, 99, 0, 0, static_cast<ULONG_PTR>(menu)};
+    MEASUREITEMSTRUCT stranger{ODT_MENU, 0, 99, 0, 0, itemData};
     EXPECT_EQ(FALSE, Send(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&stranger))) << "no tool: passed on";
+    MEASUREITEMSTRUCT foreign{ODT_MENU, 0, 31, 0, 0, static_cast<ULONG_PTR>(menu)};
+    EXPECT_EQ(FALSE, Send(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&foreign)))
+        << "item data that is none of the band's records is never read";
     popup->Destroy();
 
     // A tool the host keeps outlives the object that made it.
