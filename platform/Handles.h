@@ -73,6 +73,7 @@ using UniqueHIcon = UniqueHandle<traits::NullIsInvalid<HICON, ::DestroyIcon>>;
 using UniqueHMenu = UniqueHandle<traits::NullIsInvalid<HMENU, ::DestroyMenu>>;
 using UniqueHImageList = UniqueHandle<traits::NullIsInvalid<HIMAGELIST, ::ImageList_Destroy>>;
 using UniqueWinEventHook = UniqueHandle<traits::NullIsInvalid<HWINEVENTHOOK, ::UnhookWinEvent>>;
+using UniqueHHook = UniqueHandle<traits::NullIsInvalid<HHOOK, ::UnhookWindowsHookEx>>;
 using UniqueWindow = UniqueHandle<traits::NullIsInvalid<HWND, ::DestroyWindow>>;
 using UniqueHModule = UniqueHandle<traits::NullIsInvalid<HMODULE, ::FreeLibrary>>;
 using UniqueMemoryDC = UniqueHandle<traits::NullIsInvalid<HDC, ::DeleteDC>>;

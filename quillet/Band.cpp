@@ -398,6 +398,7 @@ ToolDrawing::BandLook Band::Look() const {
 ToolDrawing::ToolLook Band::LookOf(const Tool& tool) const {
     ToolDrawing::ToolLook look = tool.Look();
     look.customDraw = look.customDraw || allowCustomDraw_;
+    look.opensSubmenu = style_ == qlBandPopup && SubBandOf(tool) != nullptr;
     return look;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "Banner.h"
 #include "FontsModule.h"
@@ -41,6 +42,8 @@ constexpr int MenuBarSeparatorInsetY = 1;
 constexpr int DitherInset = 1;              // the lightened square leaves its first row and last column
 constexpr int GlyphFrameShrink = 4;         // the check glyph is drawn this much smaller than H ...
 constexpr int GlyphInset = 3;               // ... and placed this far inside the square
+constexpr int ArrowRightMargin = 8;         // a submenu arrow drawn in the theme's colours
+constexpr int ArrowHalfHeight = 4;
 // Image-list icons have a fixed size, whatever the DPI.
 constexpr int IconSize = 16;
 // Destination OR pattern: the white pixels of the checkerboard lighten the square.
@@ -68,6 +71,8 @@ RECT Offset(RECT rect, int dx, int dy) noexcept {
 }
 
 using platform::FillSolid;
+
+bool OwnsArrow(const platform::Palette& palette) noexcept { return !palette.SystemEdges(); }
 
 // Destination AND NOT source: what is white in the source becomes black.
 constexpr DWORD KeepWhereSourceBlack = 0x00220326;
@@ -139,6 +144,7 @@ private:
     void Header();
     void MenuBarTool();
     void MenuBarSeparator() noexcept;
+    void SubmenuArrow() const;
     bool DrawIcon(LONG icon, POINT at) const;
     void DrawEdge(RECT rect, UINT edge, UINT flags) const noexcept {
         platform::DrawFrame(dc_, rect, palette_, edge, flags);
@@ -233,6 +239,7 @@ void ItemPainter::Content() {
         case qlToolStyleNormal:
             NormalText();
             NormalMarks();
+            if (tool_.opensSubmenu && OwnsArrow(palette_)) SubmenuArrow();
             break;
         case qlToolStyleSeparator: Separator(); break;
         case qlToolStyleHeader: Header(); break;
@@ -378,6 +385,21 @@ void ItemPainter::MenuBarTool() {
     if (withIcon) DrawIcon(tool_.icon, POINT{work_.left + Px(MenuBarIconX) + shift, work_.top + Px(MenuBarIconY) + shift});
 }
 
+// The system draws a submenu's arrow over an owner-drawn item in its own
+// (black) colour; in a theme of our own the item draws it instead.
+void ItemPainter::SubmenuArrow() const {
+    const int right = work_.right - Px(ArrowRightMargin);
+    const int half = Px(ArrowHalfHeight);
+    const int middle = (work_.top + work_.bottom) / 2;
+    const POINT points[] = {{right - half, middle - half}, {right, middle}, {right - half, middle + half}};
+    const COLORREF colour = TextColor();
+    platform::UniqueBrush brush(::CreateSolidBrush(colour));
+    platform::UniquePen pen(::CreatePen(PS_SOLID, 1, colour));
+    platform::SelectScope useBrush(dc_, brush.get());
+    platform::SelectScope usePen(dc_, pen.get());
+    ::Polygon(dc_, points, static_cast<int>(std::size(points)));
+}
+
 void ItemPainter::MenuBarSeparator() noexcept {
     const RECT edge{work_.left + Px(MenuBarSeparatorInsetX), work_.top + Px(MenuBarSeparatorInsetY),
                     work_.right - Px(MenuBarSeparatorInsetX), work_.bottom - Px(MenuBarSeparatorInsetY)};
@@ -481,6 +503,9 @@ void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& 
     platform::MemoryBitmap canvas(item.hDC, size.cx, size.cy);
     ItemPainter(canvas.dc(), size, item.itemState, tool, band, owner, DpiOf(window)).Paint(custom);
     ::BitBlt(item.hDC, target.left, target.top, size.cx, size.cy, canvas.dc(), 0, 0, SRCCOPY);
+    // The item drew its own arrow: the system's goes nowhere.
+    if (tool.opensSubmenu && OwnsArrow(owner.palette))
+        ::ExcludeClipRect(item.hDC, target.left, target.top, target.right, target.bottom);
 }
 
 int ItemHeight(const ToolLook& tool, int bandItemHeight, UINT dpi) noexcept {

@@ -31,6 +31,7 @@ struct ToolLook {
     bool isDefault = false;      // bold caption
     bool enabled = true;         // the tool's own Enabled
     bool customDraw = false;     // the tool's or its band's AllowCustomDraw
+    bool opensSubmenu = false;   // an item of a pop-up band that opens another band
 };
 
 // What drawing needs of the band the item belongs to.

@@ -24,7 +24,7 @@ start_test_session
 
 "$WINE64" "$build/bin/screenshots.exe" "$("$WINE64" winepath -w "$shots" 2>/dev/null)"
 mkdir -p "$root/docs"
-for picture in main-menu windows-menu options options-hotkeys switcher tray-manager editor-rules editor-windows wizard; do
+for picture in main-menu windows-menu options options-hotkeys switcher tray-manager editor-rules editor-windows wizard main-menu-dark; do
     convert "$shots/$picture.bmp" -alpha off -strip "$root/docs/$picture.png"
     echo "docs/$picture.png"
 done

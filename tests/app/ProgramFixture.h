@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "Process.h"
 #include "ScratchRegistry.h"
@@ -37,31 +38,40 @@ struct StoredRule {
     DWORD searchMask = 0;
 };
 
+// A user value of the current profile set for the scope, and put back after.
+class ScopedUserNumber {
+public:
+    ScopedUserNumber(std::wstring key, std::wstring name, DWORD value)
+        : key_(std::move(key)), name_(std::move(name)), previous_(testing_support::ReadValue(HKEY_CURRENT_USER, key_, name_)) {
+        testing_support::WriteNumber(HKEY_CURRENT_USER, key_, name_, value);
+    }
+    void Set(DWORD value) { testing_support::WriteNumber(HKEY_CURRENT_USER, key_, name_, value); }
+    ~ScopedUserNumber() {
+        if (previous_.exists) {
+            testing_support::WriteNumber(HKEY_CURRENT_USER, key_, name_, previous_.number);
+            return;
+        }
+        platform::UniqueHKey opened;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_SET_VALUE, opened.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueW(opened.get(), name_.c_str());
+    }
+    ScopedUserNumber(const ScopedUserNumber&) = delete;
+    ScopedUserNumber& operator=(const ScopedUserNumber&) = delete;
+
+private:
+    std::wstring key_, name_;
+    testing_support::StoredValue previous_;
+};
+
 // The screen density programs started while it lives read at their start
 // (this process keeps the one it started with); the previous setting comes
 // back afterwards.
 class ScopedScreenDpi {
 public:
-    explicit ScopedScreenDpi(DWORD dpi)
-        : previous_(testing_support::ReadValue(HKEY_CURRENT_USER, DesktopKey, LogPixels)) {
-        testing_support::WriteNumber(HKEY_CURRENT_USER, DesktopKey, LogPixels, dpi);
-    }
-    ~ScopedScreenDpi() {
-        if (previous_.exists) {
-            testing_support::WriteNumber(HKEY_CURRENT_USER, DesktopKey, LogPixels, previous_.number);
-            return;
-        }
-        platform::UniqueHKey desktop;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, DesktopKey, 0, KEY_SET_VALUE, desktop.put()) == ERROR_SUCCESS)
-            ::RegDeleteValueW(desktop.get(), LogPixels);
-    }
-    ScopedScreenDpi(const ScopedScreenDpi&) = delete;
-    ScopedScreenDpi& operator=(const ScopedScreenDpi&) = delete;
+    explicit ScopedScreenDpi(DWORD dpi) : value_(L"Control Panel\\Desktop", L"LogPixels", dpi) {}
 
 private:
-    static constexpr wchar_t DesktopKey[] = L"Control Panel\\Desktop";
-    static constexpr wchar_t LogPixels[] = L"LogPixels";
-    testing_support::StoredValue previous_;
+    ScopedUserNumber value_;
 };
 
 class ProgramFixture : public ::testing::Test {

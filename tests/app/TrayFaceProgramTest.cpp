@@ -1,10 +1,16 @@
 // The program's tray face as a user meets it: a right click on its icon in
 // Wine's tray with the real pointer opens the main menu with its banner, and
 // each command chosen there does its job, down to Exit.
+#include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "ColorScheme.h"
 #include "Dialogs.h"
+#include "Gdi.h"
 #include "MenuKeyboard.h"
 #include "ProgramFixture.h"
 #include "TestWindows.h"
@@ -38,6 +44,62 @@ COLORREF ScreenPixel(int x, int y) {
     const COLORREF pixel = ::GetPixel(screen, x, y);
     ::ReleaseDC(nullptr, screen);
     return pixel;
+}
+
+const std::wstring PersonalizeKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr wchar_t AppsUseLightTheme[] = L"AppsUseLightTheme";
+constexpr wchar_t ColorSetChange[] = L"ImmersiveColorSet";
+constexpr int OptionsThemeCombo = 3020;
+constexpr int ThemeLight = 1;
+
+// What a shown menu looks like: its most common colour (the items'
+// background) and the colour farthest from it (their text), read from the
+// screen beside the banner.
+struct MenuColours {
+    COLORREF background = CLR_INVALID;
+    COLORREF text = CLR_INVALID;
+    bool Dark() const {
+        return GetRValue(background) < 80 && GetGValue(background) < 80 && GetBValue(background) < 80 &&
+               GetRValue(text) > 175 && GetGValue(text) > 175 && GetBValue(text) > 175;
+    }
+    bool Light() const {
+        return GetRValue(background) > 175 && GetGValue(background) > 175 && GetBValue(background) > 175 &&
+               GetRValue(text) < 80 && GetGValue(text) < 80 && GetBValue(text) < 80;
+    }
+};
+
+int Distance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+}
+
+MenuColours ReadMenuColours(HWND menu) {
+    RECT bounds{};
+    ::GetWindowRect(menu, &bounds);
+    // Past the frame and the banner on the left.
+    const RECT items{bounds.left + 40, bounds.top + 4, bounds.right - 4, bounds.bottom - 4};
+    if (items.right <= items.left || items.bottom <= items.top) return {};
+    platform::MemoryBitmap shot(nullptr, items.right - items.left, items.bottom - items.top,
+                                platform::PixelFormat::TopDown32);
+    HDC screen = ::GetDC(nullptr);
+    ::BitBlt(shot.dc(), 0, 0, shot.Width(), shot.Height(), screen, items.left, items.top, SRCCOPY);
+    ::ReleaseDC(nullptr, screen);
+    std::map<COLORREF, int> counts;
+    for (int y = 0; y < shot.Height(); ++y)
+        for (int x = 0; x < shot.Width(); ++x) ++counts[shot.PixelAt(x, y)];
+    MenuColours colours;
+    int most = 0;
+    for (const auto& [colour, count] : counts)
+        if (count > most) most = count, colours.background = colour;
+    colours.text = colours.background;
+    for (const auto& [colour, count] : counts)
+        if (count > 20 && Distance(colour, colours.background) > Distance(colours.text, colours.background))
+            colours.text = colour;
+    return colours;
+}
+
+std::ostream& operator<<(std::ostream& out, const MenuColours& colours) {
+    return out << std::hex << "background " << colours.background << ", text " << colours.text << std::dec;
 }
 
 class TrayFaceProgramTest : public ProgramFixture {
@@ -75,8 +137,75 @@ protected:
         return dialog;
     }
 
+    // Opens the main menu and waits until it is painted as `wanted` says.
+    MenuColours MenuAfterOpening(bool (MenuColours::*wanted)() const) {
+        MenuColours seen;
+        HWND menu = OpenMainMenu();
+        if (!menu) return seen;
+        WaitUntil([&] { return ((seen = ReadMenuColours(menu)).*wanted)(); });
+        MenuKeyboard dismiss({KeyDown(VK_ESCAPE)}, menuThread_);
+        EXPECT_TRUE(dismiss.Worked());
+        return seen;
+    }
+    // What the system sends every window when the user switches the app mode.
+    void AnnounceColorSetChange() const {
+        DWORD_PTR answer = 0;
+        ::SendMessageTimeoutW(main_, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(ColorSetChange), SMTO_ABORTIFHUNG,
+                              DefaultTimeoutMs, &answer);
+    }
+
     DWORD menuThread_ = 0;
 };
+
+TEST_F(TrayFaceProgramTest, TheMenusFollowTheAppModeAndTheThemeOption) {
+    ScopedUserNumber appMode(PersonalizeKey, AppsUseLightTheme, 0);
+    // With no rule at all the program opens its editor first.
+    StoredRule rule;
+    rule.name = rule.title = TargetTitle;
+    StoreRule(rule, 1);
+    TestWindowProgram testwin;
+    HWND target = testwin.Create(TargetTitle);
+    ASSERT_NE(target, nullptr);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "the rule never took the window";
+
+    // Apps set to dark: light text on a dark menu, readable.
+    HWND menu = OpenMainMenu();
+    ASSERT_NE(menu, nullptr);
+    MenuColours dark;
+    EXPECT_TRUE(WaitUntil([&] { return (dark = ReadMenuColours(menu)).Dark(); })) << dark;
+    EXPECT_GE(platform::ContrastRatio(dark.text, dark.background), 4.5) << dark;
+
+    {
+        MenuKeyboard dismiss({KeyDown(VK_ESCAPE)}, menuThread_);
+        dismiss.Worked();
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ShownMenu(menuThread_) == nullptr; }));
+
+    // Switched to light while the program runs: the next menu is light.
+    appMode.Set(1);
+    AnnounceColorSetChange();
+    const MenuColours light = MenuAfterOpening(&MenuColours::Light);
+    EXPECT_TRUE(light.Light()) << light;
+
+    // Back to dark, with Light chosen in the options: the choice wins.
+    appMode.Set(0);
+    AnnounceColorSetChange();
+    const MenuColours darkAgain = MenuAfterOpening(&MenuColours::Dark);
+    EXPECT_TRUE(darkAgain.Dark()) << darkAgain;
+    ASSERT_TRUE(Choose(L'o'));
+    HWND options = WaitForDialog(OptionsCaption);
+    ASSERT_NE(options, nullptr);
+    HWND theme = ::GetDlgItem(options, OptionsThemeCombo);
+    ASSERT_NE(theme, nullptr);
+    ::SendMessageW(theme, CB_SETCURSEL, ThemeLight, 0);
+    ::SendMessageW(options, WM_COMMAND, MAKEWPARAM(OptionsThemeCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(theme));
+    EXPECT_TRUE(PressButton(options, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(options); }));
+    const MenuColours chosen = MenuAfterOpening(&MenuColours::Light);
+    EXPECT_TRUE(chosen.Light()) << chosen;
+    EXPECT_EQ(L"1", ReadValue(HKEY_CURRENT_USER, ProgramKey + L"\\Options", L"Theme").text);
+}
 
 TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCommandDoesItsJob) {
     StoredRule rule;

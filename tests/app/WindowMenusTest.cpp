@@ -5,7 +5,9 @@
 // thread as a user would.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,7 +15,9 @@
 
 #include "CWindows.h"
 #include "EventLog.h"
+#include "Handles.h"
 #include "MenuKeyboard.h"
+#include "Strings.h"
 #include "TrackingFixture.h"
 #include "Xdotool.h"
 
@@ -110,6 +114,30 @@ LRESULT CALLBACK WatchMenuOpening(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && message->message == WM_INITMENUPOPUP &&
         reinterpret_cast<HMENU>(message->wParam) == g_watchedMenu)
         g_menuAsOpened = ItemsOf(g_watchedMenu, true);
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The names a screen reader reads from each menu as it opened: the
+// MSAAMENUINFO at the start of every item's data, once the menu is filled.
+std::vector<Lines> g_accessibleNames;
+LRESULT CALLBACK ReadAccessibleNames(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_INITMENUPOPUP) {
+        const auto menu = reinterpret_cast<HMENU>(message->wParam);
+        Lines names;
+        for (int position = 0; position < ::GetMenuItemCount(menu); ++position) {
+            MENUITEMINFOW item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_FTYPE | MIIM_DATA;
+            ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &item);
+            if (item.fType & MFT_SEPARATOR) continue;
+            const auto* info = reinterpret_cast<const MSAAMENUINFO*>(item.dwItemData);
+            names.push_back(!info || info->dwMSAASignature != MSAA_MENU_SIG
+                                ? L"<unnamed>"
+                                : std::wstring(info->pszWText, info->cchWText));
+        }
+        g_accessibleNames.push_back(names);
+    }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -213,6 +241,25 @@ TEST_F(WindowMenusTest, TheWindowsMenuListsTrackedWindowsUnderTheHeadersOfTheirA
     EXPECT_EQ(CachedIcons(), 5);
 }
 
+TEST_F(WindowMenusTest, EveryItemOfTheMainAndWindowsMenusIsNamedForScreenReaders) {
+    AddRule(L"Trayed", ActionHideInTray, CriteriaAlways);
+    ASSERT_TRUE(Offer(testwin_.Create(L"Trayed Tom&Jerry")));
+    const platform::UniqueHHook hook(
+        ::SetWindowsHookExW(WH_CALLWNDPROCRET, ReadAccessibleNames, nullptr, ::GetCurrentThreadId()));
+    ASSERT_TRUE(hook);
+    g_accessibleNames.clear();
+    WithKeys({KeyDown(VK_ESCAPE)}, [&] { app_->PopupMenu(MainWindowHandle, PopupX, PopupY); });
+    OpenWindowsMenu({KeyDown(VK_ESCAPE)});
+    ASSERT_EQ(g_accessibleNames.size(), 2u);
+    const Lines& main = g_accessibleNames[0];
+    for (const wchar_t* expected : {L"About Pelkin!...", L"Options...", L"Refresh", L"Exit"})
+        EXPECT_NE(std::find(main.begin(), main.end(), expected), main.end()) << "no " << platform::Narrow(expected);
+    // The title's own ampersand is kept as one.
+    EXPECT_EQ(g_accessibleNames[1], (Lines{L"Trayed Tom&Jerry"}));
+    for (const Lines& menu : g_accessibleNames)
+        for (const std::wstring& name : menu) EXPECT_NE(name, L"<unnamed>");
+}
+
 TEST_F(WindowMenusTest, EveryOneOfTwoHundredTrackedWindowsCanBeChosen) {
     constexpr size_t Many = 200;
     AddRule(L"Many", ActionHide, CriteriaAlways);
@@ -262,7 +309,7 @@ TEST_F(WindowMenusTest, AWindowMenuCarriesTheProgramsItemsWhileOpenAndIsGivenBac
     ASSERT_TRUE(g_watchedMenu);
     const Lines before = ItemsOf(g_watchedMenu);
     ASSERT_FALSE(before.empty());
-    HHOOK watch = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchMenuOpening, nullptr, ::GetCurrentThreadId());
+    platform::UniqueHHook watch(::SetWindowsHookExW(WH_CALLWNDPROC, WatchMenuOpening, nullptr, ::GetCurrentThreadId()));
     // What the menu held as it opened: the program's items, the window's, the enabled commands.
     auto popup = [&](bool bare, std::vector<MenuKey> keys, Lines top, const std::wstring& enabled) {
         WithKeys(std::move(keys), [&] {
@@ -294,7 +341,7 @@ TEST_F(WindowMenusTest, AWindowMenuCarriesTheProgramsItemsWhileOpenAndIsGivenBac
     popup(false, {KeyDown(VK_ESCAPE)}, {L"0 Pelkin! &Windows >", L"0 -"}, L"61472 61728 61536*");
     ::ShowWindow(own.get(), SW_RESTORE);
     popup(true, {KeyDown(VK_ESCAPE)}, {}, normal);
-    ::UnhookWindowsHookEx(watch);
+    watch.reset();
 }
 
 TEST_F(WindowMenusTest, EveryMouseActionOfBothKindsOfIconDoesItsJob) {

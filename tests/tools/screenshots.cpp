@@ -8,7 +8,7 @@
 //   screenshots.exe <folder>   writes main-menu.bmp, windows-menu.bmp, options.bmp,
 //                              options-hotkeys.bmp,
 //                              switcher.bmp, tray-manager.bmp, editor-rules.bmp,
-//                              editor-windows.bmp, wizard.bmp
+//                              editor-windows.bmp, wizard.bmp, main-menu-dark.bmp
 #include <windows.h>
 #include <commctrl.h>
 
@@ -279,6 +279,23 @@ int wmain(int argc, wchar_t** argv) {
     if (!SaveScreen(Around(Bounds(wizard)), folder + L"wizard.bmp")) return Fail("wizard not saved");
     PressButton(wizard, IDCANCEL);
     WaitUntil([&] { return !::IsWindow(wizard); });
+
+    // The main menu again with apps set to dark, as the system tells a
+    // running program of the change.
+    const std::wstring personalize = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+    WriteNumber(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme", 0);
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(main, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"), SMTO_ABORTIFHUNG,
+                          DefaultTimeoutMs, &answer);
+    const bool darkShown = ClickTrayIcon(icon, RightButton) && WaitUntil([&] { return MenusOf(thread).size() == 1; });
+    if (darkShown) {
+        ::Sleep(SettleMs);
+        SaveScreen(Around(Bounds(MenusOf(thread)[0])), folder + L"main-menu-dark.bmp");
+        ::PostMessageW(MenusOf(thread)[0], WM_KEYDOWN, VK_ESCAPE, 0);
+        WaitUntil([&] { return MenusOf(thread).empty(); });
+    }
+    WriteNumber(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme", 1);
+    if (!darkShown) return Fail("no dark main menu");
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     program.WaitForExit(10000);
