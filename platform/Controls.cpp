@@ -116,4 +116,33 @@ void SetSliderPosition(HWND slider, int position) noexcept {
     ::SendMessageW(slider, TBM_SETPOS, TRUE, position);
 }
 
+// --- tab pages --------------------------------------------------------------------
+
+void TabPageBackground::Capture(HWND tab) {
+    tab_ = tab;
+    brush_.reset();
+    picture_.reset();
+    RECT client{};
+    if (!tab || !::GetClientRect(tab, &client) || client.right <= 0 || client.bottom <= 0) return;
+    picture_ = std::make_unique<MemoryBitmap>(nullptr, client.right, client.bottom);
+    ::FillRect(picture_->dc(), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::SendMessageW(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture_->dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    page_ = client;
+    TabCtrl_AdjustRect(tab, FALSE, &page_);
+    brush_.reset(::CreatePatternBrush(picture_->bitmap()));
+}
+
+HBRUSH TabPageBackground::ForControl(HDC dc, HWND control) const noexcept {
+    if (!brush_ || !control || !::IsWindow(tab_)) return nullptr;
+    RECT place{};
+    ::GetWindowRect(control, &place);
+    ::MapWindowPoints(nullptr, tab_, reinterpret_cast<POINT*>(&place), 2);
+    RECT inside{};
+    if (!::IntersectRect(&inside, &place, &page_) || !::EqualRect(&inside, &place)) return nullptr;
+    ::SetBkMode(dc, TRANSPARENT);
+    // The brush's first pixel is the tab control's corner.
+    ::SetBrushOrgEx(dc, -place.left, -place.top, nullptr);
+    return brush_.get();
+}
+
 }  // namespace platform

@@ -5,8 +5,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "Gdi.h"
 
 namespace platform {
 
@@ -52,5 +55,29 @@ void SelectTreeNode(HWND tree, HTREEITEM node) noexcept;
 void SetSliderRange(HWND slider, int minimum, int maximum, int lineStep, int pageStep) noexcept;
 int SliderPosition(HWND slider) noexcept;
 void SetSliderPosition(HWND slider, int position) noexcept;
+
+// --- tab pages --------------------------------------------------------------------
+
+// The controls of a dialog's tab pages lie on the dialog over its tab control,
+// whose page a theme may draw in another colour than the dialog's face.
+// Their colour messages answer with the page as the tab control draws it, so
+// labels, check boxes and sliders stand on the page instead of in boxes of
+// the dialog's colour; without a theme the page is the face and nothing shows.
+class TabPageBackground {
+public:
+    // Takes a picture of the tab control's page as it draws it now: when the
+    // dialog opens, and again when the tab is resized or the theme changes.
+    void Capture(HWND tab);
+    // WM_CTLCOLORSTATIC (labels, check boxes, group boxes, sliders): the
+    // brush that continues the page under a control lying on it, with the
+    // text drawn transparently; null for a control elsewhere.
+    HBRUSH ForControl(HDC dc, HWND control) const noexcept;
+
+private:
+    HWND tab_ = nullptr;
+    RECT page_{};  // in the tab control's client coordinates
+    std::unique_ptr<MemoryBitmap> picture_;
+    UniqueBrush brush_;
+};
 
 }  // namespace platform

@@ -224,6 +224,25 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
                  [&]() -> INT_PTR { return object->Dispatch(message, wParam, lParam); });
 }
 
+namespace {
+bool AnsweredDirectly(UINT message) noexcept {
+    switch (message) {
+        case WM_CTLCOLORMSGBOX:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
+        case WM_COMPAREITEM:
+        case WM_VKEYTOITEM:
+        case WM_CHARTOITEM:
+        case WM_QUERYDRAGICON: return true;
+        default: return false;
+    }
+}
+}  // namespace
+
 INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: return OnInitDialog() ? TRUE : FALSE;
@@ -238,6 +257,8 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         default: {
             LRESULT result = 0;
             if (!OnMessage(message, wParam, lParam, result)) return FALSE;
+            // These few are answered by the dialog procedure's own return value.
+            if (AnsweredDirectly(message)) return static_cast<INT_PTR>(result);
             ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
             return TRUE;
         }

@@ -59,17 +59,48 @@ void AddColumns(HWND list, std::span<const Column> columns, UINT dpi) {
     }
 }
 
-void ReadColumnWidths(const CRegistry& store, HWND list, std::span<const Column> columns) {
+bool ReadColumnWidths(const CRegistry& store, HWND list, std::span<const Column> columns) {
+    constexpr int NotStored = 0;
+    bool stored = false;
     int index = 0;
     for (const auto& column : columns) {
-        const int current = ListView_GetColumnWidth(list, index);
         platform::SkipFailure(SetupLogSource, L"Form_Load", [&] {
             const int width =
-                SettingToInt32(store.GetSetting(ViewsSection, column.StoredName(), current), L"frmSetup.Form_Load");
-            if (width > 0) ListView_SetColumnWidth(list, index, width);
+                SettingToInt32(store.GetSetting(ViewsSection, column.StoredName(), NotStored), L"frmSetup.Form_Load");
+            if (width > 0) {
+                ListView_SetColumnWidth(list, index, width);
+                stored = true;
+            }
         });
         ++index;
     }
+    return stored;
+}
+
+void FitColumns(HWND list, std::span<const Column> columns) {
+    RECT client{};
+    if (!::GetClientRect(list, &client)) return;
+    const int room = client.right - ::GetSystemMetrics(SM_CXVSCROLL);
+    int designed = 0;
+    for (const auto& column : columns) designed += column.width96;
+    if (room <= 0 || designed <= 0) return;
+    int given = 0;
+    for (size_t index = 0; index < columns.size(); ++index) {
+        // The last column takes what rounding left over.
+        const int width = index + 1 == columns.size() ? room - given : ::MulDiv(columns[index].width96, room, designed);
+        ListView_SetColumnWidth(list, static_cast<int>(index), width);
+        given += width;
+    }
+}
+
+void ScaleColumns(HWND list, UINT toDpi, UINT fromDpi) {
+    if (!toDpi || !fromDpi || toDpi == fromDpi) return;
+    HWND header = ListView_GetHeader(list);
+    const int count = header ? Header_GetItemCount(header) : 0;
+    for (int index = 0; index < count; ++index)
+        ListView_SetColumnWidth(list, index,
+                                ::MulDiv(ListView_GetColumnWidth(list, index), static_cast<int>(toDpi),
+                                         static_cast<int>(fromDpi)));
 }
 
 void WriteColumnWidths(CRegistry& store, HWND list, std::span<const Column> columns) {

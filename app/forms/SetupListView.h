@@ -29,7 +29,13 @@ int FindItemByTag(HWND list, LPARAM tag);
 LPARAM ItemTag(HWND list, int item);
 
 void AddColumns(HWND list, std::span<const Column> columns, UINT dpi);
-void ReadColumnWidths(const CRegistry& store, HWND list, std::span<const Column> columns);
+// The widths the user gave the columns; false when none was stored.
+bool ReadColumnWidths(const CRegistry& store, HWND list, std::span<const Column> columns);
+// The columns share the list's width (less room for a vertical scroll bar)
+// in the proportions of their designed widths.
+void FitColumns(HWND list, std::span<const Column> columns);
+// Every column's width taken from one screen density to another.
+void ScaleColumns(HWND list, UINT toDpi, UINT fromDpi);
 void WriteColumnWidths(CRegistry& store, HWND list, std::span<const Column> columns);
 
 }  // namespace setup_list

@@ -53,7 +53,14 @@ void SetupWindowsPage::ReadState(const CRegistry& store) {
         filter_ = SettingToInt32(store.GetSetting(L"", ViewValue, ShowWatchedWindowsOnly), L"frmSetup.Form_Load");
     });
     if (filter_ != ShowAllWindows && filter_ != ShowWatchedWindowsOnly) filter_ = ShowWatchedWindowsOnly;
-    setup_list::ReadColumnWidths(store, list_, WindowColumns);
+    fitColumns_ = !setup_list::ReadColumnWidths(store, list_, WindowColumns);
+}
+
+void SetupWindowsPage::FitColumnsOnce() {
+    RECT client{};
+    if (!fitColumns_ || !::GetClientRect(list_, &client) || client.right <= 0) return;
+    fitColumns_ = false;
+    setup_list::FitColumns(list_, WindowColumns);
 }
 
 void SetupWindowsPage::WriteState(CRegistry& store) const {

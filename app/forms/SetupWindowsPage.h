@@ -19,6 +19,9 @@ public:
     void Attach(HWND dialog, std::weak_ptr<CApplication> app);
     // The filter and the column widths kept between sessions.
     void ReadState(const CRegistry& store);
+    // The first time the list has its size and no widths were stored, its
+    // columns are fitted to it.
+    void FitColumnsOnce();
     void WriteState(CRegistry& store) const;
     // The Views box's choices, the stored one selected.
     void FillFilters();
@@ -42,5 +45,6 @@ private:
     std::weak_ptr<CApplication> app_;
     int filter_ = ShowWatchedWindowsOnly;
     bool shown_ = false;
+    bool fitColumns_ = false;
     bool timerRunning_ = false;
 };

@@ -241,6 +241,7 @@ void frmRuleInspector::Form_Load() {
     chkAutoHideDelay_Click();
     sldAlpha_Change();
     SelectTab(GeneralTab);
+    page_.Capture(Item(IDC_RI_tbsOptions));
     EnableControl(Item(IDC_RI_cmdApply), false);
     loading_ = false;
 }
@@ -410,6 +411,17 @@ bool frmRuleInspector::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
     switch (message) {
         case WM_ACTIVATE:
             if (LOWORD(wParam) != WA_INACTIVE) Form_Activate();
+            return false;
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH page = page_.ForControl(reinterpret_cast<HDC>(wParam), control)) {
+                result = reinterpret_cast<LRESULT>(page);
+                return true;
+            }
+            return false;
+        case WM_THEMECHANGED:
+        case WM_SYSCOLORCHANGE:
+            page_.Capture(Item(IDC_RI_tbsOptions));
+            ::InvalidateRect(hWnd(), nullptr, TRUE);
             return false;
         case WM_HSCROLL:
             if (control != Item(IDC_RI_sldAlpha)) return false;

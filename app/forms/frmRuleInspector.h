@@ -10,6 +10,7 @@
 
 #include "CToolTips.h"
 #include "ComPtr.h"
+#include "Controls.h"
 #include "Handles.h"
 #include "SubclassHandler.h"
 #include "Window.h"
@@ -117,6 +118,7 @@ private:
     bool loading_ = false;
     platform::UniqueHIcon preview_;
     CToolTips tips_;
+    platform::TabPageBackground page_;
     // Sees the keys of the auto-hide delay boxes and the finders' mouse.
     platform::ComPtr<SubclassHandler> subclass_;
 };

@@ -11,6 +11,7 @@
 #include "Gdi.h"
 #include "Guard.h"
 #include "MainModule.h"
+#include "SetupListView.h"
 #include "Version.h"
 #include "frmSetupIds.h"
 
@@ -233,6 +234,35 @@ void frmSetup::Layout() {
     // The tab strip is a sibling drawn below the lists: they stay on top of it.
     for (int id : {IDC_SETUP_LVWRULES, IDC_SETUP_LBLVIEWS, IDC_SETUP_CBOVIEWS, IDC_SETUP_LVWWINDOWS})
         ::SetWindowPos(Item(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    windows_.FitColumnsOnce();
+    page_.Capture(Item(IDC_SETUP_TBSVIEW));
+    ::InvalidateRect(Item(IDC_SETUP_LBLVIEWS), nullptr, TRUE);
+}
+
+// The dialog's font was made for the density it opened at: the controls get
+// one for the new density, and the lists' columns keep their share.
+void frmSetup::FollowDpi(UINT dpi) {
+    const UINT before = dpi_ ? dpi_ : platform::WindowDpi(hWnd());
+    dpi_ = dpi;
+    if (before == dpi) return;
+    LOGFONTW look{};
+    const auto current = reinterpret_cast<HFONT>(::SendMessageW(hWnd(), WM_GETFONT, 0, 0));
+    if (current && ::GetObjectW(current, sizeof look, &look)) {
+        look.lfHeight = ::MulDiv(look.lfHeight, static_cast<int>(dpi), static_cast<int>(before));
+        platform::UniqueFont font(::CreateFontIndirectW(&look));
+        if (font) {
+            ::EnumChildWindows(
+                hWnd(),
+                [](HWND child, LPARAM handle) {
+                    ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(handle), TRUE);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(font.get()));
+            ::SendMessageW(hWnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+            font_ = std::move(font);
+        }
+    }
+    for (int id : {IDC_SETUP_LVWRULES, IDC_SETUP_LVWWINDOWS}) setup_list::ScaleColumns(Item(id), dpi, before);
 }
 
 void frmSetup::DrawPelkinBar(const DRAWITEMSTRUCT& item) const {
@@ -437,7 +467,16 @@ LRESULT frmSetup::OnNotify(const NMHDR& header) {
 bool frmSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
         case WM_SIZE: Layout(); return false;
+        case WM_CTLCOLORSTATIC:
+            if (HBRUSH page = page_.ForControl(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+                result = reinterpret_cast<LRESULT>(page);
+                return true;
+            }
+            return false;
+        case WM_THEMECHANGED:
+        case WM_SYSCOLORCHANGE: Layout(); return false;
         case WM_DPICHANGED: {
+            FollowDpi(HIWORD(wParam));
             // The size the system suggests for the new density; the layout follows it.
             const auto& suggested = *reinterpret_cast<const RECT*>(lParam);
             ::SetWindowPos(hWnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

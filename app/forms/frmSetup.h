@@ -11,6 +11,7 @@
 #include <string>
 
 #include "CApplication.h"
+#include "Controls.h"
 #include "SetupListSort.h"
 #include "SetupMenuBar.h"
 #include "SetupRulesPage.h"
@@ -65,6 +66,7 @@ private:
 
     // Layout and the side bar.
     void Layout();
+    void FollowDpi(UINT dpi);
     void DrawPelkinBar(const DRAWITEMSTRUCT& item) const;
     void ShowPage(int page);
     void UpdateToolbarStates();
@@ -103,6 +105,9 @@ private:
     SetupRulesPage rules_{*this};
     SetupWindowsPage windows_;
     SetupMenuBar menuBar_{*this};
+    platform::TabPageBackground page_;
+    UINT dpi_ = 0;               // the density the controls' font is made for; 0 the one it opened at
+    platform::UniqueFont font_;  // the controls' font once the density changed
     SetupListSort sort_;
     bool toolbarShown_ = true;
     bool barShown_ = true;

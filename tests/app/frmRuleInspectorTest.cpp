@@ -214,3 +214,39 @@ TEST_F(frmRuleInspectorTest, TheIconPreviewScrollsThroughTheIconsOfAFileAndHasNo
     EXPECT_EQ(rule->AutoHideDelay(), 5);
     ::DeleteFileW(textFile.c_str());
 }
+
+namespace {
+
+// A window's client area as it paints itself, and one pixel of it.
+COLORREF PrintedPixel(HWND window, POINT at) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    platform::MemoryBitmap picture(nullptr, client.right, client.bottom, platform::PixelFormat::TopDown32);
+    ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    return picture.PixelAt(at.x, at.y);
+}
+
+}  // namespace
+
+// The labels and check boxes of both tab pages stand on the page as the tab
+// control draws it, not in boxes of the dialog's face colour.
+TEST_F(frmRuleInspectorTest, LabelsAndCheckBoxesStandOnTheirTabPage) {
+    ASSERT_TRUE(Open());
+    HWND tabs = Item(IDC_RI_tbsOptions);
+    const auto page = [&](HWND control, POINT inControl) {
+        ::MapWindowPoints(control, tabs, &inControl, 1);
+        return PrintedPixel(tabs, inControl);
+    };
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    for (int id : {IDC_RI_lblName, IDC_RI_chkPatternMatch, IDC_RI_lblCriteria}) {
+        if (id == IDC_RI_lblCriteria) ::SendMessageW(Item(IDC_RI_cmdNext), BM_CLICK, 0, 0);
+        HWND control = Item(id);
+        RECT bounds{};
+        ::GetClientRect(control, &bounds);
+        // The far end of the control, past its text.
+        const POINT blank{bounds.right - 2, bounds.bottom / 2};
+        const COLORREF expected = page(control, blank);
+        EXPECT_EQ(PrintedPixel(control, blank), expected) << id << std::hex << ": the page is " << expected;
+        if (expected != face) EXPECT_NE(PrintedPixel(control, blank), face) << id;
+    }
+}

@@ -4,6 +4,7 @@
 // lands (the list, the registry, the tracked windows, the caption).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -373,4 +374,41 @@ TEST_F(frmSetupTest, HelpOpensThePageBesideTheProgramAndSaysSoWhenThereIsNone) {
     ShowHelpTopics(nullptr, TempFolder(L"pelkin-no-help"));
     EXPECT_EQ(box.get(), L"Unable to display Help Topics. There is no Help associated with this application.");
     EXPECT_EQ(browser.Opened(NothingStartedMs), L"") << "nothing is opened without the page";
+}
+
+// The Windows page's columns fit the list as the editor first opens; a move
+// to a denser screen gives the controls a font and the columns widths for it.
+TEST_F(frmSetupTest, TheWindowsColumnsFitTheListAndFollowADensityChange) {
+    StoreRule(L"Watch", L"Setup test watched", 1);
+    ASSERT_TRUE(Start());
+    OpenEditor();
+    ShowWindowsPage();
+    HWND list = At(IDC_SETUP_LVWWINDOWS);
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const int columns = Header_GetItemCount(ListView_GetHeader(list));
+    ASSERT_EQ(columns, 5);
+    auto total = [&] {
+        int sum = 0;
+        for (int column = 0; column < columns; ++column) sum += ListView_GetColumnWidth(list, column);
+        return sum;
+    };
+    EXPECT_LE(total(), client.right) << "a horizontal scroll bar is needed";
+    EXPECT_GE(total(), client.right - ::GetSystemMetrics(SM_CXVSCROLL) - columns) << "the columns leave room unused";
+
+    const int firstColumn = ListView_GetColumnWidth(list, 0);
+    LOGFONTW before{}, after{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)), sizeof before, &before);
+    RECT window{};
+    ::GetWindowRect(editor_, &window);
+    const UINT dpi = platform::WindowDpi(editor_);
+    const UINT denser = dpi * 3 / 2;
+    RECT suggested{window.left, window.top, window.left + (window.right - window.left) * 3 / 2,
+                   window.top + (window.bottom - window.top) * 3 / 2};
+    ::SendMessageW(editor_, WM_DPICHANGED, MAKEWPARAM(denser, denser), reinterpret_cast<LPARAM>(&suggested));
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)), sizeof after, &after);
+    EXPECT_EQ(std::abs(after.lfHeight), ::MulDiv(std::abs(before.lfHeight), 3, 2));
+    EXPECT_NEAR(ListView_GetColumnWidth(list, 0), firstColumn * 3 / 2, 1);
+    HFONT rulesFont = reinterpret_cast<HFONT>(::SendMessageW(Rules(), WM_GETFONT, 0, 0));
+    EXPECT_EQ(rulesFont, reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0))) << "every control takes it";
 }

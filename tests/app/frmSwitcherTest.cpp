@@ -5,10 +5,16 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "Handles.h"
 #include "ScratchRegistry.h"
 #include "TrackingFixture.h"
+#include "Strings.h"
 #include "frmSwitcher.h"
 
 using namespace testing_support;
@@ -43,6 +49,18 @@ std::vector<HWND> TippedWindows(HWND form) {
             windows.push_back(reinterpret_cast<HWND>(tool.uId));
     }
     return windows;
+}
+
+// The accessibility events this process raised: what a screen reader hears.
+std::vector<std::pair<DWORD, HWND>> g_heard;
+void CALLBACK HearEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
+    g_heard.emplace_back(event, window);
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(window, text, 256);
+    return text;
 }
 
 class frmSwitcherTest : public TrackingTest {
@@ -109,4 +127,38 @@ TEST_F(frmSwitcherTest, ScrollsByARowAndOnlyTheCellsDrawnAnswerTheMouse) {
     EXPECT_EQ(TippedWindows(form->hWnd()).size(), 3u);
     ::SendMessageW(form->hWnd(), WM_KEYDOWN, 'X', 0);
     EXPECT_FALSE(form->hWnd()) << "another key closes the switcher";
+}
+
+// Tab moves the selection, and a screen reader is told each time: the
+// switcher takes the selected window's name and raises the name-change and
+// focus events for itself.
+TEST_F(frmSwitcherTest, TheSelectionIsNamedForScreenReadersAsTabMovesIt) {
+    AddRule(L"Spoken ", ActionHide, CriteriaAlways);
+    std::vector<std::shared_ptr<CWindow>> windows;
+    for (const wchar_t* title : {L"Spoken one", L"Spoken two", L"Spoken three"}) {
+        auto wrapper = Offer(testwin_.Create(title));
+        ASSERT_TRUE(wrapper);
+        windows.push_back(wrapper);
+    }
+    const platform::UniqueWinEventHook hook(::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                                              HearEvent, ::GetCurrentProcessId(), 0,
+                                                              WINEVENT_OUTOFCONTEXT));
+    ASSERT_TRUE(hook);
+    g_heard.clear();
+    auto form = Show(windows);
+    ASSERT_TRUE(form->hWnd());
+    HWND switcher = form->hWnd();
+    EXPECT_EQ(TextOf(switcher), L"Spoken one");
+    auto heardFor = [&](DWORD event) {
+        return std::count(g_heard.begin(), g_heard.end(), std::pair{event, switcher});
+    };
+    EXPECT_TRUE(WaitUntil([&] { return heardFor(EVENT_OBJECT_NAMECHANGE) >= 1 && heardFor(EVENT_OBJECT_FOCUS) >= 1; }));
+    for (const wchar_t* next : {L"Spoken two", L"Spoken three"}) {
+        const auto before = heardFor(EVENT_OBJECT_NAMECHANGE);
+        ::SendMessageW(switcher, WM_KEYDOWN, VK_TAB, 0);
+        EXPECT_EQ(TextOf(switcher), next);
+        EXPECT_TRUE(WaitUntil([&] { return heardFor(EVENT_OBJECT_NAMECHANGE) > before; })) << platform::Narrow(next);
+    }
+    EXPECT_GE(heardFor(EVENT_OBJECT_FOCUS), 3);
+    ::SendMessageW(switcher, WM_KEYDOWN, 'X', 0);
 }

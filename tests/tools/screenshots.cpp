@@ -265,8 +265,9 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(SettleMs);
     if (!SaveScreen(Around(Bounds(editor)), folder + L"editor-rules.bmp")) return Fail("editor not saved");
     const RECT tabs = Bounds(::GetDlgItem(editor, IDC_SETUP_TBSVIEW));
-    RunXdotool(L"mousemove " + std::to_wstring(tabs.left + 20) + L" " + std::to_wstring(tabs.top + 10) +
-               L" click 1 key Right mousemove 0 0");
+    // The second tab lies right of the first, whose caption is a few letters wide.
+    RunXdotool(L"mousemove " + std::to_wstring(tabs.left + 80) + L" " + std::to_wstring(tabs.top + 10) +
+               L" click 1 mousemove 0 0");
     if (!WaitUntil([&] { return ::IsWindowVisible(::GetDlgItem(editor, IDC_SETUP_LVWWINDOWS)) != FALSE; }))
         return Fail("no Windows page");
     ::Sleep(SettleMs);
