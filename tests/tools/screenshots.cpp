@@ -13,6 +13,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,8 +38,6 @@ const std::wstring ProgramKey = L"Software\\Pelkin!";
 constexpr wchar_t Title[] = L"Pelkin!";
 constexpr wchar_t MainCaption[] = L"Pelkin!Main";
 constexpr int RightButton = 3;
-// Room around a menu, so that its shadow and edges show.
-constexpr int Margin = 6;
 // A window just shown may still be drawing; a picture waits this long.
 constexpr DWORD SettleMs = 300;
 // The Options dialog's Hot keys page, counted from the first.
@@ -51,7 +50,8 @@ struct SampleRule {
     DWORD action;  // 0 tray, 1 hide, 2 on top, 3 transparent, 4 ignore
 };
 constexpr SampleRule SampleRules[] = {
-    {L"Inbox - Mail", 0}, {L"Music player", 0}, {L"Nightly build log", 1}, {L"Calculator", 2}, {L"Sticky notes", 3},
+    {L"Inbox - Mail", 0}, {L"Music player", 0}, {L"Downloads", 0},      {L"Nightly build log", 1},
+    {L"Calculator", 2},   {L"Sticky notes", 3},
 };
 
 void StoreRules() {
@@ -82,13 +82,20 @@ void StoreRules() {
 
 // Copies a rectangle of the screen into a 32-bit bitmap file (its fourth
 // byte is no alpha: the screen has none).
-bool SaveScreen(const RECT& area, const std::wstring& path) {
+// What lies in `area` outside the `shown` rectangles is left white.
+bool SaveScreen(const RECT& area, const std::vector<RECT>& shown, const std::wstring& path) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return false;
     platform::WindowDC screen(nullptr);
     platform::MemoryBitmap copy(screen.get(), width, height, platform::PixelFormat::TopDown32);
-    if (!::BitBlt(copy.dc(), 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY)) return false;
+    platform::FillSolid(copy.dc(), copy.Bounds(), RGB(255, 255, 255));
+    for (RECT part : shown) {
+        ::OffsetRect(&part, -area.left, -area.top);
+        if (!::BitBlt(copy.dc(), part.left, part.top, part.right - part.left, part.bottom - part.top, screen.get(),
+                      part.left + area.left, part.top + area.top, SRCCOPY))
+            return false;
+    }
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = width;
@@ -111,17 +118,37 @@ bool SaveScreen(const RECT& area, const std::wstring& path) {
     return fclose(out) == 0 && written;
 }
 
-RECT Around(RECT area) {
-    ::InflateRect(&area, Margin, Margin);
-    return area;
+// Whether the window is one of the program's and nothing covers its middle:
+// a picture of it shows Pelkin and nothing else.
+bool ShowsOwnWindow(HWND window, DWORD processId) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != processId || !::IsWindowVisible(window)) return false;
+    RECT area{};
+    ::GetWindowRect(window, &area);
+    const POINT middle{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    HWND seen = ::WindowFromPoint(middle);
+    DWORD seenOwner = 0;
+    ::GetWindowThreadProcessId(seen, &seenOwner);
+    return seenOwner == processId;
 }
 
-RECT Union(HWND first, HWND second) {
-    RECT a{}, b{}, both{};
-    ::GetWindowRect(first, &a);
-    ::GetWindowRect(second, &b);
-    ::UnionRect(&both, &a, &b);
-    return both;
+// A picture of the program's windows, cropped to them; refused when one of
+// them is not the program's or another window covers it.
+bool SaveWindows(std::initializer_list<HWND> windows, DWORD processId, const std::wstring& path) {
+    RECT area{};
+    std::vector<RECT> shown;
+    for (HWND window : windows) {
+        if (!ShowsOwnWindow(window, processId)) {
+            std::fwprintf(stderr, L"screenshots: %ls would not show Pelkin's window\n", path.c_str());
+            return false;
+        }
+        RECT bounds{};
+        ::GetWindowRect(window, &bounds);
+        ::UnionRect(&area, &area, &bounds);
+        shown.push_back(bounds);
+    }
+    return SaveScreen(area, shown, path);
 }
 
 RECT Bounds(HWND window) {
@@ -192,7 +219,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ClickTrayIcon(icon, RightButton) || !WaitUntil([&] { return MenusOf(thread).size() == 1; }))
         return Fail("no main menu");
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(MenusOf(thread)[0])), folder + L"main-menu.bmp")) return Fail("main menu not saved");
+    if (!SaveWindows({MenusOf(thread)[0]}, program.Id(), folder + L"main-menu.bmp")) return Fail("main menu not saved");
 
     // The Windows item opens the list of tracked windows beside the menu.
     HWND mainMenu = MenusOf(thread)[0];
@@ -200,7 +227,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!WaitUntil([&] { return MenusOf(thread).size() == 2; })) return Fail("no Windows menu");
     ::Sleep(SettleMs);
     const auto menus = MenusOf(thread);
-    if (!SaveScreen(Around(Union(menus[0], menus[1])), folder + L"windows-menu.bmp"))
+    if (!SaveWindows({menus[0], menus[1]}, program.Id(), folder + L"windows-menu.bmp"))
         return Fail("Windows menu not saved");
     for (int level = 0; level < 2; ++level) ::PostMessageW(mainMenu, WM_KEYDOWN, VK_ESCAPE, 0);
     WaitUntil([&] { return MenusOf(thread).empty(); });
@@ -215,7 +242,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!WaitUntil([&] { return (options = FindDialog(L"Options", program.Id())) != nullptr; }))
         return Fail("no Options dialog");
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(options)), folder + L"options.bmp")) return Fail("Options not saved");
+    if (!SaveWindows({options}, program.Id(), folder + L"options.bmp")) return Fail("Options not saved");
     {
         HWND pages = ::GetDlgItem(options, IDC_tvwOptions);
         auto page = reinterpret_cast<HTREEITEM>(::SendMessageW(pages, TVM_GETNEXTITEM, TVGN_ROOT, 0));
@@ -224,7 +251,7 @@ int wmain(int argc, wchar_t** argv) {
         ::SendMessageW(pages, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(page));
     }
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(options)), folder + L"options-hotkeys.bmp")) return Fail("Hot keys page not saved");
+    if (!SaveWindows({options}, program.Id(), folder + L"options-hotkeys.bmp")) return Fail("Hot keys page not saved");
     PressButton(options, IDCANCEL);
     WaitUntil([&] { return !::IsWindow(options); });
 
@@ -237,19 +264,26 @@ int wmain(int argc, wchar_t** argv) {
         return Fail("no xdotool");
     HWND switcher = nullptr;
     const bool switcherShown = WaitUntil([&] { return (switcher = ShownForm(program.Id())) != nullptr; });
+    bool switcherSaved = false;
     if (switcherShown) {
         ::Sleep(SettleMs);
-        SaveScreen(Around(Bounds(switcher)), folder + L"switcher.bmp");
+        switcherSaved = SaveWindows({switcher}, program.Id(), folder + L"switcher.bmp");
     }
     RunXdotool(L"key Escape keyup ctrl");
     if (!switcherShown) return Fail("no switcher");
+    if (!switcherSaved) return Fail("switcher not saved");
     WaitUntil([&] { return ShownForm(program.Id()) == nullptr; });
 
     if (!ClickTrayIcon(icon)) return Fail("the icon could not be clicked");
     HWND manager = nullptr;
     if (!WaitUntil([&] { return (manager = ShownForm(program.Id())) != nullptr; })) return Fail("no Tray Manager");
+    // The pop-up is a layered window, which a copy of this display's screen
+    // shows blank: for its picture it becomes a plain one, as opaque as it is
+    // while it is active.
+    ::SetWindowLongPtrW(manager, GWL_EXSTYLE, ::GetWindowLongPtrW(manager, GWL_EXSTYLE) & ~WS_EX_LAYERED);
+    ::RedrawWindow(manager, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_FRAME);
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(manager)), folder + L"tray-manager.bmp")) return Fail("Tray Manager not saved");
+    if (!SaveWindows({manager}, program.Id(), folder + L"tray-manager.bmp")) return Fail("Tray Manager not saved");
 
     // The rules editor, as a second start of the program brings it up: its
     // Rules page, then its Windows page (the tab given the focus by a click,
@@ -263,7 +297,7 @@ int wmain(int argc, wchar_t** argv) {
         }))
         return Fail("no rules editor");
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(editor)), folder + L"editor-rules.bmp")) return Fail("editor not saved");
+    if (!SaveWindows({editor}, program.Id(), folder + L"editor-rules.bmp")) return Fail("editor not saved");
     const RECT tabs = Bounds(::GetDlgItem(editor, IDC_SETUP_TBSVIEW));
     // The second tab lies right of the first, whose caption is a few letters wide.
     RunXdotool(L"mousemove " + std::to_wstring(tabs.left + 80) + L" " + std::to_wstring(tabs.top + 10) +
@@ -271,13 +305,13 @@ int wmain(int argc, wchar_t** argv) {
     if (!WaitUntil([&] { return ::IsWindowVisible(::GetDlgItem(editor, IDC_SETUP_LVWWINDOWS)) != FALSE; }))
         return Fail("no Windows page");
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(editor)), folder + L"editor-windows.bmp")) return Fail("Windows page not saved");
+    if (!SaveWindows({editor}, program.Id(), folder + L"editor-windows.bmp")) return Fail("Windows page not saved");
     ::PostMessageW(editor, WM_COMMAND, NewRuleCommand, 0);
     HWND wizard = nullptr;
     if (!WaitUntil([&] { return (wizard = FindDialog(L"New Rule Wizard", program.Id())) != nullptr; }))
         return Fail("no wizard");
     ::Sleep(SettleMs);
-    if (!SaveScreen(Around(Bounds(wizard)), folder + L"wizard.bmp")) return Fail("wizard not saved");
+    if (!SaveWindows({wizard}, program.Id(), folder + L"wizard.bmp")) return Fail("wizard not saved");
     PressButton(wizard, IDCANCEL);
     WaitUntil([&] { return !::IsWindow(wizard); });
 
@@ -289,14 +323,16 @@ int wmain(int argc, wchar_t** argv) {
     ::SendMessageTimeoutW(main, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"), SMTO_ABORTIFHUNG,
                           DefaultTimeoutMs, &answer);
     const bool darkShown = ClickTrayIcon(icon, RightButton) && WaitUntil([&] { return MenusOf(thread).size() == 1; });
+    bool darkSaved = false;
     if (darkShown) {
         ::Sleep(SettleMs);
-        SaveScreen(Around(Bounds(MenusOf(thread)[0])), folder + L"main-menu-dark.bmp");
+        darkSaved = SaveWindows({MenusOf(thread)[0]}, program.Id(), folder + L"main-menu-dark.bmp");
         ::PostMessageW(MenusOf(thread)[0], WM_KEYDOWN, VK_ESCAPE, 0);
         WaitUntil([&] { return MenusOf(thread).empty(); });
     }
     WriteNumber(HKEY_CURRENT_USER, personalize, L"AppsUseLightTheme", 1);
     if (!darkShown) return Fail("no dark main menu");
+    if (!darkSaved) return Fail("dark main menu not saved");
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     program.WaitForExit(10000);
