@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ColorScheme.h"
 #include "Controls.h"
 #include "ErrorModule.h"
 #include "Guard.h"
@@ -84,6 +85,7 @@ bool frmAbout::OnInitDialog() {
     platform::SetControlText(Item(IDC_ABOUT_LBLPRODUCT), AppInfo::Title);
     platform::SetControlText(Item(IDC_ABOUT_LBLVERSION), VersionPrefix + VersionText());
     platform::SetControlText(Item(IDC_ABOUT_LBLCOPYRIGHT), LegalNotice());
+    if (platform::CurrentScheme() == platform::Scheme::Dark) platform::UseDarkTitleBar(hWnd(), true);
     return true;
 }
 

@@ -156,7 +156,8 @@ TEST_F(frmSwitcherTest, TheSelectionIsNamedForScreenReadersAsTabMovesIt) {
     for (const wchar_t* next : {L"Spoken two", L"Spoken three"}) {
         const auto before = heardFor(EVENT_OBJECT_NAMECHANGE);
         ::SendMessageW(switcher, WM_KEYDOWN, VK_TAB, 0);
-        EXPECT_EQ(TextOf(switcher), next);
+        ASSERT_TRUE(::IsWindow(switcher)) << "the switcher closed before " << platform::Narrow(next);
+        EXPECT_EQ(TextOf(switcher), next) << "Shift is " << ((::GetAsyncKeyState(VK_SHIFT) & 0x8000) ? "down" : "up");
         EXPECT_TRUE(WaitUntil([&] { return heardFor(EVENT_OBJECT_NAMECHANGE) > before; })) << platform::Narrow(next);
     }
     EXPECT_GE(heardFor(EVENT_OBJECT_FOCUS), 3);

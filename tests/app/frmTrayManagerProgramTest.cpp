@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ProgramFixture.h"
+#include "Strings.h"
 #include "TestWindows.h"
 #include "WineTray.h"
 #include "Xdotool.h"
@@ -240,3 +241,44 @@ TEST_F(frmTrayManagerProgramTest, AtHighDensityTheRowIsLaidOutInLargerSlots) {
 }
 
 }  // namespace
+
+// Without a mouse: Tab moves through the icons and the form takes the name of
+// the window it reached (what a screen reader says), Enter brings it back.
+TEST_F(frmTrayManagerProgramTest, TabMovesThroughTheIconsNamingEachAndEnterRestoresTheChosenOne) {
+    StoreOption(L"Options\\Mouse", L"Main Left Single Click", L"5");
+    StoreOption(L"Options\\Mouse", L"Main Left Double Click", L"0");
+    StoredRule rule;
+    rule.name = L"Tray manager targets";
+    rule.title = std::wstring(TargetPrefix) + L"*";
+    rule.searchMask = 4;  // the title is a pattern
+    StoreRule(rule, 1);
+    TestWindowProgram testwin;
+    const std::vector<HWND> targets{testwin.Create(TargetPrefix + std::wstring(L"one")),
+                                    testwin.Create(TargetPrefix + std::wstring(L"two"))};
+    for (HWND target : targets) ASSERT_NE(target, nullptr);
+    Start();
+    for (HWND target : targets) ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); }));
+    RECT icon{};
+    HWND form = OpenTrayManager(icon);
+    ASSERT_NE(form, nullptr);
+    auto text = [&] {
+        wchar_t buffer[256] = {};
+        ::GetWindowTextW(form, buffer, 256);
+        return std::wstring(buffer);
+    };
+    const std::wstring named = std::wstring(TrayManagerCaption) + L": " + TargetPrefix;
+    std::vector<std::wstring> heard;
+    for (int step = 0; step < 2; ++step) {
+        const std::wstring before = text();
+        ::PostMessageW(form, WM_KEYDOWN, VK_TAB, 0);
+        ASSERT_TRUE(WaitUntil([&] { return text() != before && text().rfind(named, 0) == 0; })) << platform::Narrow(text());
+        heard.push_back(text());
+    }
+    EXPECT_NE(heard[0], heard[1]) << "the second Tab reached the same window";
+    const std::wstring chosenTitle = heard[1].substr(std::wstring(TrayManagerCaption).size() + 2);
+    HWND chosen = chosenTitle == TargetPrefix + std::wstring(L"one") ? targets[0] : targets[1];
+    ::PostMessageW(form, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(chosen) != FALSE; })) << "Enter did not bring it back";
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(form); })) << "the unpinned form stayed open";
+    EXPECT_FALSE(::IsWindowVisible(chosen == targets[0] ? targets[1] : targets[0]));
+}
