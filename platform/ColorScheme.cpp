@@ -67,63 +67,56 @@ void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour) noexcept {
     FillSolid(dc, RECT{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1}, colour);
 }
 
+// The colours a light and a high-contrast menu both take from the system.
+Palette SystemMenuColours(Scheme scheme) noexcept {
+    Palette p;
+    p.scheme = scheme;
+    p.menu = Sys(COLOR_MENU);
+    p.menuText = Sys(COLOR_MENUTEXT);
+    p.highlight = Sys(COLOR_HIGHLIGHT);
+    p.highlightText = Sys(COLOR_HIGHLIGHTTEXT);
+    p.accentText = UnfilledSelectedText(p.highlightText, p.highlight, p.menu);
+    return p;
+}
+
 }  // namespace
 
 Palette PaletteOf(Scheme scheme) noexcept {
-    Palette p;
-    p.scheme = scheme;
-    switch (scheme) {
-        case Scheme::Dark:
-            p.menu = DarkMenu;
-            p.menuText = DarkText;
-            p.highlight = DarkHighlight;
-            p.highlightText = DarkText;
-            p.grayText = DarkGrayText;
-            p.header = DarkHeader;
-            p.headerText = DarkText;
-            p.face = DarkFace;
-            p.faceText = DarkText;
-            p.lineLight = DarkLineLight;
-            p.lineShadow = DarkLineShadow;
-            p.accentText = DarkAccentText;
-            p.ornaments = true;
-            p.classic = false;
-            break;
-        case Scheme::HighContrast:
-            p.menu = Sys(COLOR_MENU);
-            p.menuText = Sys(COLOR_MENUTEXT);
-            p.highlight = Sys(COLOR_HIGHLIGHT);
-            p.highlightText = Sys(COLOR_HIGHLIGHTTEXT);
-            p.grayText = Sys(COLOR_GRAYTEXT);
-            // A header stands out as an inverted band of the window colours.
-            p.header = Sys(COLOR_WINDOWTEXT);
-            p.headerText = Sys(COLOR_WINDOW);
-            p.face = Sys(COLOR_WINDOW);
-            p.faceText = Sys(COLOR_WINDOWTEXT);
-            p.lineLight = Sys(COLOR_MENUTEXT);
-            p.lineShadow = Sys(COLOR_MENUTEXT);
-            p.accentText = UnfilledSelectedText(p.highlightText, p.highlight, p.menu);
-            p.ornaments = false;
-            p.classic = false;
-            break;
-        case Scheme::Light:
-        default:
-            p.menu = Sys(COLOR_MENU);
-            p.menuText = Sys(COLOR_MENUTEXT);
-            p.highlight = Sys(COLOR_HIGHLIGHT);
-            p.highlightText = Sys(COLOR_HIGHLIGHTTEXT);
-            p.grayText = Sys(COLOR_BTNSHADOW);
-            p.header = Sys(COLOR_INACTIVECAPTION);
-            p.headerText = Sys(COLOR_INACTIVECAPTIONTEXT);
-            p.face = Sys(COLOR_BTNFACE);
-            p.faceText = Sys(COLOR_BTNTEXT);
-            p.lineLight = Sys(COLOR_3DHIGHLIGHT);
-            p.lineShadow = Sys(COLOR_3DSHADOW);
-            p.accentText = UnfilledSelectedText(p.highlightText, p.highlight, p.menu);
-            p.ornaments = true;
-            p.classic = true;
-            break;
+    if (scheme == Scheme::Dark) {
+        Palette p;
+        p.scheme = scheme;
+        p.menu = DarkMenu;
+        p.menuText = p.highlightText = p.headerText = p.faceText = DarkText;
+        p.highlight = DarkHighlight;
+        p.grayText = DarkGrayText;
+        p.header = DarkHeader;
+        p.face = DarkFace;
+        p.lineLight = DarkLineLight;
+        p.lineShadow = DarkLineShadow;
+        p.accentText = DarkAccentText;
+        p.classic = false;
+        return p;
     }
+    Palette p = SystemMenuColours(scheme);
+    if (scheme == Scheme::HighContrast) {
+        p.grayText = Sys(COLOR_GRAYTEXT);
+        // A header stands out as an inverted band of the window colours.
+        p.header = Sys(COLOR_WINDOWTEXT);
+        p.headerText = Sys(COLOR_WINDOW);
+        p.face = Sys(COLOR_WINDOW);
+        p.faceText = Sys(COLOR_WINDOWTEXT);
+        p.lineLight = p.lineShadow = Sys(COLOR_MENUTEXT);
+        p.ornaments = false;
+        p.classic = false;
+        return p;
+    }
+    p.grayText = Sys(COLOR_BTNSHADOW);
+    p.header = Sys(COLOR_INACTIVECAPTION);
+    p.headerText = Sys(COLOR_INACTIVECAPTIONTEXT);
+    p.face = Sys(COLOR_BTNFACE);
+    p.faceText = Sys(COLOR_BTNTEXT);
+    p.lineLight = Sys(COLOR_3DHIGHLIGHT);
+    p.lineShadow = Sys(COLOR_3DSHADOW);
     return p;
 }
 
