@@ -106,7 +106,12 @@ void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
     HWND form = hWnd();
     if (!form) return;
     const bool visible = ::IsWindowVisible(form) != FALSE;
-    if (!visible) pinned_ = false;
+    if (!visible) {
+        // A new opening starts with no icon chosen by the keyboard.
+        pinned_ = false;
+        selection_ = 0;
+        AnnounceSelection();
+    }
     dpi_ = platform::WindowDpi(form);
     layout_ = TrayStripLayout(TrackedCount(face_), dpi_);
     const SIZE size = DesignedSize();
@@ -402,14 +407,14 @@ void frmTrayManager::Select(int position) {
 
 // The icon's click or its window menu, for the icon the keyboard reached.
 void frmTrayManager::RunSelected(bool menu) {
-    const auto window = selection_ >= 1 && selection_ <= TrackedCount(face_) ? face_.lock() : nullptr;
-    const auto chosen = window ? window->TrackedWindowAt(selection_) : nullptr;
+    const auto face = selection_ >= 1 && selection_ <= TrackedCount(face_) ? face_.lock() : nullptr;
+    const auto chosen = face ? face->TrackedWindowAt(selection_) : nullptr;
     if (!chosen) return;
     const RECT slot = layout_.Slot(selection_);
     POINT at{slot.left, slot.bottom};
     ::ClientToScreen(hWnd(), &at);
     if (menu) {
-        window->PopupWindowMenu(hWnd(), chosen->hWnd(), chosen->Title(false), at.x, at.y, false);
+        face->PopupWindowMenu(hWnd(), chosen->hWnd(), chosen->Title(false), at.x, at.y, false);
         return;
     }
     chosen->ExecuteAction(true, AutomaticShowCommand, false);
