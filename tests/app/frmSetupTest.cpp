@@ -387,7 +387,7 @@ TEST_F(frmSetupTest, TheWindowsColumnsFitTheListAndFollowADensityChange) {
     RECT client{};
     ::GetClientRect(list, &client);
     const int columns = Header_GetItemCount(ListView_GetHeader(list));
-    ASSERT_EQ(columns, 5);
+    ASSERT_GE(columns, 5);
     auto total = [&] {
         int sum = 0;
         for (int column = 0; column < columns; ++column) sum += ListView_GetColumnWidth(list, column);
