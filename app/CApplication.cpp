@@ -26,6 +26,8 @@ constexpr wchar_t ClassName[] = L"CApplication";
 // What each command hot key does, as the options dialog names it.
 constexpr std::array<const wchar_t*, HotkeyCommandCount> CommandHotkeyChoices = {
     L"Hide the active window in the tray", L"Restore all windows"};
+// What the switcher's key does, named as the command keys are.
+constexpr wchar_t SwitcherHotkeyPurpose[] = L"Switch between windows";
 
 // A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
 platform::Variant HandleVariant(const void* handle) {
@@ -84,8 +86,7 @@ bool CApplication::Initialize(frmMain& owner) {
         disabledForWantOfRules_ = !rulesLoaded;
         // Loading added every rule; none of that is the user's to undo.
         clipboard_->SetUndoObject(nullptr);
-        RegisterCommandHotKeys();
-        SetSwitcher(options_.switcher);
+        RegisterStartUpHotKeys();
         return rulesLoaded;
     });
 }
@@ -352,8 +353,10 @@ bool IsShellWindow(HWND window) {
 
 }  // namespace
 
-void CApplication::RegisterCommandHotKeys() {
-    const std::wstring refused = hotkeys_.RegisterCommandHotKeys(CommandHotkeyChoices);
+void CApplication::RegisterStartUpHotKeys() {
+    const std::wstring refused =
+        hotkeys_.StartSwitcher(options_.switcher, SwitcherHotkeyPurpose) +
+        hotkeys_.RegisterCommandHotKeys(CommandHotkeyChoices);
     if (refused.empty()) return;
     // Said once, at start-up; the choice is kept, so that the next start tries again.
     ShowMessage(L"Another program already uses these hot keys:\r\n" + refused + L"\r\n\r\n" + AppInfo::Title +

@@ -37,6 +37,7 @@ class CRegistry;
 class CClipboard;
 class CRule;
 class CRules;
+struct RefusedRule;
 class CTracker;
 class CWindow;
 
@@ -119,6 +120,8 @@ public:
     void DisplayOptions() override;
     void DisplayAbout() override;
     void DisplayOpen(const std::wstring& ruleName = {}, int32_t ownerKind = 0, HWND ownerWindow = nullptr);
+    // A new rule inspector on a stored rule the loader refused, owned by the rules editor.
+    void DisplayMend(const RefusedRule& refused, HWND editorWindow);
     void DisplayTrayManager(int32_t x, int32_t y);
     // The open rules editor's window; none when it is closed.
     HWND SetupWindow() const noexcept;
@@ -256,7 +259,8 @@ private:
     void moSwitcher_Unload();
     // The hide and restore hot keys at start-up: one message names those
     // another program holds, and the program goes on without them.
-    void RegisterCommandHotKeys();
+    // Every hot key at start-up; those another program holds are told in one box.
+    void RegisterStartUpHotKeys();
     // The rule, in no list, that the windows hidden by the hot key are tracked under.
     CRule& HotkeyRule();
     bool TakenByHotkey(const CWindow& window) const noexcept;

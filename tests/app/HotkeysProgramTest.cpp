@@ -91,14 +91,19 @@ TEST_F(HotkeysProgramTest, HotKeysTrayTheFocusedWindowAndRestoreEveryHiddenOne) 
     EXPECT_TRUE(WaitUntil([&] { return Visible(keyboard) && !HasIcon(keyboard); }));
 }
 
-TEST_F(HotkeysProgramTest, AKeyAnotherProgramHoldsIsToldOnceAtStartUpAndTheOtherStillWorks) {
+TEST_F(HotkeysProgramTest, KeysAnotherProgramHoldsAreToldInOneBoxAtStartUpAndTheOtherStillWorks) {
+    // The switcher's key among them: Ctrl+Alt+S, held elsewhere too.
+    StoreOption(L"Switcher", L"Hotkey", std::to_wstring('S'));
+    StoreOption(L"Switcher", L"Hotkey Modifier", L"3");
     HotKeyHolder holder('H', ControlAltShift);
-    ASSERT_TRUE(holder.Held());
+    HotKeyHolder switcherHolder('S', MOD_CONTROL | MOD_ALT);
+    ASSERT_TRUE(holder.Held() && switcherHolder.Held());
     Start();
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(Title, program_->Id())) != nullptr; }));
     const std::wstring told = DialogText(box);
     EXPECT_NE(told.find(L"Ctrl+Alt+Shift+H for \"Hide the active window in the tray\""), std::wstring::npos) << told;
+    EXPECT_NE(told.find(L"Ctrl+Alt+S for \"Switch between windows\""), std::wstring::npos) << told;
     EXPECT_EQ(told.find(L"Ctrl+Alt+Shift+R"), std::wstring::npos) << told;
     ASSERT_TRUE(PressButton(box, IDOK));
     ASSERT_TRUE(WaitUntil([&] { return FindDialog(Title, program_->Id()) == nullptr; }));
