@@ -426,6 +426,13 @@ LRESULT frmSetup::OnNotify(const NMHDR& header) {
                 case LVN_KEYDOWN:
                     menuBar_.OnListKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
                     return 0;
+                case NM_CUSTOMDRAW:
+                    return rules ? rules_.lvwRules_CustomDraw(
+                                       *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)))
+                                 : CDRF_DODEFAULT;
+                case LVN_GETINFOTIPW:
+                    if (rules) rules_.lvwRules_GetInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
+                    return 0;
                 case NM_RCLICK:
                     if (rules) menuBar_.PopupEditMenu();
                     return 0;
