@@ -1,5 +1,7 @@
 #include "CApplication.h"
 
+#include <shellapi.h>
+
 #include "AutoStartModule.h"
 #include "ComError.h"
 #include "CClipboard.h"
@@ -402,6 +404,42 @@ bool CApplication::HideFrontWindow(HWND front) {
         ::ShowWindowAsync(target, SW_MINIMIZE);
         HotkeyRule().Windows().Add(target, ActionHideInTray, CriteriaOnMinimize, 0, 0);
         return true;
+    });
+}
+
+bool CApplication::AdministratorNeeded() const {
+    for (const auto& window : Windows().Snapshot()) {
+        if (window->Outcome() == ActionOutcome::RefusedElevated) return true;
+    }
+    return false;
+}
+
+void CApplication::RestartAsAdministrator() {
+    platform::Guard(ClassName, L"RestartAsAdministrator", [&] {
+        std::wstring program(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+            if (length == 0) return;
+            if (length < program.size()) {
+                program.resize(length);
+                break;
+            }
+            program.resize(program.size() * 2);
+        }
+        const std::wstring arguments = std::wstring(TakeOverSwitch) + L" " + std::to_wstring(::GetCurrentProcessId());
+        SHELLEXECUTEINFOW start{};
+        start.cbSize = sizeof start;
+        start.fMask = SEE_MASK_NOASYNC;
+        start.hwnd = MainWindowHandle;
+        start.lpVerb = L"runas";
+        start.lpFile = program.c_str();
+        start.lpParameters = arguments.c_str();
+        start.nShow = SW_SHOWNORMAL;
+        // Refused (the user said no): this instance goes on as it was.
+        if (!::ShellExecuteExW(&start)) return;
+        // Everything is given back here once; the new instance takes the
+        // windows afresh when this one has ended.
+        Quit();
     });
 }
 

@@ -192,6 +192,10 @@ public:
     bool HideFrontWindow(HWND front);
     // Every window the program hid (in the tray or not) given back as at exit.
     void RestoreAllWindows() override;
+    bool AdministratorNeeded() const override;
+    // Starts the program elevated, which takes over once this instance has
+    // ended; nothing changes when the user says no.
+    void RestartAsAdministrator() override;
     // A command handed over by a later start of the program ("/restoreall",
     // ...; empty: a plain start), with the window that was in front when it
     // came; false when it is unknown or was not carried out.

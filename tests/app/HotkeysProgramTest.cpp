@@ -113,6 +113,27 @@ TEST_F(HotkeysProgramTest, KeysAnotherProgramHoldsAreToldInOneBoxAtStartUpAndThe
     EXPECT_EQ(FindDialog(Title, program_->Id()), nullptr);
 }
 
+TEST_F(HotkeysProgramTest, AStartTakingOverWaitsForTheInstanceItFollowsThenTakesTheWindowsAfresh) {
+    StoreRule(TrayAlways, 1);
+    HWND trayed = testwin_.Create(TrayAlways.title);
+    ASSERT_NE(trayed, nullptr);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return !Visible(trayed) && HasIcon(trayed); }));
+
+    // As the elevated start does: it waits instead of handing itself over.
+    auto successor = std::make_unique<ChildProcess>(ProgramPath(), L"/after " + std::to_wstring(program_->Id()));
+    ASSERT_TRUE(successor->Started());
+    EXPECT_EQ(FindProcessWindow(MainCaption, successor->Id()), nullptr);
+    ASSERT_TRUE(CloseProgram(main_, *program_));
+    EXPECT_TRUE(successor->Running()) << "the successor gave up instead of taking over";
+
+    // The window was given back once and is taken again by the successor.
+    program_ = std::move(successor);
+    main_ = WaitForMainWindow(*program_);
+    ASSERT_NE(main_, nullptr) << "the successor never became the running instance";
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(trayed) && HasIcon(trayed); }));
+}
+
 TEST_F(HotkeysProgramTest, CommandsReachTheRunningInstanceAndTheExitCodeSaysWhetherTheyWereCarriedOut) {
     // Nothing runs: nothing is done, and a person is told why.
     EXPECT_EQ(RunCommand(L"/restoreall /quiet"), NotRunning);
