@@ -231,15 +231,23 @@ void CApplication::RefreshWindows(bool reset) {
     });
 }
 
+// The model asks while the user works in one of the program's windows (the
+// editor deleting a rule, the inspector naming one): the box belongs to that
+// window, which has the keyboard back once it is answered.
+HWND CApplication::PromptOwner() const noexcept {
+    HWND active = ::GetActiveWindow();
+    return active && ::IsWindowVisible(active) ? active : DialogOwner();
+}
+
 bool CApplication::Confirm(const std::wstring& text, const wchar_t* caption) {
-    return ShowMessage(text, MB_YESNO | MB_ICONQUESTION, caption) == IDYES;
+    return ShowMessageOver(PromptOwner(), text, MB_YESNO | MB_ICONQUESTION, caption) == IDYES;
 }
 
 void CApplication::Refuse(const std::wstring& text, const wchar_t* caption) {
-    ShowMessage(text, MB_ICONSTOP | MB_OK, caption);
+    ShowMessageOver(PromptOwner(), text, MB_ICONSTOP | MB_OK, caption);
 }
 
-void CApplication::Warn(const std::wstring& text) { ShowMessage(text, MB_ICONEXCLAMATION); }
+void CApplication::Warn(const std::wstring& text) { ShowMessageOver(PromptOwner(), text, MB_ICONEXCLAMATION); }
 
 void CApplication::WindowAdded(HWND) {
     platform::Guard(ClassName, L"OnWindowAdd", [&] { events_.Raise(&IApplicationEvents::WindowAdd); });

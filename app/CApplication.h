@@ -256,6 +256,7 @@ private:
     void ReleaseMenuComponent();
 
     HWND DialogOwner() const noexcept;
+    HWND PromptOwner() const noexcept;
     // The switcher's hot key: the switcher over the windows it offers.
     void DisplaySwitcher(bool reverse);
     WindowRegistry SwitcherList() const;

@@ -292,7 +292,11 @@ void GetOSVersion(OSVERSIONINFOW& info) {
 }
 
 int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption) noexcept {
-    HWND owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
+    return ShowMessageOver(nullptr, text, flags, caption);
+}
+
+int ShowMessageOver(HWND owner, const std::wstring& text, UINT flags, const wchar_t* caption) noexcept {
+    if (!owner || !::IsWindow(owner)) owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
     return ::MessageBoxW(owner, text.c_str(), caption ? caption : AppInfo::Title, flags | MB_SETFOREGROUND);
 }
 

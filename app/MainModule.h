@@ -109,6 +109,9 @@ void GetOSVersion(OSVERSIONINFOW& info);
 
 // A message box captioned with the program's title (or `caption`), over the main window.
 int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption = nullptr) noexcept;
+// The same over one of the program's windows, which has its keyboard back
+// once the box is answered (none: over the main window).
+int ShowMessageOver(HWND owner, const std::wstring& text, UINT flags, const wchar_t* caption = nullptr) noexcept;
 
 // The program's open forms, main window first. The process ends when the
 // last one is gone.

@@ -152,6 +152,15 @@ void SetupRulesPage::lvwRules_GetInfoTip(NMLVGETINFOTIPW& tip) const {
     tip.pszText[length] = L'\0';
 }
 
+POINT SetupRulesPage::MenuPoint() const {
+    RECT bounds{};
+    const int item = SelectedRuleItem();
+    if (item < 0 || !ListView_GetItemRect(list_, item, &bounds, LVIR_LABEL)) ::GetClientRect(list_, &bounds);
+    POINT at{bounds.left, bounds.bottom};
+    ::ClientToScreen(list_, &at);
+    return at;
+}
+
 int SetupRulesPage::SelectedRuleItem() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
 
 std::wstring SetupRulesPage::SelectedRuleName() const {

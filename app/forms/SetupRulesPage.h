@@ -64,6 +64,9 @@ public:
     LRESULT lvwRules_CustomDraw(NMLVCUSTOMDRAW& draw) const;
     void lvwRules_GetInfoTip(NMLVGETINFOTIPW& tip) const;
     void lvwRules_ItemCheck(int item);
+    // Where a menu asked for by the keyboard opens: at the selected item, or
+    // at the list's corner when none is selected (screen coordinates).
+    POINT MenuPoint() const;
     bool lvwRules_AfterLabelEdit(const NMLVDISPINFOW& edit);
 
     // The edit commands; all but New act on the selected rule while the page shows.

@@ -22,6 +22,8 @@ namespace {
 namespace stored {
 constexpr wchar_t ToolbarsSection[] = L"Toolbars";
 constexpr wchar_t StandardValue[] = L"Standard";
+// The standard toolbar's buttons as the user customized them.
+constexpr wchar_t StandardButtonsValue[] = L"Standard Buttons";
 constexpr wchar_t PelkinBarValue[] = L"Pelkin! Bar";
 }  // namespace stored
 
@@ -119,6 +121,10 @@ void frmSetup::ReadWindowState() {
     windows_.ReadState(store);
     readFlag(stored::ToolbarsSection, stored::StandardValue, toolbarShown_);
     readFlag(stored::ToolbarsSection, stored::PelkinBarValue, barShown_);
+    platform::SkipFailure(SetupLogSource, L"Form_Load", [&] {
+        menuBar_.RestoreToolbarLayout(
+            SettingToText(store.GetSetting(stored::ToolbarsSection, stored::StandardButtonsValue, std::wstring())));
+    });
     rules_.ReadState(store);
 }
 
@@ -127,6 +133,7 @@ void frmSetup::WriteWindowState() const {
     windows_.WriteState(store);
     store.SaveSetting(stored::ToolbarsSection, stored::StandardValue, toolbarShown_, REG_SZ);
     store.SaveSetting(stored::ToolbarsSection, stored::PelkinBarValue, barShown_, REG_SZ);
+    store.SaveSetting(stored::ToolbarsSection, stored::StandardButtonsValue, menuBar_.ToolbarLayout(), REG_SZ);
     rules_.WriteState(store);
 }
 
@@ -402,6 +409,11 @@ void frmSetup::OnCommand(int id, int notifyCode, HWND control) {
     // Menu commands arrive as the menu component's clicks.
 }
 
+namespace {
+// The position WM_CONTEXTMENU carries when the keyboard asked for the menu.
+constexpr LPARAM KeyboardContextMenu = -1;
+}  // namespace
+
 LRESULT frmSetup::OnNotify(const NMHDR& header) {
     switch (header.idFrom) {
         case IDC_SETUP_TBSVIEW:
@@ -464,6 +476,14 @@ bool frmSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
             return true;
         case WM_TIMER:
             if (!windows_.OnTimer(wParam)) return false;
+            result = 0;
+            return true;
+        case WM_CONTEXTMENU:
+            // The menu key or Shift+F10 on the rules list: the pointer's own
+            // click arrives as NM_RCLICK.
+            if (reinterpret_cast<HWND>(wParam) != Item(IDC_SETUP_LVWRULES) || lParam != KeyboardContextMenu)
+                return false;
+            menuBar_.PopupEditMenu(rules_.MenuPoint());
             result = 0;
             return true;
         case WM_DRAWITEM: {
