@@ -347,7 +347,7 @@ void CTrayMenus::AddMainTools(_Band& band, const frmMain& owner) {
                        MenuIcon(owner, tool.image), qlToolStyleNormal, platform::Bstr(L"").get(),
                        platform::ToVariantBool(tool.beginGroup), VARIANT_FALSE, platform::ToVariantBool(tool.isDefault),
                        platform::Bstr(L"").get(), platform::Bstr(tool.subBand).get(), VARIANT_TRUE, VARIANT_FALSE,
-                       VARIANT_TRUE, VARIANT_TRUE, &added),
+                       VARIANT_TRUE, platform::ToVariantBool(tool.id != menus::RestartElevatedCommand), &added),
             L"Tools.Add");
     }
 }
