@@ -1,5 +1,7 @@
 #include "CApplication.h"
 
+#include <shellapi.h>
+
 #include "AutoStartModule.h"
 #include "ComError.h"
 #include "CClipboard.h"
@@ -27,6 +29,8 @@ constexpr wchar_t ClassName[] = L"CApplication";
 // What each command hot key does, as the options dialog names it.
 constexpr std::array<const wchar_t*, HotkeyCommandCount> CommandHotkeyChoices = {
     L"Hide the active window in the tray", L"Restore all windows"};
+// What the switcher's key does, named as the command keys are.
+constexpr wchar_t SwitcherHotkeyPurpose[] = L"Switch between windows";
 
 // A handle at full width: a 4-byte integer when it fits in one, else 8 bytes.
 platform::Variant HandleVariant(const void* handle) {
@@ -85,8 +89,7 @@ bool CApplication::Initialize(frmMain& owner) {
         disabledForWantOfRules_ = !rulesLoaded;
         // Loading added every rule; none of that is the user's to undo.
         clipboard_->SetUndoObject(nullptr);
-        RegisterCommandHotKeys();
-        SetSwitcher(options_.switcher);
+        RegisterStartUpHotKeys();
         return rulesLoaded;
     });
 }
@@ -230,15 +233,23 @@ void CApplication::RefreshWindows(bool reset) {
     });
 }
 
+// The model asks while the user works in one of the program's windows (the
+// editor deleting a rule, the inspector naming one): the box belongs to that
+// window, which has the keyboard back once it is answered.
+HWND CApplication::PromptOwner() const noexcept {
+    HWND active = ::GetActiveWindow();
+    return active && ::IsWindowVisible(active) ? active : DialogOwner();
+}
+
 bool CApplication::Confirm(const std::wstring& text, const wchar_t* caption) {
-    return ShowMessage(text, MB_YESNO | MB_ICONQUESTION, caption) == IDYES;
+    return ShowMessageOver(PromptOwner(), text, MB_YESNO | MB_ICONQUESTION, caption) == IDYES;
 }
 
 void CApplication::Refuse(const std::wstring& text, const wchar_t* caption) {
-    ShowMessage(text, MB_ICONSTOP | MB_OK, caption);
+    ShowMessageOver(PromptOwner(), text, MB_ICONSTOP | MB_OK, caption);
 }
 
-void CApplication::Warn(const std::wstring& text) { ShowMessage(text, MB_ICONEXCLAMATION); }
+void CApplication::Warn(const std::wstring& text) { ShowMessageOver(PromptOwner(), text, MB_ICONEXCLAMATION); }
 
 void CApplication::WindowAdded(HWND) {
     platform::Guard(ClassName, L"OnWindowAdd", [&] { events_.Raise(&IApplicationEvents::WindowAdd); });
@@ -367,8 +378,10 @@ bool IsShellWindow(HWND window) {
 
 }  // namespace
 
-void CApplication::RegisterCommandHotKeys() {
-    const std::wstring refused = hotkeys_.RegisterCommandHotKeys(CommandHotkeyChoices);
+void CApplication::RegisterStartUpHotKeys() {
+    const std::wstring refused =
+        hotkeys_.StartSwitcher(options_.switcher, SwitcherHotkeyPurpose) +
+        hotkeys_.RegisterCommandHotKeys(CommandHotkeyChoices);
     if (refused.empty()) return;
     // Said once, at start-up; the choice is kept, so that the next start tries again.
     ShowMessage(L"Another program already uses these hot keys:\r\n" + refused + L"\r\n\r\n" + AppInfo::Title +
@@ -414,6 +427,42 @@ bool CApplication::HideFrontWindow(HWND front) {
         ::ShowWindowAsync(target, SW_MINIMIZE);
         HotkeyRule().Windows().Add(target, ActionHideInTray, CriteriaOnMinimize, 0, 0);
         return true;
+    });
+}
+
+bool CApplication::AdministratorNeeded() const {
+    for (const auto& window : Windows().Snapshot()) {
+        if (window->Outcome() == ActionOutcome::RefusedElevated) return true;
+    }
+    return false;
+}
+
+void CApplication::RestartAsAdministrator() {
+    platform::Guard(ClassName, L"RestartAsAdministrator", [&] {
+        std::wstring program(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+            if (length == 0) return;
+            if (length < program.size()) {
+                program.resize(length);
+                break;
+            }
+            program.resize(program.size() * 2);
+        }
+        const std::wstring arguments = std::wstring(TakeOverSwitch) + L" " + std::to_wstring(::GetCurrentProcessId());
+        SHELLEXECUTEINFOW start{};
+        start.cbSize = sizeof start;
+        start.fMask = SEE_MASK_NOASYNC;
+        start.hwnd = MainWindowHandle;
+        start.lpVerb = L"runas";
+        start.lpFile = program.c_str();
+        start.lpParameters = arguments.c_str();
+        start.nShow = SW_SHOWNORMAL;
+        // Refused (the user said no): this instance goes on as it was.
+        if (!::ShellExecuteExW(&start)) return;
+        // Everything is given back here once; the new instance takes the
+        // windows afresh when this one has ended.
+        Quit();
     });
 }
 

@@ -37,6 +37,7 @@ class CRegistry;
 class CClipboard;
 class CRule;
 class CRules;
+struct RefusedRule;
 class CTracker;
 class CWindow;
 
@@ -119,6 +120,8 @@ public:
     void DisplayOptions() override;
     void DisplayAbout() override;
     void DisplayOpen(const std::wstring& ruleName = {}, int32_t ownerKind = 0, HWND ownerWindow = nullptr);
+    // A new rule inspector on a stored rule the loader refused, owned by the rules editor.
+    void DisplayMend(const RefusedRule& refused, HWND editorWindow);
     void DisplayTrayManager(int32_t x, int32_t y);
     // The open rules editor's window; none when it is closed.
     HWND SetupWindow() const noexcept;
@@ -189,6 +192,10 @@ public:
     bool HideFrontWindow(HWND front);
     // Every window the program hid (in the tray or not) given back as at exit.
     void RestoreAllWindows() override;
+    bool AdministratorNeeded() const override;
+    // Starts the program elevated, which takes over once this instance has
+    // ended; nothing changes when the user says no.
+    void RestartAsAdministrator() override;
     // A command handed over by a later start of the program ("/restoreall",
     // ...; empty: a plain start), with the window that was in front when it
     // came; false when it is unknown or was not carried out.
@@ -256,6 +263,7 @@ private:
     void ReleaseMenuComponent();
 
     HWND DialogOwner() const noexcept;
+    HWND PromptOwner() const noexcept;
     // The switcher's hot key: the switcher over the windows it offers.
     void DisplaySwitcher(bool reverse);
     WindowRegistry SwitcherList() const;
@@ -263,7 +271,8 @@ private:
     void moSwitcher_Unload();
     // The hide and restore hot keys at start-up: one message names those
     // another program holds, and the program goes on without them.
-    void RegisterCommandHotKeys();
+    // Every hot key at start-up; those another program holds are told in one box.
+    void RegisterStartUpHotKeys();
     // The rule, in no list, that the windows hidden by the hot key are tracked under.
     CRule& HotkeyRule();
     bool TakenByHotkey(const CWindow& window) const noexcept;

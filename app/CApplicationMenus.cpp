@@ -181,6 +181,12 @@ void CApplication::DisplayOpen(const std::wstring& ruleName, int32_t ownerKind, 
     });
 }
 
+void CApplication::DisplayMend(const RefusedRule& refused, HWND editorWindow) {
+    platform::Guard(ClassName, L"DisplayOpen", [&] {
+        frmRuleInspector::Create(weak_from_this())->DisplayMend(refused, frmRuleInspector::OwnedByEditor, editorWindow);
+    });
+}
+
 void CApplication::DisplayTrayManager(int32_t x, int32_t y) {
     platform::Guard(ClassName, L"DisplayTrayManager", [&] {
         auto form = trayManager_.lock();

@@ -65,6 +65,9 @@ bool HasQuietSwitch(std::wstring_view arguments) {
                        [](std::wstring_view word) { return platform::EqualsNoCase(word, QuietSwitch); });
 }
 
+// How long a start that takes over waits for the instance it follows: that
+// one gives every window back first, which may take a while.
+constexpr DWORD PredecessorWaitMs = 60000;
 // How long a command may take in the running instance, and its exit after "/exit".
 constexpr UINT CommandAnswerTimeoutMs = 30000;
 constexpr DWORD ExitWaitMs = 30000;
@@ -177,8 +180,21 @@ void DeleteAllRegistryEntries() {
     });
 }
 
+std::wstring_view AwaitPredecessor(std::wstring_view arguments) {
+    const auto words = ArgumentWords(arguments);
+    if (words.size() < 2 || !platform::EqualsNoCase(words[0], TakeOverSwitch)) return arguments;
+    const auto processId = platform::ParseInt32(std::wstring(words[1]));
+    // What follows the number is the command line the start was given.
+    const size_t rest = static_cast<size_t>(words[1].data() + words[1].size() - arguments.data());
+    if (!processId || *processId <= 0) return arguments.substr(rest);
+    platform::UniqueKernelHandle predecessor(::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*processId)));
+    if (predecessor) ::WaitForSingleObject(predecessor.get(), PredecessorWaitMs);
+    return arguments.substr(rest);
+}
+
 std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
+    arguments = AwaitPredecessor(arguments);
     const bool quiet = HasQuietSwitch(arguments);
     if (HasUninstallSwitch(arguments)) {
         platform::Guard(MainModuleName, L"Main", platform::Trap::Silently,
@@ -277,7 +293,11 @@ void GetOSVersion(OSVERSIONINFOW& info) {
 }
 
 int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption) noexcept {
-    HWND owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
+    return ShowMessageOver(nullptr, text, flags, caption);
+}
+
+int ShowMessageOver(HWND owner, const std::wstring& text, UINT flags, const wchar_t* caption) noexcept {
+    if (!owner || !::IsWindow(owner)) owner = ::IsWindow(MainWindowHandle) ? MainWindowHandle : nullptr;
     return ::MessageBoxW(owner, text.c_str(), caption ? caption : AppInfo::Title, flags | MB_SETFOREGROUND);
 }
 

@@ -52,6 +52,14 @@ bool IsKnown(std::wstring_view command);
 std::optional<std::wstring> FromCopyData(const COPYDATASTRUCT* data);
 }  // namespace program_commands
 
+// "/after PID" before the rest of a command line: the start takes over from
+// the instance with that process id (which started it elevated) and waits
+// for it to end first, so that the two never run side by side.
+inline constexpr wchar_t TakeOverSwitch[] = L"/after";
+// The rest of the arguments, once the instance named there has ended (or
+// the wait has run out); the arguments as they are without the switch.
+std::wstring_view AwaitPredecessor(std::wstring_view arguments);
+
 // Pumps messages until the last of the program's forms is gone; returns the exit code.
 int RunMessageLoop();
 
@@ -101,6 +109,9 @@ void GetOSVersion(OSVERSIONINFOW& info);
 
 // A message box captioned with the program's title (or `caption`), over the main window.
 int ShowMessage(const std::wstring& text, UINT flags, const wchar_t* caption = nullptr) noexcept;
+// The same over one of the program's windows, which has its keyboard back
+// once the box is answered (none: over the main window).
+int ShowMessageOver(HWND owner, const std::wstring& text, UINT flags, const wchar_t* caption = nullptr) noexcept;
 
 // The program's open forms, main window first. The process ends when the
 // last one is gone.

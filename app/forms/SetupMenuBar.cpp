@@ -224,6 +224,60 @@ void SetupMenuBar::ApplyMenuLook(bool ownerDraw, int32_t highlightStyle) {
     }
 }
 
+TBBUTTON SetupMenuBar::ButtonEntry(size_t index) const {
+    const auto& button = ToolbarButtons[index];
+    TBBUTTON entry{};
+    entry.iBitmap = static_cast<int>((button.bitmap == StandardImages ? standardImages_ : historyImages_) + button.image);
+    entry.idCommand = button.id;
+    entry.fsState = TBSTATE_ENABLED;
+    entry.fsStyle = BTNS_BUTTON;
+    entry.iString = reinterpret_cast<INT_PTR>(ToolbarTips[index]);
+    return entry;
+}
+
+namespace {
+constexpr wchar_t LayoutSeparator[] = L"-";
+constexpr wchar_t LayoutDelimiter = L',';
+}  // namespace
+
+std::wstring SetupMenuBar::ToolbarLayout() const {
+    std::wstring layout;
+    const auto count = static_cast<int>(::SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0));
+    for (int position = 0; position < count; ++position) {
+        TBBUTTON button{};
+        if (!::SendMessageW(toolbar_, TB_GETBUTTON, position, reinterpret_cast<LPARAM>(&button))) continue;
+        const ToolbarButton* known = FindToolbarButton(button.idCommand);
+        if (!(button.fsStyle & BTNS_SEP) && !known) continue;
+        if (!layout.empty()) layout += LayoutDelimiter;
+        layout += (button.fsStyle & BTNS_SEP) ? LayoutSeparator : known->command;
+    }
+    return layout;
+}
+
+void SetupMenuBar::RestoreToolbarLayout(const std::wstring& layout) {
+    if (!toolbar_ || layout.empty()) return;
+    std::vector<TBBUTTON> buttons;
+    for (size_t start = 0; start <= layout.size();) {
+        size_t end = layout.find(LayoutDelimiter, start);
+        if (end == std::wstring::npos) end = layout.size();
+        const std::wstring_view name(layout.data() + start, end - start);
+        start = end + 1;
+        if (name == LayoutSeparator) {
+            TBBUTTON separator{};
+            separator.fsStyle = BTNS_SEP;
+            buttons.push_back(separator);
+            continue;
+        }
+        for (size_t index = 0; index < std::size(ToolbarButtons); ++index) {
+            if (name == ToolbarButtons[index].command) buttons.push_back(ButtonEntry(index));
+        }
+    }
+    while (::SendMessageW(toolbar_, TB_DELETEBUTTON, 0, 0)) {
+    }
+    ::SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    ::SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
 void SetupMenuBar::AddToolbar() {
     toolbar_ = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                                  WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_ADJUSTABLE | CCS_TOP, 0,
@@ -231,21 +285,12 @@ void SetupMenuBar::AddToolbar() {
                                  ProgramInstance(), nullptr);
     if (!toolbar_) platform::RaiseWin32(::GetLastError(), L"frmSetup.Form_Load");
     ::SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    const auto standard =
+    standardImages_ =
         ::SendMessageW(toolbar_, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
-    const auto history =
+    historyImages_ =
         ::SendMessageW(toolbar_, TB_LOADIMAGES, IDB_HIST_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
     std::vector<TBBUTTON> buttons;
-    size_t index = 0;
-    for (const auto& button : ToolbarButtons) {
-        TBBUTTON entry{};
-        entry.iBitmap = static_cast<int>((button.bitmap == StandardImages ? standard : history) + button.image);
-        entry.idCommand = button.id;
-        entry.fsState = TBSTATE_ENABLED;
-        entry.fsStyle = BTNS_BUTTON;
-        entry.iString = reinterpret_cast<INT_PTR>(ToolbarTips[index++]);
-        buttons.push_back(entry);
-    }
+    for (size_t index = 0; index < std::size(ToolbarButtons); ++index) buttons.push_back(ButtonEntry(index));
     // Texts show as tips only.
     ::SendMessageW(toolbar_, TB_SETMAXTEXTROWS, 0, 0);
     ::SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
@@ -314,14 +359,18 @@ bool SetupMenuBar::OnListKeyDown(WORD key) {
 }
 
 void SetupMenuBar::PopupEditMenu() {
+    POINT at{};
+    ::GetCursorPos(&at);
+    PopupEditMenu(at);
+}
+
+void SetupMenuBar::PopupEditMenu(POINT at) {
     if (!quillet_) return;
     platform::ComPtr<_Bands> all;
     platform::ThrowIfFailed(quillet_->get_Bands(&all), L"Quillet.Bands");
     platform::ComPtr<_Band> edit;
     platform::ThrowIfFailed(all->Item(platform::Variant::FromText(bands::Edit).get(), &edit), L"Bands.Item");
     if (!edit) return;
-    POINT at{};
-    ::GetCursorPos(&at);
     LONG command = 0;
     platform::ThrowIfFailed(edit->PopupMenu(at.x, at.y, &command), L"Band.PopupMenu");
 }

@@ -60,16 +60,26 @@ public:
     // A key pressed in a list: true when it was a menu's shortcut.
     bool OnListKeyDown(WORD key);
     // The Edit menu at the pointer.
+    // At the pointer, or (from the keyboard) at a point of the screen.
     void PopupEditMenu();
+    void PopupEditMenu(POINT at);
 
     HWND Toolbar() const noexcept { return toolbar_; }
     void CustomizeToolbar();
+    // The toolbar's buttons in their order by command name, "-" for a
+    // separator ("New,Open,-,Cut"), as the user customized them; and that
+    // order put back (names it does not know are left out; no text keeps
+    // the buttons as they are).
+    std::wstring ToolbarLayout() const;
+    void RestoreToolbarLayout(const std::wstring& layout);
     void UpdateToolbarStates(const SetupRulesPage::EditState& edits);
     // A button of the toolbar: its command is run.
     void OnToolbarCommand(int id, HWND control);
     LRESULT tbrStandard_Notify(const NMHDR& header);
 
 private:
+    // The toolbar button of ToolbarButtons[index].
+    TBBUTTON ButtonEntry(size_t index) const;
     void InitializeQuillet();
     void AddMenuTools(_Bands& all, const frmMain* main);
     void AddToolbar();
@@ -83,4 +93,7 @@ private:
     platform::ComPtr<platform::com::EventSink> moQuillet_;
     platform::com::EventConnection quilletConnection_;
     HWND toolbar_ = nullptr;
+    // Where the toolbar's two standard image sets begin.
+    LRESULT standardImages_ = 0;
+    LRESULT historyImages_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "Controls.h"
 #include "Guard.h"
 #include "SetupListView.h"
+#include "Strings.h"
 #include "Window.h"
 #include "frmRuleInspector.h"
 #include "frmSetupIds.h"
@@ -33,7 +34,7 @@ void SetupRulesPage::Attach(HWND dialog, std::weak_ptr<CApplication> app) {
     dialog_ = dialog;
     list_ = ::GetDlgItem(dialog, IDC_SETUP_LVWRULES);
     app_ = std::move(app);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     setup_list::AddColumns(list_, RuleColumns, platform::WindowDpi(dialog));
 }
 
@@ -58,6 +59,7 @@ void SetupRulesPage::FillRules() {
                 InsertItem(list, position++, entry.value->Name(), reinterpret_cast<LPARAM>(entry.value.get()));
             SetRuleItem(item, *entry.value);
         }
+        for (const auto& refused : app->Rules().RefusedRules()) ShowRefusedItem(position++, refused);
     }
     if (ListView_GetItemCount(list) > 0) SelectRuleItem(0);
     loading_ = wasLoading;
@@ -106,6 +108,57 @@ void SetupRulesPage::SetRuleItem(int item, const CRule& rule) {
     SetItemText(list, item, RuleProgramColumn, rule.Program());
     ListView_SetCheckState(list, item, rule.Enabled());
     loading_ = wasLoading;
+}
+
+const RefusedRule* SetupRulesPage::RefusedAt(int item) const {
+    auto app = app_.lock();
+    if (!app || item < 0 || ItemTag(list_, item) != 0) return nullptr;
+    return app->Rules().FindRefused(setup_list::ItemText(list_, item, NameColumn));
+}
+
+void SetupRulesPage::ShowRefusedItem(int position, const RefusedRule& refused) {
+    const bool wasLoading = std::exchange(loading_, true);
+    const int item = InsertItem(list_, position, refused.name, 0);
+    SetItemText(list_, item, ActionColumn, CRule::ActionText(refused.readable.action));
+    SetItemText(list_, item, CriteriaColumn, CRule::CriteriaText(refused.readable.criteria));
+    SetItemText(list_, item, RuleProgramColumn, refused.readable.program);
+    ListView_SetCheckState(list_, item, refused.readable.enabled);
+    loading_ = wasLoading;
+}
+
+void SetupRulesPage::DropRefusedItem(const std::wstring& name) {
+    for (int item = ListView_GetItemCount(list_); item-- > 0;) {
+        if (ItemTag(list_, item) == 0 && platform::EqualsNoCase(setup_list::ItemText(list_, item, NameColumn), name))
+            ListView_DeleteItem(list_, item);
+    }
+}
+
+LRESULT SetupRulesPage::lvwRules_CustomDraw(NMLVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            if (ItemTag(list_, static_cast<int>(draw.nmcd.dwItemSpec)) == 0) draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            return CDRF_DODEFAULT;
+        default: return CDRF_DODEFAULT;
+    }
+}
+
+void SetupRulesPage::lvwRules_GetInfoTip(NMLVGETINFOTIPW& tip) const {
+    const RefusedRule* refused = RefusedAt(tip.iItem);
+    if (!refused || !tip.pszText || tip.cchTextMax <= 0) return;
+    const std::wstring text = L"Not loaded: " + refused->reason;
+    const size_t length = std::min(text.size(), static_cast<size_t>(tip.cchTextMax - 1));
+    text.copy(tip.pszText, length);
+    tip.pszText[length] = L'\0';
+}
+
+POINT SetupRulesPage::MenuPoint() const {
+    RECT bounds{};
+    const int item = SelectedRuleItem();
+    if (item < 0 || !ListView_GetItemRect(list_, item, &bounds, LVIR_LABEL)) ::GetClientRect(list_, &bounds);
+    POINT at{bounds.left, bounds.bottom};
+    ::ClientToScreen(list_, &at);
+    return at;
 }
 
 int SetupRulesPage::SelectedRuleItem() const { return ListView_GetNextItem(list_, -1, LVNI_SELECTED); }
@@ -162,9 +215,15 @@ void SetupRulesPage::cmdNew() {
 }
 
 void SetupRulesPage::cmdOpen() {
+    if (!shown_) return;
+    auto app = app_.lock();
+    if (!app) return;
+    if (const RefusedRule* refused = RefusedAt(SelectedRuleItem())) {
+        app->DisplayMend(*refused, dialog_);
+        return;
+    }
     const std::wstring name = SelectedRuleName();
-    if (!shown_ || name.empty()) return;
-    if (auto app = app_.lock()) app->DisplayOpen(name, frmRuleInspector::OwnedByEditor, dialog_);
+    if (!name.empty()) app->DisplayOpen(name, frmRuleInspector::OwnedByEditor, dialog_);
 }
 
 void SetupRulesPage::cmdClipboard(const std::wstring& name) {
@@ -176,6 +235,8 @@ void SetupRulesPage::cmdClipboard(const std::wstring& name) {
         if (clipboard.Undo()) Changed();
     } else if (name == L"Paste") {
         if (clipboard.Paste()) Changed();
+    } else if (name == L"Delete" && RefusedAt(SelectedRuleItem())) {
+        DeleteRefused();
     } else if (selected.empty()) {
         return;
     } else if (name == L"Cut") {
@@ -189,6 +250,22 @@ void SetupRulesPage::cmdClipboard(const std::wstring& name) {
         if (clipboard.Delete(selected)) SelectRuleItem(std::min(item, ListView_GetItemCount(list_) - 1));
     }
     host_.EditStateChanged();
+}
+
+void SetupRulesPage::DeleteRefused() {
+    auto app = app_.lock();
+    const int item = SelectedRuleItem();
+    const RefusedRule* refused = RefusedAt(item);
+    if (!app || !refused) return;
+    // Asked as every delete is, for the rule as it stands in the list.
+    if (app->Confirmations(ConfirmDelete) &&
+        ::MessageBoxW(dialog_, (L"Are you sure you want to delete '" + refused->name + L"'?").c_str(),
+                      L"Confirm Rule Delete", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    app->Rules().ForgetRefused(refused->name);
+    ListView_DeleteItem(list_, item);
+    SelectRuleItem(std::min(item, ListView_GetItemCount(list_) - 1));
+    Changed();
 }
 
 void SetupRulesPage::cmdRename() {
@@ -210,6 +287,8 @@ void SetupRulesPage::cmdMove(int32_t direction) {
 void SetupRulesPage::ShowNewItem(int position, const std::shared_ptr<CRule>& rule) {
     // A new item's check box starts cleared: that is no edit of the rule.
     const bool wasLoading = std::exchange(loading_, true);
+    DropRefusedItem(rule->Name());
+    position = std::min(position, ListView_GetItemCount(list_));
     const int item = InsertItem(list_, position, rule->Name(), reinterpret_cast<LPARAM>(rule.get()));
     SetRuleItem(item, *rule);
     loading_ = wasLoading;

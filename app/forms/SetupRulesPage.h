@@ -60,7 +60,13 @@ public:
     void ResetRules();
 
     // The list's notifications.
+    // Stored rules the loader refused show greyed, with its reason as their tip.
+    LRESULT lvwRules_CustomDraw(NMLVCUSTOMDRAW& draw) const;
+    void lvwRules_GetInfoTip(NMLVGETINFOTIPW& tip) const;
     void lvwRules_ItemCheck(int item);
+    // Where a menu asked for by the keyboard opens: at the selected item, or
+    // at the list's corner when none is selected (screen coordinates).
+    POINT MenuPoint() const;
     bool lvwRules_AfterLabelEdit(const NMLVDISPINFOW& edit);
 
     // The edit commands; all but New act on the selected rule while the page shows.
@@ -68,6 +74,8 @@ public:
     void cmdOpen();
     void cmdClipboard(const std::wstring& name);
     void cmdRename();
+    // A refused rule deleted: what is stored for it goes with the next Apply.
+    void DeleteRefused();
     void cmdMove(int32_t direction);
 
 private:
@@ -78,6 +86,11 @@ private:
     void RuleRemove(const std::shared_ptr<CRule>& rule) override;
 
     int FindRuleItem(const CRule* rule) const;
+    // A refused rule's item carries no rule; its name is its text.
+    const RefusedRule* RefusedAt(int item) const;
+    void ShowRefusedItem(int position, const RefusedRule& refused);
+    // A rule that takes a refused rule's name takes its place.
+    void DropRefusedItem(const std::wstring& name);
     void SetRuleItem(int item, const CRule& rule);
     // A rule's item at `position`, as the list's events show it.
     void ShowNewItem(int position, const std::shared_ptr<CRule>& rule);

@@ -25,12 +25,33 @@ using setup_list::SetItemText;
 
 namespace {
 
-constexpr std::array<setup_list::Column, 5> WindowColumns{
-    {{L"Title", 200}, {L"Status", 90}, {L"Class", 130}, {L"Rule", 100}, {L"Program", 110}}};
-enum WindowColumn { TitleColumn = 0, StatusColumn = 1, ClassColumn = 2, RuleNameColumn = 3, ProgramColumn = 4 };
+constexpr std::array<setup_list::Column, 6> WindowColumns{{{L"Title", 200},
+                                                            {L"Status", 90},
+                                                            {L"Class", 130},
+                                                            {L"Rule", 100},
+                                                            {L"Program", 110},
+                                                            {L"Action", 170}}};
+enum WindowColumn {
+    TitleColumn = 0,
+    StatusColumn = 1,
+    ClassColumn = 2,
+    RuleNameColumn = 3,
+    ProgramColumn = 4,
+    OutcomeColumn = 5
+};
 
 constexpr wchar_t RunningText[] = L"Running";
 constexpr wchar_t NotRespondingText[] = L"Not Responding";
+
+// Why a window's action is not in force; nothing while it is.
+const wchar_t* OutcomeText(ActionOutcome outcome) noexcept {
+    switch (outcome) {
+        case ActionOutcome::NotResponding: return L"Not responding";
+        case ActionOutcome::Refused: return L"Refused";
+        case ActionOutcome::RefusedElevated: return L"Refused: runs as administrator";
+        default: return L"";
+    }
+}
 
 // The stored filter.
 constexpr wchar_t ViewValue[] = L"View";
@@ -116,6 +137,7 @@ void SetupWindowsPage::RefreshWindows() {
         const auto rule = window->Parent();
         SetItemText(list, item, RuleNameColumn, rule ? rule->Name() : std::wstring());
         SetItemText(list, item, ProgramColumn, std::wstring(CWindow::ProgramFileName(window->Program())));
+        SetItemText(list, item, OutcomeColumn, OutcomeText(window->Outcome()));
     }
     ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list, nullptr, TRUE);

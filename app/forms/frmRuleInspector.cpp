@@ -209,6 +209,16 @@ void frmRuleInspector::Display(std::shared_ptr<CRule> rule, int32_t ownerKind, H
     }
 }
 
+void frmRuleInspector::DisplayMend(const RefusedRule& refused, int32_t ownerKind, HWND owner) {
+    if (hWnd()) {
+        ShowModeless(owner);
+        return;
+    }
+    pendingMend_ = &refused;
+    Display(nullptr, ownerKind, owner);
+    pendingMend_ = nullptr;
+}
+
 bool frmRuleInspector::OnInitDialog() {
     RegisterForm(hWnd());
     Form_Load();
@@ -228,7 +238,9 @@ void frmRuleInspector::Form_Load() {
         [&](HWND control, UINT message) { SubclassModule::AttachMessage(subclass_.Get(), control, message); });
 
     if (!HasLayeredWindows()) ::SendMessageW(Item(IDC_RI_cboAction), CB_DELETESTRING, TransparencyPosition, 0);
-    if (pendingRule_)
+    if (pendingMend_)
+        LoadMend(*pendingMend_);
+    else if (pendingRule_)
         LoadRule(*pendingRule_);
     else
         LoadNewRule();
@@ -299,21 +311,38 @@ void frmRuleInspector::LoadRule(const CRule& rule) {
     SetControlText(hWnd(), L"Open Rule: " + rule.Name());
     ShowFace(false);
     openedName_ = rule.Name();
-    SetControlText(Item(IDC_RI_txtName), rule.Name());
-    SetControlText(Item(IDC_RI_txtTitle), rule.Title());
-    SetControlText(Item(IDC_RI_txtClass), rule.Class());
-    SetControlText(Item(IDC_RI_txtProgram), rule.Program());
-    SetChecked(Item(IDC_RI_chkMatchCase), rule.SearchOptions(TextMatch::MatchCase));
-    SetChecked(Item(IDC_RI_chkWholeWord), rule.SearchOptions(TextMatch::WholeWord));
-    SetChecked(Item(IDC_RI_chkPatternMatch), rule.SearchOptions(TextMatch::Pattern));
-    platform::SelectCombo(Item(IDC_RI_cboAction), GetIndexFromAction(rule.Action()));
-    platform::SelectCombo(Item(IDC_RI_cboCriteria), rule.Criteria());
-    platform::SelectCombo(Item(IDC_RI_cboIcon), rule.IconLocation());
-    iconFile_ = rule.IconFilename();
-    iconIndex_ = rule.IconPosition();
-    SetChecked(Item(IDC_RI_chkAutoHideDelay), rule.AutoHideDelay() >= 1);
-    SetControlText(Item(IDC_RI_txtAutoHideDelay), std::to_wstring(rule.AutoHideDelay()));
-    platform::SetSliderPosition(Item(IDC_RI_sldAlpha), rule.Alpha());
+    LoadDefinition(rule.Definition());
+}
+
+void frmRuleInspector::LoadMend(const RefusedRule& refused) {
+    // A new rule of the refused one's name: applying it replaces what is stored.
+    mode_ = NewInSheet;
+    SetControlText(hWnd(), L"Mend Rule: " + refused.name);
+    ShowFace(false);
+    LoadDefinition(refused.readable);
+    mendEnabled_ = refused.readable.enabled;
+    refusedReason_ = L"Not loaded: " + refused.reason;
+    SetControlText(Item(IDC_RI_lblRefused), refusedReason_);
+    tips_.AddWindow(hWnd(), Item(IDC_RI_lblRefused), refusedReason_);
+}
+
+void frmRuleInspector::LoadDefinition(const RuleDefinition& rule) {
+    const auto searches = [&](int32_t option) { return (rule.searchMask & option) != 0; };
+    SetControlText(Item(IDC_RI_txtName), rule.name);
+    SetControlText(Item(IDC_RI_txtTitle), rule.title);
+    SetControlText(Item(IDC_RI_txtClass), rule.windowClass);
+    SetControlText(Item(IDC_RI_txtProgram), rule.program);
+    SetChecked(Item(IDC_RI_chkMatchCase), searches(TextMatch::MatchCase));
+    SetChecked(Item(IDC_RI_chkWholeWord), searches(TextMatch::WholeWord));
+    SetChecked(Item(IDC_RI_chkPatternMatch), searches(TextMatch::Pattern));
+    platform::SelectCombo(Item(IDC_RI_cboAction), GetIndexFromAction(rule.action));
+    platform::SelectCombo(Item(IDC_RI_cboCriteria), rule.criteria);
+    platform::SelectCombo(Item(IDC_RI_cboIcon), rule.iconLocation);
+    iconFile_ = rule.iconFilename;
+    iconIndex_ = rule.iconPosition;
+    SetChecked(Item(IDC_RI_chkAutoHideDelay), rule.autoHideDelay >= 1);
+    SetControlText(Item(IDC_RI_txtAutoHideDelay), std::to_wstring(rule.autoHideDelay));
+    platform::SetSliderPosition(Item(IDC_RI_sldAlpha), rule.alpha);
 }
 
 void frmRuleInspector::ShowFace(bool wizard) {
@@ -483,6 +512,7 @@ void frmRuleInspector::tbsOptions_Click() {
 
 void frmRuleInspector::ShowPage(int tab, bool visible) {
     for (int id : PageControls(tab)) ShowControl(Item(id), visible);
+    if (tab == GeneralTab) ShowControl(Item(IDC_RI_lblRefused), visible && !refusedReason_.empty());
     if (tab == ActionTab) ShowActionFrames(visible);
 }
 
@@ -744,11 +774,16 @@ void frmRuleInspector::cmdApply_Click() {
     if (app && mode_ == OpenRule) {
         rule = app->Rules().Edit(openedName_, definition);
     } else if (app) {
-        definition.enabled = true;
+        definition.enabled = refusedReason_.empty() || mendEnabled_;
         rule = app->Rules().Add(definition);
     }
     applyFailed_ = !rule;
     if (!rule) return;
+    if (!refusedReason_.empty()) {
+        // Mended: the rule is one of the list's now.
+        refusedReason_.clear();
+        ShowControl(Item(IDC_RI_lblRefused), false);
+    }
     // A disabled button keeps no focus: it goes to OK.
     if (::GetFocus() == apply) platform::FocusDialogControl(hWnd(), Item(IDOK));
     EnableControl(apply, false);

@@ -17,6 +17,7 @@
 
 class CApplication;
 class CRule;
+struct RefusedRule;
 struct RuleDefinition;
 
 class frmRuleInspector : public platform::Dialog {
@@ -33,6 +34,10 @@ public:
     // (OwnedByEditor), the owner is disabled while the inspector lives.
     // An inspector already shown is only brought forward.
     void Display(std::shared_ptr<CRule> rule, int32_t ownerKind, HWND owner);
+    // A stored rule the loader refused, as a new rule of its name made from
+    // what could be read of it, with the loader's reason shown: once applied,
+    // it takes the place of what is stored.
+    void DisplayMend(const RefusedRule& refused, int32_t ownerKind, HWND owner);
 
     // The action list shows the actions by name, not in code order: the
     // action code of a list position and back (-1 and ActionNone for none).
@@ -57,6 +62,8 @@ private:
     void AddTips();
     void LoadNewRule();
     void LoadRule(const CRule& rule);
+    void LoadDefinition(const RuleDefinition& definition);
+    void LoadMend(const RefusedRule& refused);
     void ShowFace(bool wizard);
     // The rules editor that opened the inspector gets its input back.
     void ReleaseOwner() noexcept;
@@ -103,6 +110,10 @@ private:
 
     std::weak_ptr<CApplication> app_;
     std::shared_ptr<CRule> pendingRule_;
+    const RefusedRule* pendingMend_ = nullptr;
+    // The loader's reason while a refused rule is mended; empty otherwise.
+    std::wstring refusedReason_;
+    bool mendEnabled_ = true;
     int16_t mode_ = NewInWizard;
     std::wstring openedName_;
     std::wstring iconFile_;

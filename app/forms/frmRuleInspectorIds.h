@@ -27,6 +27,7 @@
 #define IDC_RI_lblHandle 4023
 #define IDC_RI_lblProgram 4024
 #define IDC_RI_txtProgram 4025
+#define IDC_RI_lblRefused 4026
 
 // Action
 #define IDC_RI_lblChoose 4030

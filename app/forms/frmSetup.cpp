@@ -24,6 +24,8 @@ namespace {
 namespace stored {
 constexpr wchar_t ToolbarsSection[] = L"Toolbars";
 constexpr wchar_t StandardValue[] = L"Standard";
+// The standard toolbar's buttons as the user customized them.
+constexpr wchar_t StandardButtonsValue[] = L"Standard Buttons";
 constexpr wchar_t PelkinBarValue[] = L"Pelkin! Bar";
 }  // namespace stored
 
@@ -120,6 +122,10 @@ void frmSetup::ReadWindowState() {
     windows_.ReadState(store);
     readFlag(stored::ToolbarsSection, stored::StandardValue, toolbarShown_);
     readFlag(stored::ToolbarsSection, stored::PelkinBarValue, barShown_);
+    platform::SkipFailure(SetupLogSource, L"Form_Load", [&] {
+        menuBar_.RestoreToolbarLayout(
+            SettingToText(store.GetSetting(stored::ToolbarsSection, stored::StandardButtonsValue, std::wstring())));
+    });
     rules_.ReadState(store);
 }
 
@@ -128,6 +134,7 @@ void frmSetup::WriteWindowState() const {
     windows_.WriteState(store);
     store.SaveSetting(stored::ToolbarsSection, stored::StandardValue, toolbarShown_, REG_SZ);
     store.SaveSetting(stored::ToolbarsSection, stored::PelkinBarValue, barShown_, REG_SZ);
+    store.SaveSetting(stored::ToolbarsSection, stored::StandardButtonsValue, menuBar_.ToolbarLayout(), REG_SZ);
     rules_.WriteState(store);
 }
 
@@ -426,6 +433,11 @@ void frmSetup::OnCommand(int id, int notifyCode, HWND control) {
     // Menu commands arrive as the menu component's clicks.
 }
 
+namespace {
+// The position WM_CONTEXTMENU carries when the keyboard asked for the menu.
+constexpr LPARAM KeyboardContextMenu = -1;
+}  // namespace
+
 LRESULT frmSetup::OnNotify(const NMHDR& header) {
     switch (header.idFrom) {
         case IDC_SETUP_TBSVIEW:
@@ -449,6 +461,13 @@ LRESULT frmSetup::OnNotify(const NMHDR& header) {
                     return 0;
                 case LVN_KEYDOWN:
                     menuBar_.OnListKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+                    return 0;
+                case NM_CUSTOMDRAW:
+                    return rules ? rules_.lvwRules_CustomDraw(
+                                       *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)))
+                                 : CDRF_DODEFAULT;
+                case LVN_GETINFOTIPW:
+                    if (rules) rules_.lvwRules_GetInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
                     return 0;
                 case NM_RCLICK:
                     if (rules) menuBar_.PopupEditMenu();
@@ -490,6 +509,14 @@ bool frmSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
             return true;
         case WM_TIMER:
             if (!windows_.OnTimer(wParam)) return false;
+            result = 0;
+            return true;
+        case WM_CONTEXTMENU:
+            // The menu key or Shift+F10 on the rules list: the pointer's own
+            // click arrives as NM_RCLICK.
+            if (reinterpret_cast<HWND>(wParam) != Item(IDC_SETUP_LVWRULES) || lParam != KeyboardContextMenu)
+                return false;
+            menuBar_.PopupEditMenu(rules_.MenuPoint());
             result = 0;
             return true;
         case WM_DRAWITEM: {

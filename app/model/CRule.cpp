@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "CRegistry.h"
 #include "CWindow.h"
 #include "CWindows.h"
@@ -23,7 +26,46 @@ std::wstring TextOf(const wchar_t* const (&texts)[N], int32_t code) {
     return code >= 0 && static_cast<size_t>(code) < N ? texts[code] : L"";
 }
 
+std::wstring_view Trimmed(std::wstring_view text) {
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+bool IsDriveRoot(std::wstring_view segment) { return segment.size() == 2 && segment[1] == L':'; }
+
 }  // namespace
+
+std::wstring NormalizedProgramPath(std::wstring_view program) {
+    std::wstring_view text = Trimmed(program);
+    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') text = Trimmed(text.substr(1, text.size() - 2));
+    std::wstring path(text);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.find(L'\\') == std::wstring::npos) return path;
+    // A share's name keeps the two separators it starts with.
+    const bool share = path.starts_with(L"\\\\");
+    std::vector<std::wstring_view> segments;
+    const std::wstring_view whole(path);
+    for (size_t start = share ? 2 : 0; start <= whole.size();) {
+        size_t end = whole.find(L'\\', start);
+        if (end == std::wstring_view::npos) end = whole.size();
+        const std::wstring_view segment = whole.substr(start, end - start);
+        start = end + 1;
+        if (segment.empty() || segment == L".") continue;
+        if (segment == L".." && !segments.empty() && segments.back() != L"..") {
+            // Nothing lies above a drive's root, nor above a share's name.
+            if (!IsDriveRoot(segments.back()) && !(share && segments.size() == 1)) segments.pop_back();
+            continue;
+        }
+        segments.push_back(segment);
+    }
+    std::wstring normalized = share ? L"\\\\" : (path.starts_with(L'\\') ? L"\\" : L"");
+    for (size_t i = 0; i < segments.size(); ++i) {
+        if (i > 0) normalized += L'\\';
+        normalized += segments[i];
+    }
+    return normalized;
+}
 
 std::shared_ptr<CRule> CRule::Create(IRuleHost* host) {
     std::shared_ptr<CRule> rule(new CRule(host));
@@ -147,11 +189,13 @@ bool CRule::TitleMatches(const TextMatch::TitleText& title) {
 bool CRule::ProgramMatches(WindowProgram& program) {
     const bool pattern = SearchOptions(TextMatch::Pattern);
     if (!preparedProgram_ || preparedProgram_->text != fields_.program || preparedProgram_->pattern != pattern) {
-        PreparedProgram prepared{fields_.program, pattern, fields_.program.find(L'\\') != std::wstring::npos, {}, {}};
+        // Made ready once per setting: the path as the system writes it.
+        const std::wstring program = NormalizedProgramPath(fields_.program);
+        PreparedProgram prepared{fields_.program, pattern, program.find(L'\\') != std::wstring::npos, {}, {}};
         if (pattern)
-            prepared.compiled.emplace(fields_.program);
+            prepared.compiled.emplace(program);
         else
-            prepared.folded = TextMatch::TitleText(fields_.program).Folded();
+            prepared.folded = TextMatch::TitleText(program).Folded();
         preparedProgram_ = std::move(prepared);
     }
     if (program.Path().empty()) return false;

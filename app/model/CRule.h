@@ -54,6 +54,11 @@ struct RuleDefinition {
     std::wstring program;
 };
 
+// A rule's program as it is compared: without the quotes or spaces around
+// it, with backslashes for forward slashes, and without "." and ".."
+// segments or doubled separators. The rule keeps the text as written.
+std::wstring NormalizedProgramPath(std::wstring_view program);
+
 class CRule : public std::enable_shared_from_this<CRule> {
 public:
     // A new, empty rule with its view of the windows it tracks. The host

@@ -165,31 +165,56 @@ private:
     const wchar_t* outcome_;
 };
 
+// How a stored rule is read: as the loader takes it, failing on the first
+// value it cannot take; or for the user to mend, with such a value read as
+// its field's default.
+enum class Reading { Strict, Mendable };
+
+template <class T, class Read>
+T Field(Reading reading, T fallback, Read&& read) {
+    if (reading == Reading::Strict) return read();
+    try {
+        return read();
+    } catch (const platform::Error&) {
+        return fallback;
+    }
+}
+
 // The rule stored under `key`, or a failure that says why it cannot load.
-RuleDefinition ReadStoredRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name) {
-    if (auto problem = CRules::NameProblem(name); !problem.empty())
-        RefuseRule(platform::errors::InvalidPropertyValue, registry, key, problem);
-    // What a name with a backslash leaves behind, a key that only leads to
-    // another, is no rule the user made: as one, it would take every window.
-    std::vector<std::wstring> below;
-    if (!registry.HasValues(key) && registry.GetAllSettings(key, &below, nullptr))
-        RefuseRule(platform::errors::InvalidPropertyValue, registry, key,
-                   L"it holds no values, only the key \"" + Printable(below.front()) + L"\" below it");
+RuleDefinition ReadStoredRule(const CRegistry& registry, const std::wstring& key, const std::wstring& name,
+                              Reading reading = Reading::Strict) {
+    if (reading == Reading::Strict) {
+        if (auto problem = CRules::NameProblem(name); !problem.empty())
+            RefuseRule(platform::errors::InvalidPropertyValue, registry, key, problem);
+        // What a name with a backslash leaves behind, a key that only leads to
+        // another, is no rule the user made: as one, it would take every window.
+        std::vector<std::wstring> below;
+        if (!registry.HasValues(key) && registry.GetAllSettings(key, &below, nullptr))
+            RefuseRule(platform::errors::InvalidPropertyValue, registry, key,
+                       L"it holds no values, only the key \"" + Printable(below.front()) + L"\" below it");
+    }
     const StoredRecord stored(registry, key, L"Rule " + QuotedKey(registry, key) + L" not loaded", RefusedOutcome);
+    const auto text = [&](const wchar_t* value) {
+        return Field(reading, std::wstring(), [&] { return stored.Text(value); });
+    };
+    const auto number = [&](const wchar_t* value, int32_t fallback, int32_t lowest = INT32_MIN,
+                            int32_t highest = INT32_MAX) {
+        return Field(reading, fallback, [&] { return stored.Number(value, fallback, lowest, highest); });
+    };
     RuleDefinition definition;
     definition.name = name;
-    definition.title = stored.Text(L"Title");
-    definition.windowClass = stored.Text(L"Class");
-    definition.program = stored.Text(L"Program");
-    definition.searchMask = stored.Number(L"Search Options", 0, 0, AllSearchOptions);
-    definition.action = stored.Number(L"Action", ActionHideInTray, ActionHideInTray, ActionBringToFront);
-    definition.criteria = stored.Number(L"Criteria", CriteriaOnMinimize, CriteriaOnMinimize, CriteriaAlways);
-    definition.iconLocation = stored.Number(L"Icon Location", IconFromWindow, IconFromWindow, IconFromFile);
-    definition.iconFilename = stored.Text(L"Icon Filename");
-    definition.iconPosition = stored.Number(L"Icon Position", NoIconPosition);
-    definition.alpha = stored.Number(L"Alpha", DefaultAlpha, 0, MaxAlpha);
-    definition.autoHideDelay = stored.Number(L"AutoHide Delay", 0, 0);
-    definition.enabled = stored.Flag(L"Enabled", true);
+    definition.title = text(L"Title");
+    definition.windowClass = text(L"Class");
+    definition.program = text(L"Program");
+    definition.searchMask = number(L"Search Options", 0, 0, AllSearchOptions);
+    definition.action = number(L"Action", ActionHideInTray, ActionHideInTray, ActionBringToFront);
+    definition.criteria = number(L"Criteria", CriteriaOnMinimize, CriteriaOnMinimize, CriteriaAlways);
+    definition.iconLocation = number(L"Icon Location", IconFromWindow, IconFromWindow, IconFromFile);
+    definition.iconFilename = text(L"Icon Filename");
+    definition.iconPosition = number(L"Icon Position", NoIconPosition);
+    definition.alpha = number(L"Alpha", DefaultAlpha, 0, MaxAlpha);
+    definition.autoHideDelay = number(L"AutoHide Delay", 0, 0);
+    definition.enabled = Field(reading, true, [&] { return stored.Flag(L"Enabled", true); });
     return definition;
 }
 
@@ -417,7 +442,35 @@ bool CRules::Save() {
 }
 
 bool CRules::IsRefused(std::wstring_view name) const {
-    return std::any_of(refused_.begin(), refused_.end(), [&](const auto& key) { return SameKey(key, name); });
+    return std::any_of(refused_.begin(), refused_.end(), [&](const auto& refused) { return SameKey(refused.name, name); });
+}
+
+std::vector<RefusedRule> CRules::RefusedRules() const {
+    std::vector<RefusedRule> shown;
+    for (const auto& refused : refused_) {
+        if (!rules_.Exists(refused.name)) shown.push_back(refused);
+    }
+    return shown;
+}
+
+const RefusedRule* CRules::FindRefused(std::wstring_view name) const {
+    const auto found =
+        std::find_if(refused_.begin(), refused_.end(), [&](const auto& refused) { return SameKey(refused.name, name); });
+    return found == refused_.end() ? nullptr : &*found;
+}
+
+void CRules::ForgetRefused(std::wstring_view name) {
+    std::erase_if(refused_, [&](const auto& refused) { return SameKey(refused.name, name); });
+    EnterEditMode();
+}
+
+void CRules::KeepRefused(const CRegistry& registry, const std::wstring& key, const std::wstring& name,
+                         std::wstring reason) {
+    RuleDefinition readable;
+    readable.name = name;
+    platform::Guard(ClassName, L"Initialize", platform::Trap::Silently,
+                    [&] { readable = ReadStoredRule(registry, key, name, Reading::Mendable); });
+    refused_.push_back({name, std::move(reason), std::move(readable)});
 }
 
 void CRules::NoteReplaced(CRegistry& registry, const std::wstring& key) {
@@ -427,7 +480,7 @@ void CRules::NoteReplaced(CRegistry& registry, const std::wstring& key) {
                             L", which could not be loaded, is replaced by the saved rule of that name.",
                         L"CRules.Save");
     });
-    std::erase_if(refused_, [&](const auto& refused) { return SameKey(refused, key); });
+    std::erase_if(refused_, [&](const auto& refused) { return SameKey(refused.name, key); });
 }
 
 // Every rule is written before anything stored is deleted, so a registry that
@@ -480,9 +533,17 @@ bool CRules::Initialize(const CRegistry& registry, std::wstring_view section) {
         for (const auto& name : names) {
             const std::wstring key = std::wstring(section) + L"\\" + name;
             std::optional<RuleDefinition> rule;
-            platform::SkipFailure(ClassName, L"Initialize", [&] { rule = ReadStoredRule(registry, key, name); });
+            std::wstring reason;
+            platform::SkipFailure(ClassName, L"Initialize", [&] {
+                try {
+                    rule = ReadStoredRule(registry, key, name);
+                } catch (const platform::Error& failure) {
+                    reason = failure.Description();
+                    throw;
+                }
+            });
             if (!rule) {
-                refused_.push_back(name);
+                KeepRefused(registry, key, name, std::move(reason));
                 continue;
             }
             const int32_t index = ReadStoredPosition(registry, key);
@@ -500,14 +561,20 @@ bool CRules::Initialize(const CRegistry& registry, std::wstring_view section) {
 
 void CRules::AddStored(const CRegistry& registry, const std::wstring& key, const RuleDefinition& definition) {
     bool added = false;
+    std::wstring reason;
     platform::SkipFailure(ClassName, L"Initialize", [&] {
-        // Checked here, not left to Add: a loader has no one to show a message to.
-        if (const auto* other = rules_.Find(definition.name))
-            RefuseRule(platform::errors::DuplicateKey, registry, key,
-                       L"the rule \"" + Printable((*other)->Name()) + L"\" has the same name but for letter case");
-        added = Add(definition, true) != nullptr;
+        try {
+            // Checked here, not left to Add: a loader has no one to show a message to.
+            if (const auto* other = rules_.Find(definition.name))
+                RefuseRule(platform::errors::DuplicateKey, registry, key,
+                           L"the rule \"" + Printable((*other)->Name()) + L"\" has the same name but for letter case");
+            added = Add(definition, true) != nullptr;
+        } catch (const platform::Error& failure) {
+            reason = failure.Description();
+            throw;
+        }
     });
-    if (!added) refused_.push_back(definition.name);
+    if (!added) refused_.push_back({definition.name, std::move(reason), definition});
 }
 
 std::shared_ptr<CRule> CRules::Insert(const std::shared_ptr<CRule>& rule) {

@@ -42,6 +42,15 @@ enum MoveDirection : int32_t { MoveUp = 0, MoveDown = 1 };
 // The key under which the rules are stored.
 inline constexpr wchar_t RulesSection[] = L"Rules";
 
+// A stored rule the last load refused: why, and what of it could be read,
+// each value that was refused read as its field's default, so that the user
+// can see it and mend it.
+struct RefusedRule {
+    std::wstring name;  // its key under the rules section
+    std::wstring reason;
+    RuleDefinition readable;
+};
+
 class CRules {
 public:
     // The host keeps the windows the rules take and hears of every edit; the
@@ -91,6 +100,13 @@ public:
     // list cannot hold is left out and logged with its key, its value and why;
     // the others all load.
     bool Initialize(const CRegistry& registry, std::wstring_view section);
+    // The stored rules the last load refused that no rule of the list has
+    // taken the name of, in their stored order; and one of them by name.
+    std::vector<RefusedRule> RefusedRules() const;
+    const RefusedRule* FindRefused(std::wstring_view name) const;
+    // The user gave up a refused rule: the next Save deletes what is stored for it.
+    void ForgetRefused(std::wstring_view name);
+
     // Puts a rule object back (from the rule clipboard), as a copy under a
     // free name when its own is taken.
     std::shared_ptr<CRule> Insert(const std::shared_ptr<CRule>& rule);
@@ -113,6 +129,7 @@ private:
     // Adds a rule read from the registry, or logs why the list has no room
     // for its name.
     void AddStored(const CRegistry& registry, const std::wstring& key, const RuleDefinition& definition);
+    void KeepRefused(const CRegistry& registry, const std::wstring& key, const std::wstring& name, std::wstring reason);
     bool IsRefused(std::wstring_view name) const;
     // Saving over a refused rule's key is the user's choice of that name; the log tells what it replaced.
     void NoteReplaced(CRegistry& registry, const std::wstring& key);
@@ -120,7 +137,7 @@ private:
     platform::KeyedCollection<std::shared_ptr<CRule>> rules_;
     // Keys of stored rules that the last load refused. Saving keeps them as
     // they are: the list never knew their data, so it cannot write it again.
-    std::vector<std::wstring> refused_;
+    std::vector<RefusedRule> refused_;
     platform::Observers<IRulesEvents> events_;
     IRuleHost* host_;
     IPrompt* prompt_;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "CRule.h"
+#include "ErrorModule.h"
 #include "Guard.h"
 #include "IWindowHost.h"
 #include "Options.h"
@@ -44,7 +45,26 @@ int32_t Resolve(int32_t showCmd, HWND window) {
 
 void ClearLayered(HWND window) { platform::SetLayeredAlpha(window, platform::OpaqueAlpha, false); }
 
-void PlaceAt(HWND window, HWND after, UINT flags) { ::SetWindowPos(window, after, 0, 0, 0, 0, flags); }
+// Changing a style sends the window messages and waits for them: another
+// program's window is changed only when it answers now, else once it has.
+void ClearLayeredWithoutWaiting(HWND window) {
+    if (platform::IsOwnWindow(window) || WindowAnswers(window, StatusTimeoutMs)) {
+        ClearLayered(window);
+        return;
+    }
+    WhenWindowAnswers(window, [window] {
+        if (::IsWindow(window)) ClearLayered(window);
+    });
+}
+
+void PlaceAt(HWND window, HWND after, UINT flags) { PlaceWindow(window, after, flags); }
+
+// Rounds of answers a window is given to show that an action took: the
+// change and the question travel through its queue in turn, so one round is
+// mostly enough, but a window may take the change in two steps.
+constexpr int CheckRounds = 2;
+// The number the exception log gives a refused action.
+constexpr int32_t ActionRefusedNumber = ERROR_ACCESS_DENIED;
 
 // Actions that change the window in a way the user would miss if the program
 // went away without giving it back.
@@ -337,11 +357,12 @@ void CWindow::ExecuteAction(bool show, int32_t showCmd, bool useCache) {
 void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
     // Recorded before the window changes, so that no moment passes in which
     // a crash would leave it hidden with nobody knowing.
-    if (UndoesSomething(action_)) RecordWindowAction(hwnd_, action_);
+    if (UndoesSomething(action_) && !Refused()) RecordWindowAction(hwnd_, action_);
     switch (action_) {
         case ActionHideInTray:
             ::ShowWindowAsync(hwnd_, SW_HIDE);
-            ShowTrayIcon(useCache);
+            // A window that refused to hide gets its icon back only once it has hidden.
+            if (!Refused()) ShowTrayIcon(useCache);
             break;
         case ActionHide: ::ShowWindowAsync(hwnd_, SW_HIDE); break;
         case ActionOnTop:
@@ -355,8 +376,7 @@ void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
             break;
         case ActionTransparency:
             // A window that is layered already keeps the opacity it has.
-            if (alpha_ < platform::OpaqueAlpha)
-                platform::SetLayeredAlpha(hwnd_, static_cast<BYTE>(std::max(alpha_, 0)), false);
+            if (alpha_ < platform::OpaqueAlpha) ChangeOpacity(static_cast<BYTE>(std::max(alpha_, 0)));
             [[fallthrough]];
         case ActionIgnore:
             if (show) {
@@ -376,6 +396,97 @@ void CWindow::ApplyAction(bool show, int32_t showCmd, bool useCache) {
             break;
         default: break;
     }
+    CheckWhenAnswered();
+}
+
+void CWindow::ChangeOpacity(BYTE alpha) {
+    if (platform::IsOwnWindow(hwnd_) || WindowAnswers(hwnd_, StatusTimeoutMs)) {
+        pendingAlpha_.reset();
+        if (outcome_ == ActionOutcome::NotResponding) outcome_ = ActionOutcome::Taken;
+        platform::SetLayeredAlpha(hwnd_, alpha, false);
+        return;
+    }
+    pendingAlpha_ = alpha;
+    outcome_ = ActionOutcome::NotResponding;
+    AwaitAnswer();
+}
+
+void CWindow::CheckWhenAnswered() {
+    // The program's own windows change at once and need no checking.
+    if (!host_ || platform::IsOwnWindow(hwnd_)) return;
+    switch (action_) {
+        case ActionHideInTray:
+        case ActionHide:
+        case ActionOnTop:
+        case ActionTransparency: break;
+        default: return;
+    }
+    checksLeft_ = CheckRounds;
+    AwaitAnswer();
+}
+
+void CWindow::AwaitAnswer() {
+    if (awaitingAnswer_) return;
+    awaitingAnswer_ = true;
+    std::weak_ptr<CWindow> self = weak_from_this();
+    WhenWindowAnswers(hwnd_, [self] {
+        if (auto window = self.lock()) window->WindowAnswered();
+    });
+}
+
+void CWindow::WindowAnswered() {
+    auto self = shared_from_this();
+    platform::Guard(ClassName, L"WindowAnswered", platform::Trap::Always, [&] {
+        awaitingAnswer_ = false;
+        if (!::IsWindow(hwnd_) || suspended_) return;
+        if (pendingAlpha_) {
+            const BYTE alpha = *pendingAlpha_;
+            ChangeOpacity(alpha);
+            if (pendingAlpha_) return;  // hung again: asked once more when it answers
+            checksLeft_ = CheckRounds;
+            AwaitAnswer();
+            return;
+        }
+        if (checksLeft_ <= 0) return;
+        if (ActionTook()) {
+            checksLeft_ = 0;
+            if (!Refused()) return;
+            // Taken at last: held like any other window from now on.
+            outcome_ = ActionOutcome::Taken;
+            RecordWindowAction(hwnd_, action_);
+            if (action_ == ActionHideInTray) ShowTrayIcon(false);
+            return;
+        }
+        if (--checksLeft_ > 0) {
+            AwaitAnswer();
+            return;
+        }
+        Refuse();
+    });
+}
+
+bool CWindow::ActionTook() const {
+    switch (action_) {
+        case ActionHideInTray:
+        case ActionHide: return !::IsWindowVisible(hwnd_);
+        case ActionOnTop: return platform::HasExtendedStyle(hwnd_, WS_EX_TOPMOST);
+        case ActionTransparency: return alpha_ >= platform::OpaqueAlpha || platform::HasExtendedStyle(hwnd_, WS_EX_LAYERED);
+        default: return true;
+    }
+}
+
+void CWindow::Refuse() {
+    const bool first = !Refused();
+    outcome_ = WindowRunsElevated(hwnd_) ? ActionOutcome::RefusedElevated : ActionOutcome::Refused;
+    // Nothing to give back, and no icon for a window still on the screen.
+    ForgetWindowAction(hwnd_);
+    if (first && action_ == ActionHideInTray && host_) host_->OnWindowRemove(hwnd_, true);
+    if (refusalLogged_) return;
+    // One entry per window, however often the scans try it again.
+    refusalLogged_ = true;
+    std::wstring description = L"The window \"" + Title(false) + L"\" (" + Class() + L") refused its action";
+    if (outcome_ == ActionOutcome::RefusedElevated) description += L": runs as administrator";
+    LogError(ActionRefusedNumber, description, ClassName, L"ExecuteAction");
 }
 
 void CWindow::ShowTrayIcon(bool useCache) {
@@ -400,7 +511,9 @@ void CWindow::ClearAction(HWND target, int32_t showCmd) {
                 break;
             case ActionOnTop: PlaceAt(hwnd_, HWND_NOTOPMOST, KeepPlace); break;
             case ActionTransparency:
-                ClearLayered(hwnd_);
+                pendingAlpha_.reset();
+                if (outcome_ == ActionOutcome::NotResponding) outcome_ = ActionOutcome::Taken;
+                ClearLayeredWithoutWaiting(hwnd_);
                 PlaceAt(hwnd_, HWND_TOP, KeepPlace);
                 break;
             case ActionIgnore:
@@ -463,6 +576,8 @@ void CWindow::Delete() {
     auto self = shared_from_this();
     platform::Guard(ClassName, L"Delete", [&] {
         ResetAutoHide(false);
+        pendingAlpha_.reset();
+        checksLeft_ = 0;
         if (::IsWindow(hwnd_)) {
             ::GetSystemMenu(hwnd_, TRUE);
             ResetMenuBar(hwnd_);
@@ -479,7 +594,7 @@ void CWindow::UndoAction(HWND hWnd, int32_t action) {
             if (!::IsWindowVisible(hWnd)) ::ShowWindowAsync(hWnd, SW_SHOWNA);
             break;
         case ActionOnTop: PlaceAt(hWnd, HWND_NOTOPMOST, KeepPlaceQuietly); break;
-        case ActionTransparency: ClearLayered(hWnd); break;
+        case ActionTransparency: ClearLayeredWithoutWaiting(hWnd); break;
         default: break;
     }
 }

@@ -32,6 +32,14 @@ inline constexpr UINT StatusTimeoutMs = 50;
 inline constexpr int32_t WindowRunning = 0;
 inline constexpr int32_t WindowNotResponding = 1;
 
+// Whether a tracked window's action is in force, as the windows list tells it.
+enum class ActionOutcome {
+    Taken,            // in force, or not yet known otherwise
+    NotResponding,    // waits for the window to answer before it is made
+    Refused,          // made, but the window did not take it
+    RefusedElevated,  // the same, from a window of a program run as administrator
+};
+
 // A window's program as the rules test it: asked for once, however many
 // rules test the window, and only when one of them names a program.
 class WindowProgram {
@@ -80,6 +88,12 @@ public:
     bool BelongsTo(const CRule* rule) const noexcept { return rule && parentId_ == rule; }
     // Whether the auto-hide countdown is running.
     bool CountdownRunning() const;
+    // Whether the action took. Another program's window is asked to change
+    // without waiting on it, and checked once it has answered.
+    ActionOutcome Outcome() const noexcept { return outcome_; }
+    bool Refused() const noexcept {
+        return outcome_ == ActionOutcome::Refused || outcome_ == ActionOutcome::RefusedElevated;
+    }
 
     // The window's text, or that of its last active pop-up.
     std::wstring Title(bool fromPopup = false) const;
@@ -124,6 +138,15 @@ private:
     void Initialize();
     void ApplyAction(bool show, int32_t showCmd, bool useCache);
     void ShowTrayIcon(bool useCache);
+    // Layered style and opacity of another program's window change only once
+    // it answers, since changing a style waits on the window.
+    void ChangeOpacity(BYTE alpha);
+    // Checks the action after the window has answered, a few rounds.
+    void CheckWhenAnswered();
+    void AwaitAnswer();
+    void WindowAnswered();
+    bool ActionTook() const;
+    void Refuse();
     void EndTracking(bool silent);
     // The window's own or its class's icon; nothing when the window did not answer.
     std::optional<HICON> AskForIcon(HWND window, bool largeFirst) const;
@@ -144,4 +167,10 @@ private:
     HICON cachedSmallIcon_ = nullptr;
     int32_t cacheHits_ = 0;
     std::unique_ptr<ICountdown> moTimer_;
+    ActionOutcome outcome_ = ActionOutcome::Taken;
+    // The opacity still to be given once the window answers.
+    std::optional<BYTE> pendingAlpha_;
+    bool awaitingAnswer_ = false;
+    int checksLeft_ = 0;
+    bool refusalLogged_ = false;
 };

@@ -1,9 +1,13 @@
 #include "WindowModule.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "Guard.h"
+#include "Handles.h"
 #include "Window.h"
 
 int32_t MessageTimeout = 0;
@@ -59,6 +63,83 @@ bool WindowAnswers(HWND hWnd, UINT timeoutMs) {
     if (::SendMessageTimeoutW(hWnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result)) return true;
     if (thread != 0 && ::GetLastError() == ERROR_TIMEOUT) MarkSilent(hWnd, thread);
     return false;
+}
+
+void PlaceWindow(HWND hWnd, HWND after, UINT flags) {
+    // A window posted the move reads it from its queue; a hung one when it
+    // answers again, without stalling the program meanwhile.
+    if (!platform::IsOwnWindow(hWnd)) flags |= SWP_ASYNCWINDOWPOS;
+    ::SetWindowPos(hWnd, after, 0, 0, 0, 0, flags);
+}
+
+namespace {
+
+struct WaitingWindow {
+    HWND window;
+    std::function<void()> answered;
+};
+
+// Requests by the number their WM_NULL carries, so that a reply to a request
+// that was replaced finds nothing.
+std::map<ULONG_PTR, WaitingWindow> g_waitingWindows;
+ULONG_PTR g_lastRequest = 0;
+// Requests of windows that went never hear back; past this many, those of
+// windows that are gone are let go.
+constexpr size_t MostWaitingWindows = 64;
+
+void CALLBACK WaitedWindowAnswered(HWND, UINT, ULONG_PTR request, LRESULT) noexcept {
+    platform::Guard(ModuleName, L"WaitedWindowAnswered", platform::Trap::Always, [&] {
+        const auto found = g_waitingWindows.find(request);
+        if (found == g_waitingWindows.end()) return;
+        auto answered = std::move(found->second.answered);
+        g_waitingWindows.erase(found);
+        if (answered) answered();
+    });
+}
+
+// The integrity level's number (the last part of its SID), or nothing when
+// the token will not tell.
+std::optional<DWORD> IntegrityLevel(HANDLE process) {
+    HANDLE opened = nullptr;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &opened)) return std::nullopt;
+    platform::UniqueKernelHandle token(opened);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
+    std::vector<BYTE> buffer(size);
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) return std::nullopt;
+    const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+    const PSID sid = label->Label.Sid;
+    if (!sid || !::IsValidSid(sid) || *::GetSidSubAuthorityCount(sid) == 0) return std::nullopt;
+    return *::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1u);
+}
+
+}  // namespace
+
+void WhenWindowAnswers(HWND hWnd, std::function<void()> answered) {
+    std::erase_if(g_waitingWindows, [&](const auto& entry) { return entry.second.window == hWnd; });
+    if (g_waitingWindows.size() >= MostWaitingWindows)
+        std::erase_if(g_waitingWindows, [](const auto& entry) { return !::IsWindow(entry.second.window); });
+    const ULONG_PTR request = ++g_lastRequest;
+    g_waitingWindows.insert_or_assign(request, WaitingWindow{hWnd, std::move(answered)});
+    if (!::SendMessageCallbackW(hWnd, WM_NULL, 0, 0, WaitedWindowAnswered, request)) g_waitingWindows.erase(request);
+}
+
+size_t WaitingWindowCount() noexcept { return g_waitingWindows.size(); }
+
+bool RunsAboveThisProcess(HANDLE process) {
+    static const std::optional<DWORD> own = IntegrityLevel(::GetCurrentProcess());
+    const auto theirs = IntegrityLevel(process);
+    if (!theirs) return true;
+    return own && *theirs > *own;
+}
+
+bool WindowRunsElevated(HWND hWnd) {
+    DWORD processId = 0;
+    if (!::GetWindowThreadProcessId(hWnd, &processId) || processId == 0) return false;
+    if (processId == ::GetCurrentProcessId()) return false;
+    platform::UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    return !process || RunsAboveThisProcess(process.get());
 }
 
 std::wstring WindowText(HWND hWnd) {

@@ -3,6 +3,7 @@
 // none of which ever waits on a window that does not answer.
 #include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Milliseconds for every SendMessageTimeout sent to a foreign window.
@@ -21,6 +22,25 @@ std::wstring WindowText(HWND hWnd);
 std::wstring WindowClassName(HWND hWnd);
 // The owner of a top-level window (none for unowned windows).
 HWND WindowOwner(HWND hWnd);
+
+// Moves a window in the z-order without waiting on it: another program's
+// window is asked to move when it next reads its messages; the program's own
+// windows move at once.
+void PlaceWindow(HWND hWnd, HWND after, UINT flags);
+// Runs `answered` once the window has answered a WM_NULL sent now, on this
+// thread's message loop. A later request for the same window takes the place
+// of an earlier one still waiting; one for a window that goes first never runs.
+void WhenWindowAnswers(HWND hWnd, std::function<void()> answered);
+// How many such requests still wait for their window.
+size_t WaitingWindowCount() noexcept;
+
+// Whether the process runs above this one, as one run as administrator does
+// for a program that is not: its token's integrity level is higher, or the
+// token cannot be read at all. `process` needs only limited query access.
+bool RunsAboveThisProcess(HANDLE process);
+// Whether the window's process runs above this one, or cannot even be
+// opened for a limited query (which the system refuses a lower process).
+bool WindowRunsElevated(HWND hWnd);
 
 // Raises the window (when it answers) and makes it the foreground window.
 void BringToFront(HWND hWnd);

@@ -91,14 +91,27 @@ void CHotkeys::SetSwitcherHotkeyModifiers(int32_t value) {
     options_.switcherHotkeyModifiers = value;
 }
 
+namespace {
+std::wstring RefusedLine(int32_t key, int32_t modifiers, const wchar_t* purpose) {
+    return L"\r\n" + CHotkeys::HotkeyName(key, modifiers) + L" for \"" + purpose + L"\"";
+}
+}  // namespace
+
+std::wstring CHotkeys::StartSwitcher(bool on, const wchar_t* purpose) {
+    if (!on || switcher_) return {};
+    if (quillet_ && !RegisterSwitcherHotKeys(options_.switcherHotkey, options_.switcherHotkeyModifiers))
+        return RefusedLine(options_.switcherHotkey, options_.switcherHotkeyModifiers, purpose);
+    switcher_ = true;
+    return {};
+}
+
 std::wstring CHotkeys::RegisterCommandHotKeys(const std::array<const wchar_t*, HotkeyCommandCount>& purposes) {
     std::wstring refused;
     for (size_t i = 0; i < commandIds_.size(); ++i) {
         const auto& choice = options_.commandHotkeys[i];
         if (!choice.enabled || commandIds_[i] != 0) continue;
         commandIds_[i] = RegisterHotKey(choice.key, choice.modifiers);
-        if (commandIds_[i] == 0)
-            refused += L"\r\n" + HotkeyName(choice.key, choice.modifiers) + L" for \"" + purposes[i] + L"\"";
+        if (commandIds_[i] == 0) refused += RefusedLine(choice.key, choice.modifiers, purposes[i]);
     }
     return refused;
 }

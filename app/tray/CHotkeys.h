@@ -33,6 +33,10 @@ public:
     void SetSwitcherHotkey(int32_t value);
     void SetSwitcherHotkeyModifiers(int32_t value);
 
+    // The switcher's keys at start-up, when it is chosen: held when they can
+    // be; else the switcher stays off and the key is named as a refused
+    // command key is (the choice stays stored, for the next start).
+    std::wstring StartSwitcher(bool on, const wchar_t* purpose);
     // The hide and restore keys at start-up: those another program holds are
     // left out, named one per line ("Ctrl+Alt+Shift+H for ..."), with what
     // each does; empty when every key is held.

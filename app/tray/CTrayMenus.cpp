@@ -54,6 +54,9 @@ constexpr UINT ExitCommand = 807;
 // The window's title on top of its window menu.
 constexpr UINT WindowTitleCommand = 808;
 constexpr UINT RestoreAllCommand = 809;
+// Offered only while a window of a program run as administrator refuses its action.
+constexpr UINT RestartElevatedCommand = 810;
+constexpr wchar_t RestartElevatedTool[] = L"RestartElevated";
 
 struct MainTool {
     UINT id;
@@ -72,6 +75,7 @@ constexpr MainTool MainTools[] = {
     {DisableCommand, L"Disable", L"&Disable", nullptr, true, false, L""},
     {RefreshCommand, L"Refresh", L"&Refresh", L"Refresh", false, false, L""},
     {RestoreAllCommand, L"RestoreAll", L"Res&tore All Windows", nullptr, true, false, L""},
+    {RestartElevatedCommand, RestartElevatedTool, L"Restart Pelkin as Administrator", nullptr, true, false, L""},
     {ExitCommand, L"Exit", L"E&xit", nullptr, false, false, L""},
 };
 }  // namespace menus
@@ -300,6 +304,7 @@ bool CTrayMenus::RunMainCommand(UINT command) {
         case menus::DisableCommand: commands_.SetEnabled(!commands_.Enabled()); return true;
         case menus::RefreshCommand: commands_.RefreshWindows(false); return true;
         case menus::RestoreAllCommand: commands_.RestoreAllWindows(); return true;
+        case menus::RestartElevatedCommand: commands_.RestartAsAdministrator(); return true;
         case menus::ExitCommand: Quit(); return true;
         default: return false;
     }
@@ -342,7 +347,7 @@ void CTrayMenus::AddMainTools(_Band& band, const frmMain& owner) {
                        MenuIcon(owner, tool.image), qlToolStyleNormal, platform::Bstr(L"").get(),
                        platform::ToVariantBool(tool.beginGroup), VARIANT_FALSE, platform::ToVariantBool(tool.isDefault),
                        platform::Bstr(L"").get(), platform::Bstr(tool.subBand).get(), VARIANT_TRUE, VARIANT_FALSE,
-                       VARIANT_TRUE, VARIANT_TRUE, &added),
+                       VARIANT_TRUE, platform::ToVariantBool(tool.id != menus::RestartElevatedCommand), &added),
             L"Tools.Add");
     }
 }
@@ -401,6 +406,13 @@ void CTrayMenus::ShowDisabledState() {
                             L"Tools.Item");
     if (!disable) RaiseMissing(L"Tools.Item");
     platform::ThrowIfFailed(disable->put_Checked(platform::ToVariantBool(!commands_.Enabled())), L"Tool.Checked");
+    platform::ComPtr<_Tool> restart;
+    platform::ThrowIfFailed(ToolsOf(*MenuBand(menus::MainBand).Get())
+                                ->Item(platform::Variant::FromText(menus::RestartElevatedTool).get(), &restart),
+                            L"Tools.Item");
+    if (restart)
+        platform::ThrowIfFailed(restart->put_Visible(platform::ToVariantBool(commands_.AdministratorNeeded())),
+                                L"Tool.Visible");
 }
 
 // The chosen tool arrives as the component's Click.

@@ -9,6 +9,10 @@ public:
     virtual void SetEnabled(bool value) = 0;
     virtual void RefreshWindows(bool reset) = 0;
     virtual void RestoreAllWindows() = 0;
+    // Whether a window a rule took refused its action for running as
+    // administrator; and the program started again elevated to reach it.
+    virtual bool AdministratorNeeded() const = 0;
+    virtual void RestartAsAdministrator() = 0;
 
 protected:
     ~IMenuCommands() = default;

@@ -161,7 +161,7 @@ TEST_F(CApplicationMenusTest, StartUpBuildsTheTrayMenusAndTeardownLetsTheCompone
     auto windows = BandNamed(quillet.Get(), L"Windows");
     ASSERT_TRUE(main && windows);
     // The windows band is filled when it opens: only the hidden separator tool.
-    EXPECT_EQ(Describe(main.Get()), L"style 1 banner Pelkin! drawn 1 custom 0 enabled 1 tools 9");
+    EXPECT_EQ(Describe(main.Get()), L"style 1 banner Pelkin! drawn 1 custom 0 enabled 1 tools 10");
     EXPECT_EQ(Describe(windows.Get()), L"style 1 banner (none) drawn 1 custom 0 enabled 1 tools 1");
 
     // Images: 1 "Windows", 2 "Setup", 3 "Refresh".
@@ -174,6 +174,9 @@ TEST_F(CApplicationMenusTest, StartUpBuildsTheTrayMenusAndTeardownLetsTheCompone
         L"805 Disable \"&Disable\" icon -1 group 1 default 0 sub \"\"" + rest,
         L"806 Refresh \"&Refresh\" icon 3 group 0 default 0 sub \"\"" + rest,
         L"809 RestoreAll \"Res&tore All Windows\" icon -1 group 1 default 0 sub \"\"" + rest,
+        // Shown only while a window of a program run as administrator refuses its action.
+        L"810 RestartElevated \"Restart Pelkin as Administrator\" icon -1 group 1 default 0 sub \"\" style 1 "
+        L"shortcut \"\" checked 0 drawn 1 custom 0 enabled 1 visible 0",
         L"807 Exit \"E&xit\" icon -1 group 0 default 0 sub \"\"" + rest,
     };
     auto tools = ToolsOf(main.Get());

@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "CRegistry.h"
 #include "CRule.h"
+#include "CWindow.h"
 #include "CWindows.h"
 #include "Handles.h"
 #include "ModelDoubles.h"
@@ -252,6 +254,44 @@ TEST_F(CRuleTest, MatchingTestsEnabledMinimizedClassAndTitle) {
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hWnd) != FALSE; }));
     EXPECT_TRUE(rule->IsMatch(hWnd, title, MatchWindowClass, false));
     EXPECT_EQ(host_.windows.Count(), 0) << "without `add` nothing is tracked";
+}
+
+TEST_F(CRuleTest, AProgramWrittenWithForwardSlashesDotsOrQuotesMatchesItsWindowsAndStaysAsWritten) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = MatchWindowClass;
+    ::RegisterClassExW(&windowClass);
+    platform::UniqueWindow window(::CreateWindowExW(0, MatchWindowClass, L"Mine", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                                    nullptr, nullptr, windowClass.hInstance, nullptr));
+    ASSERT_TRUE(window);
+    const std::wstring path = CWindow::ProgramPath(window.get());
+    const size_t nameStart = path.find_last_of(L'\\');
+    ASSERT_NE(nameStart, std::wstring::npos) << platform::Narrow(path);
+    std::wstring folder = path.substr(0, nameStart);
+    const std::wstring name = path.substr(nameStart + 1);
+    const std::wstring lastFolder = folder.substr(folder.find_last_of(L'\\') + 1);
+    std::replace(folder.begin(), folder.end(), L'\\', L'/');
+
+    auto rule = CRule::Create(&host_);
+    rule->SetCriteria(CriteriaAlways);
+    rule->SetEnabled(true);
+    const auto matches = [&](const std::wstring& program) {
+        rule->SetProgram(program);
+        return rule->IsMatch(window.get(), L"Mine", MatchWindowClass, false);
+    };
+    const std::wstring written = L" \"" + folder + L"/./../" + lastFolder + L"//" + name + L"\" ";
+    EXPECT_TRUE(matches(written)) << platform::Narrow(written);
+    EXPECT_EQ(rule->Program(), written) << "the rule keeps what the user wrote";
+    EXPECT_TRUE(matches(L"\"" + name + L"\""));
+    EXPECT_FALSE(matches(folder + L"/../" + name)) << "a folder above is another path";
+
+    EXPECT_EQ(NormalizedProgramPath(L"C:/Tools/../app.exe"), L"C:\\app.exe");
+    EXPECT_EQ(NormalizedProgramPath(L"C:\\..\\..\\app.exe"), L"C:\\app.exe") << "nothing lies above a root";
+    EXPECT_EQ(NormalizedProgramPath(L"..\\tools\\.\\app.exe"), L"..\\tools\\app.exe");
+    EXPECT_EQ(NormalizedProgramPath(L"//server/share/app.exe"), L"\\\\server\\share\\app.exe");
+    EXPECT_EQ(NormalizedProgramPath(L"\"\""), L"");
 }
 
 TEST_F(CRuleTest, SaveWritesTheWholeRecordUnderItsName) {

@@ -623,15 +623,6 @@ Bytes TextBytes(std::wstring_view text, size_t terminators = 1) {
 }
 Bytes NumberBytes(int32_t number) { return BytesOf(&number, sizeof number); }
 
-// A key's values exactly as stored, in the registry's order.
-struct RawValue {
-    std::wstring name;
-    DWORD type = REG_NONE;
-    Bytes bytes;
-    bool operator==(const RawValue&) const = default;
-};
-using RawKey = std::vector<RawValue>;
-
 void WriteKey(const std::wstring& path, const RawKey& values) {
     platform::UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
@@ -645,28 +636,6 @@ void WriteKey(const std::wstring& path, const RawKey& values) {
 
 RawKey Sorted(RawKey values) {
     std::sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-    return values;
-}
-
-RawKey ReadKey(const std::wstring& path) {
-    RawKey values;
-    platform::UniqueHKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return values;
-    DWORD count = 0, nameLength = 0, dataLength = 0;
-    ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameLength,
-                       &dataLength, nullptr, nullptr);
-    for (DWORD i = 0; i < count; ++i) {
-        std::wstring name(nameLength + 1, L'\0');
-        RawValue value;
-        value.bytes.resize(dataLength);
-        DWORD length = nameLength + 1, size = dataLength;
-        if (::RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &value.type, value.bytes.data(), &size) !=
-            ERROR_SUCCESS)
-            continue;
-        value.name = name.substr(0, length);
-        value.bytes.resize(size);
-        values.push_back(std::move(value));
-    }
     return values;
 }
 

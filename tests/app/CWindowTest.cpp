@@ -2,7 +2,10 @@
 // the show toggles, auto-hide, and windows that hang or go away.
 #include <chrono>
 
+#include "ExceptionLogReader.h"
+#include "Handles.h"
 #include "Strings.h"
+#include "WindowModule.h"
 
 #include "TrackingFixture.h"
 
@@ -277,6 +280,76 @@ TEST_F(CWindowTest, AHungWindowNeverHoldsUpTheCaller) {
     // none waits for the hang to end.
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), HangMs);
     EXPECT_FALSE(Tracked(window));
+}
+
+TEST_F(CWindowTest, AChangeAHungWindowWouldWaitOnIsMadeOnceItAnswersAndARefusedOneIsSaidOnce) {
+    AddRule(L"Fade while hung", ActionTransparency, CriteriaAlways);
+    AddRule(L"Top while hung", ActionOnTop, CriteriaAlways);
+    HWND faded = testwin_.Create(L"Fade while hung");
+    HWND topmost = testwin_.Create(L"Top while hung");
+    constexpr DWORD HangMs = 4000;
+    ASSERT_TRUE(testwin_.Hang(HangMs));
+    auto fading = Offer(faded);
+    auto onTop = Offer(topmost);
+    ASSERT_TRUE(fading && onTop);
+    // The style is left for later and the move posted: neither waited for the hang.
+    ASSERT_GT(testwin_.HangLeftMs(), 0u) << "the changes waited for the hung window";
+    EXPECT_EQ(fading->Outcome(), ActionOutcome::NotResponding);
+    EXPECT_EQ(ExtendedStyle(faded) & WS_EX_LAYERED, 0);
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(faded) & WS_EX_LAYERED) != 0; }))
+        << "the transparency was never made once the window answered";
+    EXPECT_TRUE(WaitUntil([&] { return (ExtendedStyle(topmost) & WS_EX_TOPMOST) != 0; }));
+    EXPECT_EQ(LayeredAlpha(faded), 128);
+    EXPECT_EQ(fading->Outcome(), ActionOutcome::Taken);
+    EXPECT_EQ(onTop->Outcome(), ActionOutcome::Taken);
+
+    // A window whose program will not have it on top: a refusal, said once
+    // in the log however often the window is tried again.
+    AddRule(L"Refuses the top", ActionOnTop, CriteriaAlways);
+    HWND refusing = testwin_.Create(L"Refuses the top");
+    ASSERT_TRUE(testwin_.Guard(refusing, true));
+    ExceptionLogMark mark;
+    auto refused = Offer(refusing);
+    ASSERT_TRUE(refused);
+    ASSERT_TRUE(WaitUntil([&] { return refused->Outcome() == ActionOutcome::Refused; }));
+    for (int scan = 0; scan < 3; ++scan) {
+        refused->Refresh(false, false);
+        WaitUntil([&] { return WaitingWindowCount() == 0; });
+    }
+    EXPECT_EQ(refused->Outcome(), ActionOutcome::Refused);
+    const auto logged = mark.Appended();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].source, L"CWindow.ExecuteAction");
+    EXPECT_NE(logged[0].description.find(L"Refuses the top"), std::wstring::npos);
+
+    // A window that stays on the screen keeps no tray icon.
+    AddRule(L"Refuses the tray", ActionHideInTray, CriteriaAlways);
+    HWND staying = testwin_.Create(L"Refuses the tray");
+    ASSERT_TRUE(testwin_.Guard(staying, true));
+    auto kept = Offer(staying);
+    ASSERT_TRUE(kept);
+    ASSERT_TRUE(WaitUntil([&] { return kept->Outcome() == ActionOutcome::Refused; }));
+    EXPECT_TRUE(::IsWindowVisible(staying));
+    EXPECT_FALSE(HasTrayIcon(staying));
+    kept->Refresh(false, false);
+    EXPECT_FALSE(HasTrayIcon(staying)) << "a scan gives a refusing window no icon";
+    // Once it lets itself be hidden, it is held like any other.
+    ASSERT_TRUE(testwin_.Guard(staying, false));
+    kept->Refresh(false, false);
+    EXPECT_TRUE(WaitUntil([&] { return kept->Outcome() == ActionOutcome::Taken && HasTrayIcon(staying); }));
+    EXPECT_TRUE(Invisible(staying));
+}
+
+TEST_F(CWindowTest, AProcessRunsAboveThisOneWhenItsTokenSaysSoOrCannotBeRead) {
+    EXPECT_FALSE(RunsAboveThisProcess(::GetCurrentProcess()));
+    HWND window = testwin_.Create(L"Same level");
+    EXPECT_FALSE(WindowRunsElevated(window)) << "a program of the same user at the same level";
+    // A process whose token cannot be opened is as closed to this one as a
+    // process run as administrator. Wine opens every token a process asks
+    // for, so the handle here is one no token can come from.
+    platform::UniqueKernelHandle noProcess(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(noProcess);
+    EXPECT_TRUE(RunsAboveThisProcess(noProcess.get()));
 }
 
 TEST_F(CWindowTest, TitlesAndClassesAreReadWholeFromTheWindow) {

@@ -91,14 +91,19 @@ TEST_F(HotkeysProgramTest, HotKeysTrayTheFocusedWindowAndRestoreEveryHiddenOne) 
     EXPECT_TRUE(WaitUntil([&] { return Visible(keyboard) && !HasIcon(keyboard); }));
 }
 
-TEST_F(HotkeysProgramTest, AKeyAnotherProgramHoldsIsToldOnceAtStartUpAndTheOtherStillWorks) {
+TEST_F(HotkeysProgramTest, KeysAnotherProgramHoldsAreToldInOneBoxAtStartUpAndTheOtherStillWorks) {
+    // The switcher's key among them: Ctrl+Alt+S, held elsewhere too.
+    StoreOption(L"Switcher", L"Hotkey", std::to_wstring('S'));
+    StoreOption(L"Switcher", L"Hotkey Modifier", L"3");
     HotKeyHolder holder('H', ControlAltShift);
-    ASSERT_TRUE(holder.Held());
+    HotKeyHolder switcherHolder('S', MOD_CONTROL | MOD_ALT);
+    ASSERT_TRUE(holder.Held() && switcherHolder.Held());
     Start();
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = FindDialog(Title, program_->Id())) != nullptr; }));
     const std::wstring told = DialogText(box);
     EXPECT_NE(told.find(L"Ctrl+Alt+Shift+H for \"Hide the active window in the tray\""), std::wstring::npos) << told;
+    EXPECT_NE(told.find(L"Ctrl+Alt+S for \"Switch between windows\""), std::wstring::npos) << told;
     EXPECT_EQ(told.find(L"Ctrl+Alt+Shift+R"), std::wstring::npos) << told;
     ASSERT_TRUE(PressButton(box, IDOK));
     ASSERT_TRUE(WaitUntil([&] { return FindDialog(Title, program_->Id()) == nullptr; }));
@@ -106,6 +111,27 @@ TEST_F(HotkeysProgramTest, AKeyAnotherProgramHoldsIsToldOnceAtStartUpAndTheOther
     // Told once: nothing more comes while the program runs on.
     EXPECT_TRUE(program_->Running());
     EXPECT_EQ(FindDialog(Title, program_->Id()), nullptr);
+}
+
+TEST_F(HotkeysProgramTest, AStartTakingOverWaitsForTheInstanceItFollowsThenTakesTheWindowsAfresh) {
+    StoreRule(TrayAlways, 1);
+    HWND trayed = testwin_.Create(TrayAlways.title);
+    ASSERT_NE(trayed, nullptr);
+    Start();
+    ASSERT_TRUE(WaitUntil([&] { return !Visible(trayed) && HasIcon(trayed); }));
+
+    // As the elevated start does: it waits instead of handing itself over.
+    auto successor = std::make_unique<ChildProcess>(ProgramPath(), L"/after " + std::to_wstring(program_->Id()));
+    ASSERT_TRUE(successor->Started());
+    EXPECT_EQ(FindProcessWindow(MainCaption, successor->Id()), nullptr);
+    ASSERT_TRUE(CloseProgram(main_, *program_));
+    EXPECT_TRUE(successor->Running()) << "the successor gave up instead of taking over";
+
+    // The window was given back once and is taken again by the successor.
+    program_ = std::move(successor);
+    main_ = WaitForMainWindow(*program_);
+    ASSERT_NE(main_, nullptr) << "the successor never became the running instance";
+    EXPECT_TRUE(WaitUntil([&] { return !Visible(trayed) && HasIcon(trayed); }));
 }
 
 TEST_F(HotkeysProgramTest, CommandsReachTheRunningInstanceAndTheExitCodeSaysWhetherTheyWereCarriedOut) {

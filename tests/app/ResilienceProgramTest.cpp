@@ -225,4 +225,43 @@ TEST_F(ResilienceProgramTest, TenHungWindowsStallNeitherTheMenusNorAScanNorThePr
         << "the scan let a hung window go";
 }
 
+TEST_F(ResilienceProgramTest, SwitchedOnWhileItsWindowsHangTheProgramPutsThemOnTopFadesAndTraysThemWithoutWaiting) {
+    StoreOption(L"", L"Enabled", L"False");
+    StoreOption(L"Options", L"TimeOut", std::to_wstring(MessageTimeoutMs));
+    const std::wstring rule = Unique(L"Hung action");
+    StoredRule onTop = TrayRule(rule + L" on top");
+    onTop.action = 2;
+    StoredRule faded = TrayRule(rule + L" faded");
+    faded.action = 3;
+    faded.alpha = 128;
+    StoreRule(onTop, 1);
+    StoreRule(faded, 2);
+    StoreRule(TrayRule(rule + L" trayed"), 3);
+    HWND top = Open(rule + L" on top");
+    HWND fade = Open(rule + L" faded");
+    HWND tray = Open(rule + L" trayed");
+    Start();
+    HWND owner = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (owner = IconOwner()) != nullptr; }));
+
+    // "Disable" switches the program back on, and the scan that follows
+    // meets three windows that do not answer.
+    ASSERT_TRUE(testwin_.Hang(HangMs));
+    ASSERT_NE(RightClickProgramIcon(owner, testwin_.HangLeftMs()), nullptr);
+    {
+        MenuKeyboard enable({Typed(L'd')}, menuThread_);
+        ASSERT_TRUE(enable.Worked());
+    }
+    EXPECT_TRUE(AnswersDuringTheHang()) << "the program waited on a hung window";
+    EXPECT_NE(RightClickProgramIcon(owner, testwin_.HangLeftMs()), nullptr) << "the menu waited on a hung window";
+    CloseMenus();
+
+    // Each change is made once the windows answer again.
+    EXPECT_TRUE(WaitUntil([&] { return (::GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }))
+        << "never put on top";
+    EXPECT_TRUE(WaitUntil([&] { return (::GetWindowLongPtrW(fade, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }))
+        << "never made transparent";
+    EXPECT_TRUE(WaitUntil([&] { return Trayed(tray); })) << "never trayed";
+}
+
 }  // namespace

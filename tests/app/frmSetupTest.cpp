@@ -29,6 +29,8 @@
 #include "Wait.h"
 #include "frmMain.h"
 #include "frmSetup.h"
+#include "frmRuleInspector.h"
+#include "frmRuleInspectorIds.h"
 #include "frmSetupIds.h"
 
 using namespace testing_support;
@@ -38,7 +40,7 @@ namespace {
 const std::wstring ProgramKey = L"Software\\Pelkin!";
 const std::wstring RulesKey = ProgramKey + L"\\Rules\\";
 // The editor's menu commands, as its menu bar reports them.
-enum Command { HelpTopicsCommand = 601, CopyCommand = 205, PasteCommand = 206, DeleteCommand = 207, MoveDownCommand = 210 };
+enum Command { OpenCommand = 202, HelpTopicsCommand = 601, CopyCommand = 205, PasteCommand = 206, DeleteCommand = 207, MoveDownCommand = 210 };
 constexpr wchar_t ConfirmDeleteCaption[] = L"Confirm Rule Delete";
 constexpr wchar_t RenameErrorCaption[] = L"Error Renaming Rule";
 // The windows page refreshes every half second (the option is in tenths);
@@ -351,6 +353,73 @@ std::wstring TempFolder(const wchar_t* name) {
 }
 
 }  // namespace
+
+TEST_F(frmSetupTest, ARefusedRuleShowsGreyedWithItsReasonKeepsWhatIsStoredAndOnceMendedLoads) {
+    StoreRule(L"Good", L"good title", 1);
+    StoreRule(L"Bad", L"bad title", 2);
+    WriteNumber(HKEY_CURRENT_USER, RulesKey + L"Bad", L"Action", 99);
+    const RawKey stored = ReadKey(RulesKey + L"Bad");
+    ASSERT_TRUE(Start());
+    OpenEditor();
+    ASSERT_EQ(Names(), (List{L"Good", L"Bad"})) << "the refused rule is listed after the loaded ones";
+    const int bad = Find(Rules(), L"Bad");
+
+    // Drawn in the grey of what cannot be used, and the tip says why.
+    const auto textColour = [&](int item) {
+        NMLVCUSTOMDRAW draw{};
+        draw.nmcd.hdr = {Rules(), IDC_SETUP_LVWRULES, static_cast<UINT>(NM_CUSTOMDRAW)};
+        draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+        draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(item);
+        draw.clrText = CLR_DEFAULT;
+        ::SendMessageW(editor_, WM_NOTIFY, IDC_SETUP_LVWRULES, reinterpret_cast<LPARAM>(&draw));
+        return draw.clrText;
+    };
+    EXPECT_EQ(textColour(bad), ::GetSysColor(COLOR_GRAYTEXT));
+    EXPECT_EQ(textColour(Find(Rules(), L"Good")), CLR_DEFAULT);
+    wchar_t tipText[512] = {};
+    NMLVGETINFOTIPW tip{};
+    tip.hdr = {Rules(), IDC_SETUP_LVWRULES, static_cast<UINT>(LVN_GETINFOTIPW)};
+    tip.pszText = tipText;
+    tip.cchTextMax = static_cast<int>(std::size(tipText));
+    tip.iItem = bad;
+    ::SendMessageW(editor_, WM_NOTIFY, IDC_SETUP_LVWRULES, reinterpret_cast<LPARAM>(&tip));
+    const std::wstring why = tipText;
+    EXPECT_EQ(why.rfind(L"Not loaded: ", 0), 0u) << platform::Narrow(why);
+    EXPECT_NE(why.find(L"\"Action\""), std::wstring::npos) << platform::Narrow(why);
+
+    // Another edit applied: what is stored for it stays to the byte.
+    ListView_SetCheckState(Rules(), Find(Rules(), L"Good"), FALSE);
+    ASSERT_TRUE(ApplyEnabled());
+    Click(IDC_SETUP_CMDAPPLY);
+    EXPECT_EQ(ReadKey(RulesKey + L"Bad"), stored);
+    EXPECT_EQ(Stored(L"Good", L"Enabled"), L"False");
+
+    // Opened, it shows what could be read and why it did not load; given an
+    // action, it is a rule of the list that loads from then on.
+    Select(L"Bad");
+    Run(OpenCommand);
+    HWND mend = FindDialog(L"Mend Rule: Bad", ::GetCurrentProcessId());
+    ASSERT_NE(mend, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(mend, IDC_RI_lblRefused)));
+    wchar_t reason[512] = {};
+    ::GetDlgItemTextW(mend, IDC_RI_lblRefused, reason, 512);
+    EXPECT_EQ(std::wstring(reason), why) << "the inspector says what the tip says";
+    wchar_t title[64] = {};
+    ::GetDlgItemTextW(mend, IDC_RI_txtTitle, title, 64);
+    EXPECT_STREQ(title, L"bad title");
+    HWND action = ::GetDlgItem(mend, IDC_RI_cboAction);
+    ::SendMessageW(action, CB_SETCURSEL, frmRuleInspector::GetIndexFromAction(ActionHide), 0);
+    ::SendMessageW(mend, WM_COMMAND, MAKEWPARAM(IDC_RI_cboAction, CBN_SELCHANGE), reinterpret_cast<LPARAM>(action));
+    ::SendMessageW(::GetDlgItem(mend, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Names(), (List{L"Good", L"Bad"}));
+    EXPECT_EQ(textColour(Find(Rules(), L"Bad")), CLR_DEFAULT);
+    Click(IDC_SETUP_CMDAPPLY);
+    EXPECT_EQ(Stored(L"Bad", L"Action"), std::to_wstring(ActionHide));
+    app_->Rules().Reset();
+    ASSERT_TRUE(app_->Rules().Exists(std::wstring(L"Bad"))) << "the mended rule loads";
+    EXPECT_EQ(app_->Rules().Item(std::wstring(L"Bad"))->Title(), L"bad title");
+    EXPECT_TRUE(app_->Rules().RefusedRules().empty());
+}
 
 TEST_F(frmSetupTest, HelpOpensThePageBesideTheProgramAndSaysSoWhenThereIsNone) {
     StoreRule(L"Alpha", L"Setup test alpha", 1);

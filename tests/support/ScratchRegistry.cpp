@@ -93,4 +93,26 @@ void DeleteTree(HKEY hive, const std::wstring& path) {
     ::RegDeleteKeyW(hive, path.c_str());
 }
 
+RawKey ReadKey(const std::wstring& path) {
+    RawKey values;
+    platform::UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return values;
+    DWORD count = 0, nameLength = 0, dataLength = 0;
+    ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameLength,
+                       &dataLength, nullptr, nullptr);
+    for (DWORD i = 0; i < count; ++i) {
+        std::wstring name(nameLength + 1, L'\0');
+        RawValue value;
+        value.bytes.resize(dataLength);
+        DWORD length = nameLength + 1, size = dataLength;
+        if (::RegEnumValueW(key.get(), i, name.data(), &length, nullptr, &value.type, value.bytes.data(), &size) !=
+            ERROR_SUCCESS)
+            continue;
+        value.name = name.substr(0, length);
+        value.bytes.resize(size);
+        values.push_back(std::move(value));
+    }
+    return values;
+}
+
 }  // namespace testing_support

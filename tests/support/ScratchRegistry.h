@@ -4,6 +4,7 @@
 // point at fresh scratch keys, which are deleted afterwards.
 #include <windows.h>
 #include <string>
+#include <vector>
 
 #include "Handles.h"
 
@@ -37,6 +38,16 @@ void WriteRaw(HKEY hive, const std::wstring& path, const std::wstring& name, DWO
 void WriteText(HKEY hive, const std::wstring& path, const std::wstring& name, const std::wstring& text);
 void WriteNumber(HKEY hive, const std::wstring& path, const std::wstring& name, DWORD number);
 bool KeyExists(HKEY hive, const std::wstring& path);
+// A key's values exactly as stored, in the registry's order.
+struct RawValue {
+    std::wstring name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+    bool operator==(const RawValue&) const = default;
+};
+using RawKey = std::vector<RawValue>;
+// Of the current user's hive; empty when the key does not exist.
+RawKey ReadKey(const std::wstring& path);
 void DeleteTree(HKEY hive, const std::wstring& path);
 
 }  // namespace testing_support

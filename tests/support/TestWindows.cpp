@@ -177,6 +177,10 @@ DWORD TestWindowProgram::HangLeftMs() const {
     return now < hangEnds_ ? static_cast<DWORD>(hangEnds_ - now) : 0;
 }
 
+bool TestWindowProgram::Guard(HWND window, bool guarded) {
+    return Ok(L"guard\t" + HandleText(window) + L"\t" + Flag(guarded));
+}
+
 bool TestWindowProgram::RefuseClose(HWND window, bool refuse) {
     return Ok(L"refuse\t" + HandleText(window) + L"\t" + Flag(refuse));
 }

@@ -101,6 +101,9 @@ public:
     // is answered as by a program asking to save first: the window stays.
     // Off (the default): a close request destroys the window.
     bool RefuseClose(HWND window, bool refuse);
+    // Guarded, the window stays shown and keeps its place in the z-order,
+    // as a program that will not be hidden or put on top does.
+    bool Guard(HWND window, bool guarded);
     // How many close requests the window has received so far (also after it
     // was destroyed); -1 when testwin never made that window.
     int CloseRequests(HWND window);

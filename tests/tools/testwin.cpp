@@ -11,6 +11,9 @@
 //   minimize | restore | maximize | hide | show | destroy WINDOW   ok
 //   retitle WINDOW TITLE                                   ok
 //   refuse WINDOW 0|1                                      ok
+//   guard WINDOW 0|1                                       ok
+//       while on, the window stays shown and keeps its place in the z-order
+//       whoever asks (it takes the hide and the move out of WM_WINDOWPOSCHANGING)
 //   closes WINDOW                                          ok COUNT
 //   icon WINDOW                                            ok ICON (0: none)
 //   hang MILLISECONDS        ok, then the window thread sleeps that long
@@ -107,6 +110,7 @@ constexpr ShowCommand ShowCommands[] = {
 struct WindowState {
     bool alive = true;
     bool refuseClose = false;
+    bool guarded = false;
     int closeRequests = 0;
     HICON icon = nullptr;
 };
@@ -223,6 +227,12 @@ LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
                 if (state->refuseClose) return 0;
             }
             break;
+        case WM_WINDOWPOSCHANGING:
+            if (WindowState* state = Alive(hwnd); state && state->guarded) {
+                auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+                position->flags = (position->flags | SWP_NOZORDER) & ~static_cast<UINT>(SWP_HIDEWINDOW);
+            }
+            break;
         case WM_DESTROY:
             // Raised while the handle is still valid, so hooks can still ask about it.
             Raise(EVENT_OBJECT_DESTROY, hwnd);
@@ -305,6 +315,10 @@ std::optional<std::wstring> ChangeWindow(const std::wstring& command, const Fiel
         return Ok;
     }
     if (command == L"destroy") return ::DestroyWindow(window) ? Ok : Error(L"window not destroyed");
+    if (command == L"guard" && fields.size() == 3) {
+        state.guarded = fields[2] == L"1";
+        return Ok;
+    }
     if (command == L"refuse" && fields.size() == 3) {
         state.refuseClose = fields[2] == L"1";
         return Ok;
