@@ -15,6 +15,7 @@
 
 #include "CWindows.h"
 #include "EventLog.h"
+#include "Gdi.h"
 #include "MenuKeyboard.h"
 #include "TrackingFixture.h"
 #include "Xdotool.h"
@@ -194,17 +195,9 @@ platform::UniqueHIcon SolidIcon(COLORREF colour) {
 
 // The middle pixel of an image of the list, drawn as the menus draw it.
 COLORREF ImageColour(HIMAGELIST images, int index) {
-    const HDC screen = ::GetDC(nullptr);
-    const HBITMAP canvas = ::CreateCompatibleBitmap(screen, 16, 16);
-    const HDC dc = ::CreateCompatibleDC(screen);
-    const HGDIOBJ old = ::SelectObject(dc, canvas);
-    ::ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
-    const COLORREF colour = ::GetPixel(dc, 8, 8);
-    ::SelectObject(dc, old);
-    ::DeleteObject(canvas);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    return colour;
+    platform::MemoryBitmap canvas(nullptr, 16, 16, platform::PixelFormat::TopDown32);
+    ::ImageList_Draw(images, index, canvas.dc(), 0, 0, ILD_NORMAL);
+    return canvas.PixelAt(8, 8);
 }
 
 class WindowMenusTest : public TrackingTest {
