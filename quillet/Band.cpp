@@ -1,5 +1,6 @@
 #include "Band.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "Banner.h"
@@ -29,20 +30,6 @@ void EmptyMenu(HMENU menu) noexcept {
     for (int i = 0; i <= count; ++i) ::RemoveMenu(menu, 0, MF_BYPOSITION);
 }
 
-// Where an item with this identifier goes: before the first item that has
-// it already (two tools with one ID, or separators at ID 0), else at the end.
-UINT InsertionPoint(HMENU menu, UINT id) noexcept {
-    const int count = ::GetMenuItemCount(menu);
-    for (int position = 0; position < count; ++position) {
-        MENUITEMINFOW item{};
-        item.cbSize = sizeof(item);
-        item.fMask = MIIM_ID;
-        if (::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &item) && item.wID == id)
-            return static_cast<UINT>(position);
-    }
-    return static_cast<UINT>(count < 0 ? 0 : count);
-}
-
 // A caption as a screen reader says it: without the ampersand that marks
 // its access key ("&&" stands for one ampersand of its own).
 std::wstring AccessibleName(const std::wstring& caption) {
@@ -61,6 +48,33 @@ QLToolStyle SeparatorStyleOf(QLBandStyle style) noexcept {
 }
 
 }  // namespace
+
+// Where each identifier first stands in the menu being filled, kept up to
+// date as the items go in, so that placing an item costs the same however
+// many the menu holds. An item goes before the first item that has its
+// identifier already (two tools with one ID, or separators at ID 0), else at
+// the end.
+class Band::ItemPlaces {
+public:
+    UINT End() const noexcept { return count_; }
+    UINT InsertionPoint(UINT id) const {
+        const auto found = first_.find(id);
+        return found == first_.end() ? count_ : found->second;
+    }
+    void Inserted(UINT id, UINT at) {
+        // Only an item placed before others moves them on.
+        if (at < count_)
+            for (auto& entry : first_)
+                if (entry.second >= at) ++entry.second;
+        const auto [entry, added] = first_.try_emplace(id, at);
+        if (!added && at < entry->second) entry->second = at;
+        ++count_;
+    }
+
+private:
+    std::unordered_map<UINT, UINT> first_;
+    UINT count_ = 0;
+};
 
 Band::Band(Quillet* owner, const Settings& settings)
     : owner_(owner),
@@ -184,12 +198,11 @@ HMENU Band::Build(bool submenu, bool inheritedShown, bool count) {
 void Band::FillItems() {
     origin_.reset();
     Measure();
-    UINT position = 0;
+    ItemPlaces places;
     for (const auto& tool : tools_->Snapshot()) {
         if (!tool->IsVisible()) continue;
-        if (tool->BeginsGroup()) InsertSeparator(position++);
-        InsertTool(*tool.Get());
-        ++position;
+        if (tool->BeginsGroup()) InsertSeparator(places);
+        InsertTool(*tool.Get(), places);
     }
 }
 
@@ -204,13 +217,16 @@ void Band::Measure() {
     width_ = metrics.width;
 }
 
-void Band::InsertSeparator(UINT position) {
+// A group's separator goes at the end of what is in the menu so far.
+void Band::InsertSeparator(ItemPlaces& places) {
+    const UINT position = places.End();
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_FTYPE | MIIM_DATA;
     item.fType = MFT_SEPARATOR | (ownerDraw_ ? MFT_OWNERDRAW : 0);
     item.dwItemData = NewItemData(std::wstring());
     if (!::InsertMenuItemW(menu_.get(), position, TRUE, &item)) platform::RaiseWin32(::GetLastError(), L"Band.Build");
+    places.Inserted(0, position);
 }
 
 // Check marks, the default item and the disabled look.
@@ -223,7 +239,7 @@ UINT Band::ItemState(const Tool& tool) const noexcept {
     return state;
 }
 
-void Band::InsertTool(const Tool& tool) {
+void Band::InsertTool(const Tool& tool, ItemPlaces& places) {
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_ID | MIIM_FTYPE | MIIM_DATA;
@@ -254,8 +270,9 @@ void Band::InsertTool(const Tool& tool) {
     }
     item.wID = static_cast<UINT>(tool.Id());
     item.dwItemData = NewItemData(tool.Caption());
-    if (!::InsertMenuItemW(menu_.get(), InsertionPoint(menu_.get(), item.wID), TRUE, &item))
-        platform::RaiseWin32(::GetLastError(), L"Band.Build");
+    const UINT position = places.InsertionPoint(item.wID);
+    if (!::InsertMenuItemW(menu_.get(), position, TRUE, &item)) platform::RaiseWin32(::GetLastError(), L"Band.Build");
+    places.Inserted(item.wID, position);
 }
 
 void Band::EmptyItems() noexcept {

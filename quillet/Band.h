@@ -134,9 +134,10 @@ private:
 
     void FillItems();
     void Measure();
-    void InsertSeparator(UINT position);
+    class ItemPlaces;
+    void InsertSeparator(ItemPlaces& places);
     UINT ItemState(const Tool& tool) const noexcept;
-    void InsertTool(const Tool& tool);
+    void InsertTool(const Tool& tool, ItemPlaces& places);
     int Height();
     std::optional<int> OffsetOf(const Tool& tool) const;
     void ReleaseMenu() noexcept;

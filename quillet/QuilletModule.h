@@ -47,4 +47,15 @@ int PositionOf(const platform::KeyedCollection<T>& items, const VARIANT& value) 
     return index->position >= 1 && index->position <= items.Count() ? index->position : 0;
 }
 
+// The key of the entry the index names; nothing when it names none. A name
+// is looked up by key alone, so no position need be worked out for it.
+template <class T>
+std::optional<std::wstring> KeyOf(const platform::KeyedCollection<T>& items, const VARIANT& value) {
+    const std::optional<Index> index = ReadIndex(value);
+    if (!index) return std::nullopt;
+    if (index->byKey) return items.Exists(index->key) ? std::optional<std::wstring>(index->key) : std::nullopt;
+    if (index->position < 1 || index->position > items.Count()) return std::nullopt;
+    return items.Key(index->position);
+}
+
 }  // namespace QuilletModule

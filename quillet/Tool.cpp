@@ -211,8 +211,16 @@ void Tool::ApplyStyle(QLToolStyle style) {
 HRESULT Tool::get_ID(LONG* value) {
     return Log.Member(L"Get_ID", [&] { *CheckOut(value) = id_; });
 }
+// The band's lookup by identifier follows the tool's identifier and visibility.
+void Tool::ListingChanged() noexcept {
+    if (parent_) parent_->ToolList().ToolsChanged();
+}
+
 HRESULT Tool::put_ID(LONG value) {
-    return Log.Member(L"Let_ID", [&] { id_ = value; });
+    return Log.Member(L"Let_ID", [&] {
+        id_ = value;
+        ListingChanged();
+    });
 }
 HRESULT Tool::get_Name(BSTR* value) {
     return Log.Member(L"Get_Name", [&] { *CheckOut(value) = Bstr(name_).Detach(); });
@@ -296,7 +304,10 @@ HRESULT Tool::get_Visible(VARIANT_BOOL* value) {
     return Log.Member(L"Get_Visible", [&] { *CheckOut(value) = ToVariantBool(visible_); });
 }
 HRESULT Tool::put_Visible(VARIANT_BOOL value) {
-    return Log.Member(L"Let_Visible", [&] { visible_ = value != VARIANT_FALSE; });
+    return Log.Member(L"Let_Visible", [&] {
+        visible_ = value != VARIANT_FALSE;
+        ListingChanged();
+    });
 }
 HRESULT Tool::get_Tag(VARIANT* value) {
     return Log.Member(L"Get_Tag", [&] { tag_.CopyTo(CheckOut(value)); });

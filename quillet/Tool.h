@@ -124,6 +124,7 @@ private:
     ~Tool() override = default;
 
     bool IsNormal() const noexcept { return style_ == qlToolStyleNormal; }
+    void ListingChanged() noexcept;
     bool HasSubBand() const noexcept { return !subBand_.empty(); }
     // Each keeps what the tool's style allows of the value.
     void ApplyCaption(std::wstring caption);

@@ -10,13 +10,14 @@
 
 using platform::CheckOut;
 using platform::ComPtr;
-using QuilletModule::PositionOf;
 
 namespace {
 
 constexpr platform::LogSource Log{L"Tools"};
 
 constexpr int SeparatorPosition = 1;
+
+bool IsSeparatorKey(const std::wstring& key) { return key == Tools::SeparatorName; }
 
 }  // namespace
 
@@ -43,10 +44,29 @@ void Tools::Orphan() noexcept {
 void Tools::RemoveAt(int position) {
     ComPtr<Tool> leaving = tools_.Item(position);
     tools_.Remove(position);
+    ToolsChanged();
     leaving->Orphan();
 }
 
-Tool* Tools::Separator() const noexcept { return tools_.Empty() ? nullptr : tools_.Item(SeparatorPosition).Get(); }
+void Tools::RemoveKey(const std::wstring& key) {
+    ComPtr<Tool> leaving = *tools_.Find(key);
+    tools_.Remove(key);
+    ToolsChanged();
+    leaving->Orphan();
+}
+
+Tool* Tools::Named(const VARIANT& index) const {
+    const std::optional<QuilletModule::Index> read = QuilletModule::ReadIndex(index);
+    if (!read) return nullptr;
+    if (read->byKey) {
+        const ComPtr<Tool>* found = tools_.Find(read->key);
+        return found ? found->Get() : nullptr;
+    }
+    return read->position >= 1 && read->position <= tools_.Count() ? tools_.Item(read->position).Get() : nullptr;
+}
+
+// Always the first entry: found without numbering positions.
+Tool* Tools::Separator() const noexcept { return tools_.Empty() ? nullptr : tools_.begin()->value.Get(); }
 
 // --- positions and lookups --------------------------------------------------
 
@@ -73,12 +93,14 @@ LONG Tools::IndexOfId(LONG id) const {
 
 Tool* Tools::FromId(LONG id) const {
     if (id == 0) return Separator();
-    Tool* found = nullptr;
-    ForEachVisible([&](Tool& tool, int) {
-        if (tool.Id() == id) found = &tool;
-        return !found;
-    });
-    return found;
+    if (!idsCurrent_) {
+        visibleById_.clear();
+        for (const auto& entry : tools_)
+            if (entry.value->IsVisible()) visibleById_.try_emplace(entry.value->Id(), entry.value.Get());
+        idsCurrent_ = true;
+    }
+    const auto found = visibleById_.find(id);
+    return found == visibleById_.end() ? nullptr : found->second;
 }
 
 Tool* Tools::FromPosition(LONG wanted) const {
@@ -138,12 +160,13 @@ HRESULT Tools::Add(LONG ID, BSTR Name, BSTR Caption, LONG Icon, QLToolStyle Styl
         settings.visible = Visible != VARIANT_FALSE;
         ComPtr<Tool> tool = Tool::Make(parent_, settings);
         tools_.Add(settings.name, tool);
+        ToolsChanged();
         *out = tool.Detach();
     });
 }
 
 HRESULT Tools::Exists(VARIANT Index, VARIANT_BOOL* result) {
-    return Log.Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(PositionOf(tools_, Index) != 0); });
+    return Log.Member(L"Exists", [&] { *CheckOut(result) = platform::ToVariantBool(Named(Index) != nullptr); });
 }
 
 HRESULT Tools::GetToolFromID(LONG ID, _Tool** result) {
@@ -158,40 +181,34 @@ HRESULT Tools::Item(VARIANT Index, _Tool** result) {
     return Log.Member(L"Item", [&] {
         _Tool** out = CheckOut(result);
         *out = nullptr;
-        if (const int position = PositionOf(tools_, Index)) *out = ComPtr<_Tool>(tools_.Item(position).Get()).Detach();
+        if (Tool* tool = Named(Index)) *out = ComPtr<_Tool>(tool).Detach();
     });
 }
 
 HRESULT Tools::Move(VARIANT Index, VARIANT Before, VARIANT After) {
     return Log.Member(L"Move", [&] {
-        const int position = PositionOf(tools_, Index);
+        const std::optional<std::wstring> key = QuilletModule::KeyOf(tools_, Index);
         // The hidden separator tool keeps its place at the head.
-        if (position <= SeparatorPosition) return;
+        if (!key || IsSeparatorKey(*key)) return;
         if (!QuilletModule::Omitted(Before))
-            MoveNextTo(position, Before, true);
+            MoveNextTo(*key, Before, true);
         else if (!QuilletModule::Omitted(After))
-            MoveNextTo(position, After, false);
+            MoveNextTo(*key, After, false);
     });
 }
 
-void Tools::MoveNextTo(int position, const VARIANT& anchor, bool before) {
-    const int target = PositionOf(tools_, anchor);
-    if (target == 0 || target == position || (before && target == SeparatorPosition)) return;
-    const std::wstring anchorKey = tools_.Key(target);
-    const std::wstring key = tools_.Key(position);
-    ComPtr<Tool> tool = tools_.Item(position);
-    tools_.Remove(position);
-    const int at = tools_.IndexOf(anchorKey);
-    if (before)
-        tools_.AddBefore(at, key, tool);
-    else
-        tools_.AddAfter(at, key, tool);
+// One step whatever the band holds: the tool is taken out and put back by
+// its anchor's key, with no position worked out on the way.
+void Tools::MoveNextTo(const std::wstring& key, const VARIANT& anchor, bool before) {
+    const std::optional<std::wstring> target = QuilletModule::KeyOf(tools_, anchor);
+    if (!target || (before && IsSeparatorKey(*target))) return;
+    if (before ? tools_.MoveBefore(key, *target) : tools_.MoveAfter(key, *target)) ToolsChanged();
 }
 
 HRESULT Tools::Remove(VARIANT Index) {
     return Log.Member(L"Remove", platform::OnFailure::LogWhileTrapping, [&] {
-        const int position = PositionOf(tools_, Index);
-        if (position > SeparatorPosition) RemoveAt(position);
+        const std::optional<std::wstring> key = QuilletModule::KeyOf(tools_, Index);
+        if (key && !IsSeparatorKey(*key)) RemoveKey(*key);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "ComObject.h"
@@ -38,8 +39,12 @@ public:
     void ForEachVisible(const std::function<bool(Tool& tool, int position)>& visit) const;
     // The item position of the first visible tool with that identifier; 0 without one.
     LONG IndexOfId(LONG id) const;
-    // GetToolFromID: identifier 0 is the hidden separator tool, others the first visible tool.
+    // GetToolFromID: identifier 0 is the hidden separator tool, others the
+    // first visible tool. One step: every item of a menu is measured and
+    // drawn by its identifier.
     Tool* FromId(LONG id) const;
+    // A tool came, went, moved, or changed its identifier or visibility.
+    void ToolsChanged() noexcept { idsCurrent_ = false; }
     // GetToolFromIndex: the visible tool at that item position.
     Tool* FromPosition(LONG position) const;
     // FindTool: this band's visible tools and, through their SubBands, every submenu's.
@@ -68,8 +73,14 @@ private:
 
     Tool* FindDeep(LONG id, std::vector<const Tools*>& searched) const;
     void RemoveAt(int position);
-    void MoveNextTo(int position, const VARIANT& anchor, bool before);
+    void RemoveKey(const std::wstring& key);
+    void MoveNextTo(const std::wstring& key, const VARIANT& anchor, bool before);
+    // The tool a client's index (a name or a position) names; nullptr for none.
+    Tool* Named(const VARIANT& index) const;
 
     platform::KeyedCollection<platform::ComPtr<Tool>> tools_;
+    // The first visible tool of each identifier, made again after a change.
+    mutable std::unordered_map<LONG, Tool*> visibleById_;
+    mutable bool idsCurrent_ = false;
     Band* parent_;  // not counted; cleared when the band goes
 };

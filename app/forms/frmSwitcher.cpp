@@ -166,7 +166,7 @@ void frmSwitcher::OnPaint(HDC dc) const {
             const RECT cell = layout_.Cell(position);
             const int x = cell.left + sizes.iconInset;
             const int y = cell.top + sizes.iconInset;
-            HICON icon = window->IconHandle(1, false);
+            HICON icon = window->LargeIcon();
             if (!icon) icon = window->Action() != NoAction ? programIcon_ : windowIcon_;
             ::DrawIconEx(dc, x, y, icon, sizes.icon, sizes.icon, 0, nullptr, DI_NORMAL);
             if (window->Suspended()) {

@@ -241,7 +241,7 @@ void frmTrayManager::PaintIcons(HDC dc) const {
         const RECT slot = layout_.Slot(++position);
         const auto& window = entry.value;
         if (!window) continue;
-        HICON icon = window->IconHandle(0, false);
+        HICON icon = window->SmallIcon();
         if (!icon) icon = window->Action() != NoAction ? app->EnabledIcon() : app->DefaultWindowIcon();
         if (icon) ::DrawIconEx(dc, slot.left, slot.top, icon, size, size, 0, nullptr, DI_NORMAL);
     }

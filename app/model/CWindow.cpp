@@ -221,6 +221,8 @@ void CWindow::Initialize() {
     platform::Guard(ClassName, L"Initialize", [&] {
         timeStamp_ = Now();
         cachedSmallIcon_ = nullptr;
+        // Taken by a rule: the lists show its icon from now on.
+        if (host_) keptSmallIcon_ = AskSmallIcon();
         if (action_ != ActionHideInTray || autoHideDelay_ < 1 || !host_) return;
         const int32_t interval = std::min(autoHideDelay_, INT32_MAX / MillisecondsPerSecond) * MillisecondsPerSecond;
         std::weak_ptr<CWindow> self = weak_from_this();
@@ -296,6 +298,24 @@ std::optional<HICON> CWindow::AskForIcon(HWND window, bool largeFirst) const {
     return icon;
 }
 
+std::optional<HICON> CWindow::AskSmallIcon() const {
+    auto own = AskForIcon(hwnd_, false);
+    if (!own) return std::nullopt;
+    return *own ? *own : ProcessImageIcon(hwnd_, false);
+}
+
+std::optional<HICON> CWindow::AskLargeIcon() const {
+    auto own = AskForIcon(hwnd_, true);
+    if (!own) return std::nullopt;
+    if (*own) return *own;
+    HWND relative = ::GetParent(hwnd_);
+    if (!relative) relative = WindowOwner(hwnd_);
+    if (relative) {
+        if (auto owners = AskForIcon(relative, true); owners && *owners) return *owners;
+    }
+    return ProcessImageIcon(hwnd_, true);
+}
+
 HICON CWindow::IconHandle(int32_t index, bool useCache) {
     return platform::Guard(ClassName, L"Get_IconHandle", [&]() -> HICON {
         // The rule's own icons are asked for at each use: the rule drops
@@ -308,25 +328,45 @@ HICON CWindow::IconHandle(int32_t index, bool useCache) {
                 return cachedSmallIcon_;
             }
             cacheHits_ = 0;
-            cachedSmallIcon_ = nullptr;
-            if (auto own = AskForIcon(hwnd_, false))
-                cachedSmallIcon_ = *own ? *own : ProcessImageIcon(hwnd_, false);
+            cachedSmallIcon_ = AskSmallIcon().value_or(nullptr);
             return cachedSmallIcon_;
         }
         if (index == LargeIconIndex) {
             if (HICON custom = rule ? rule->IconHandle(LargeIconIndex) : nullptr) return custom;
-            auto own = AskForIcon(hwnd_, true);
-            if (!own) return nullptr;
-            if (*own) return *own;
-            HWND relative = ::GetParent(hwnd_);
-            if (!relative) relative = WindowOwner(hwnd_);
-            if (relative) {
-                if (auto owners = AskForIcon(relative, true); owners && *owners) return *owners;
-            }
-            return ProcessImageIcon(hwnd_, true);
+            return AskLargeIcon().value_or(nullptr);
         }
         return nullptr;
     });
+}
+
+HICON CWindow::SmallIcon() {
+    return platform::Guard(ClassName, L"Get_IconHandle", [&]() -> HICON {
+        auto rule = parent_.lock();
+        if (HICON custom = rule ? rule->IconHandle(SmallIconIndex) : nullptr) return custom;
+        if (!keptSmallIcon_) keptSmallIcon_ = AskSmallIcon();
+        return keptSmallIcon_.value_or(nullptr);
+    });
+}
+
+HICON CWindow::LargeIcon() {
+    return platform::Guard(ClassName, L"Get_IconHandle", [&]() -> HICON {
+        auto rule = parent_.lock();
+        if (HICON custom = rule ? rule->IconHandle(LargeIconIndex) : nullptr) return custom;
+        if (!keptLargeIcon_) keptLargeIcon_ = AskLargeIcon();
+        return keptLargeIcon_.value_or(nullptr);
+    });
+}
+
+void CWindow::RefreshIcons() {
+    if (auto small = AskSmallIcon()) {
+        keptSmallIcon_ = small;
+        // The tray icon a refresh shows from its cache is the one just asked for.
+        cachedSmallIcon_ = *small;
+        cacheHits_ = 0;
+    }
+    if (keptLargeIcon_) {
+        if (auto large = AskLargeIcon()) keptLargeIcon_ = large;
+    }
 }
 
 // --- applying and lifting the action -----------------------------------------
@@ -561,6 +601,7 @@ void CWindow::Refresh(bool reset, bool skipMatch) {
                 Delete();
                 deleted = true;
             } else if (rule && rule->IsMatch(hwnd_, Title(false), Class(), false)) {
+                RefreshIcons();
                 if (reset) suspended_ = false;
                 ExecuteAction(false, AutomaticShowCommand, !reset);
             } else {

@@ -113,6 +113,15 @@ public:
     // (or one the platform will not tell another process) shows the icon of
     // its program's file, as the taskbar does.
     HICON IconHandle(int32_t index, bool useCache);
+    // The icons the lists show (small: the menus and the Tray Manager; large:
+    // the switcher): the rule's own, else the window's as last asked for, so
+    // that showing them asks the window nothing. A tracked window's small
+    // icon is asked for when it is taken, the large one when first shown;
+    // each refresh (the window's events, the full passes) asks again, since
+    // a window may change its icon with its title or its showing. A window
+    // that does not answer keeps the icon it had.
+    HICON SmallIcon();
+    HICON LargeIcon();
 
     // Applies the action; with `show` it toggles between applied and lifted.
     void ExecuteAction(bool show, int32_t showCmd = AutomaticShowCommand, bool useCache = false);
@@ -150,6 +159,11 @@ private:
     void EndTracking(bool silent);
     // The window's own or its class's icon; nothing when the window did not answer.
     std::optional<HICON> AskForIcon(HWND window, bool largeFirst) const;
+    // IconHandle's answers without the rule's icon; nothing when the window did not answer.
+    std::optional<HICON> AskSmallIcon() const;
+    std::optional<HICON> AskLargeIcon() const;
+    // Asks again for the icons the lists keep.
+    void RefreshIcons();
     void moTimer_Timer();
 
     // The tracker, which outlives every window it tracks; none for display-only wrappers.
@@ -166,6 +180,8 @@ private:
     double timeStamp_ = 0;
     HICON cachedSmallIcon_ = nullptr;
     int32_t cacheHits_ = 0;
+    std::optional<HICON> keptSmallIcon_;
+    std::optional<HICON> keptLargeIcon_;
     std::unique_ptr<ICountdown> moTimer_;
     ActionOutcome outcome_ = ActionOutcome::Taken;
     // The opacity still to be given once the window answers.

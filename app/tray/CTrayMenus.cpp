@@ -125,8 +125,6 @@ constexpr LONG MostListedWindows = LastWindowToolId - FirstWindowToolId + 1;
 constexpr wchar_t WindowToolSuffix[] = L"W";
 }  // namespace windows_list
 
-// IconHandle's small size, the one menus show.
-constexpr int32_t SmallIcon = 0;
 constexpr wchar_t Ellipsis[] = L"...";
 constexpr int32_t EllipsisLength = 3;
 constexpr UINT DisabledState = MFS_DISABLED | MFS_GRAYED;
@@ -624,11 +622,7 @@ void CTrayMenus::BuildWindowList() {
 }
 
 void CTrayMenus::AddWindowTool(_Tools& tools, CWindow& window, LONG listed) {
-    LONG icon = menus::NoIcon;
-    if (HICON small = window.IconHandle(SmallIcon, false)) {
-        const int image = ImageList_ReplaceIcon(owner_->imlIcons(), windowIconBase_ + listed - 1, small);
-        if (image >= 0) icon = image + 1;
-    }
+    const LONG icon = WindowToolIcon(window.SmallIcon(), static_cast<size_t>(listed - 1));
     const std::wstring name = std::to_wstring(listed) + windows_list::WindowToolSuffix;
     auto tool = AddTool(tools, windows_list::FirstWindowToolId + listed - 1, name,
                         MenuText(ClipWindowTitle(window.Title())), icon, qlToolStyleNormal);
@@ -641,14 +635,37 @@ void CTrayMenus::AddWindowTool(_Tools& tools, CWindow& window, LONG listed) {
     platform::ThrowIfFailed(tool->put_Checked(platform::ToVariantBool(window.Suspended())), L"Tool.Checked");
 }
 
-// One image per tracked window after the main window's own images.
+// The k-th listed window shows image k of the cache. Writing an image costs
+// far more than the rest of a listing, so it is written only when the window
+// there shows another icon than the image holds.
+LONG CTrayMenus::WindowToolIcon(HICON small, size_t slot) {
+    if (!small) return menus::NoIcon;
+    const int index = windowIconBase_ + static_cast<int>(slot);
+    if (slot < cachedIcons_.size() && cachedIcons_[slot] == small) return index + 1;
+    const int image = ImageList_ReplaceIcon(owner_->imlIcons(), index, small);
+    if (slot < cachedIcons_.size()) cachedIcons_[slot] = image >= 0 ? small : nullptr;
+    return image >= 0 ? image + 1 : menus::NoIcon;
+}
+
+// One image per tracked window after the main window's own images. What an
+// image holds is known from the writes made here; should the list have
+// changed behind them, every image counts as unknown and is written again.
 void CTrayMenus::FitWindowIconCache() {
     if (!owner_) return;
     HIMAGELIST images = owner_->imlIcons();
+    const int held = ImageList_GetImageCount(images) - windowIconBase_;
+    if (images != cachedIconList_ || held != static_cast<int>(cachedIcons_.size())) {
+        cachedIconList_ = images;
+        cachedIcons_.assign(static_cast<size_t>(std::max(held, 0)), nullptr);
+    }
     const int wanted = windowIconBase_ + tracker_.Windows().Count();
-    for (int count = ImageList_GetImageCount(images); count > wanted; --count) ImageList_Remove(images, count - 1);
+    for (int count = ImageList_GetImageCount(images); count > wanted; --count) {
+        if (!ImageList_Remove(images, count - 1)) break;
+        if (!cachedIcons_.empty()) cachedIcons_.pop_back();
+    }
     for (int count = ImageList_GetImageCount(images); count < wanted; ++count) {
         if (ImageList_AddIcon(images, defaultIcon_) < 0) break;
+        cachedIcons_.push_back(defaultIcon_);
     }
 }
 

@@ -5,8 +5,10 @@
 // top. What is chosen is carried out for the window, or handed to the
 // program's commands.
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ComPtr.h"
 #include "KestrixInterfaces.h"
@@ -67,6 +69,9 @@ private:
     void AddWindowTool(_Tools& tools, CWindow& window, LONG listed);
     // Fits the window-icon cache to one image per tracked window.
     void FitWindowIconCache();
+    // The image of the listed window in that slot of the cache, for the menu
+    // component (from 1); none without an icon.
+    LONG WindowToolIcon(HICON small, size_t slot);
     std::wstring ClipWindowTitle(const std::wstring& title) const;
     // Inserts a string item (a separator when `caption` is empty) at a
     // position; false when the menu refused it.
@@ -90,4 +95,7 @@ private:
     const frmMain* owner_ = nullptr;
     HICON defaultIcon_ = nullptr;
     int windowIconBase_ = 0;
+    // The icon each image of the window-icon cache holds (none: not known).
+    std::vector<HICON> cachedIcons_;
+    HIMAGELIST cachedIconList_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "CWindows.h"
 #include "EventLog.h"
+#include "Gdi.h"
 #include "Handles.h"
 #include "MenuKeyboard.h"
 #include "Strings.h"
@@ -162,6 +164,69 @@ std::vector<HWND> OwnedDialogs() {
     return found;
 }
 
+// A window of this process that answers icon questions as any window does
+// (DefWindowProc gives the icon WM_SETICON set) and counts them.
+int g_iconQuestions = 0;
+class IconWindow {
+public:
+    static constexpr wchar_t ClassName[] = L"PelkinIconTestWindow";
+    explicit IconWindow(const wchar_t* title) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = ClassName;
+        ::RegisterClassW(&windowClass);
+        window_ = ::CreateWindowExW(0, ClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                    nullptr, windowClass.hInstance, nullptr);
+    }
+    ~IconWindow() { Destroy(); }
+    IconWindow(const IconWindow&) = delete;
+    IconWindow& operator=(const IconWindow&) = delete;
+    HWND get() const noexcept { return window_; }
+    void SetIcon(HICON icon) const { ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
+    void Destroy() {
+        if (window_) ::DestroyWindow(window_);
+        window_ = nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_GETICON) ++g_iconQuestions;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND window_;
+};
+
+// A 16 x 16 icon of one colour, opaque in every pixel (alpha and mask).
+platform::UniqueHIcon SolidIcon(COLORREF colour) {
+    constexpr int Side = 16;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = Side;
+    info.bmiHeader.biHeight = -Side;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HBITMAP image = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const uint32_t pixel = 0xFF000000u | (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    std::fill_n(static_cast<uint32_t*>(bits), Side * Side, pixel);
+    const std::vector<BYTE> maskBits(Side * Side / 8, 0);
+    const HBITMAP mask = ::CreateBitmap(Side, Side, 1, 1, maskBits.data());
+    ICONINFO icon{TRUE, 0, 0, mask, image};
+    platform::UniqueHIcon made(::CreateIconIndirect(&icon));
+    ::DeleteObject(mask);
+    ::DeleteObject(image);
+    return made;
+}
+
+// The middle pixel of an image of the list, drawn as the menus draw it.
+COLORREF ImageColour(HIMAGELIST images, int index) {
+    platform::MemoryBitmap canvas(nullptr, 16, 16, platform::PixelFormat::TopDown32);
+    ::ImageList_Draw(images, index, canvas.dc(), 0, 0, ILD_NORMAL);
+    return canvas.PixelAt(8, 8);
+}
+
 class WindowMenusTest : public TrackingTest {
 protected:
     _Quillet* Menus() const { return app_->Quillet(); }
@@ -301,6 +366,48 @@ TEST_F(WindowMenusTest, EveryOneOfTwoHundredTrackedWindowsCanBeChosen) {
         EXPECT_TRUE(keyboard.Worked());
         EXPECT_TRUE(Visible(TagOf(listed[position].Get()))) << "position " << position;
     }
+}
+
+TEST_F(WindowMenusTest, AnIconAWindowChangesWhileHeldShowsInTheNextMenuAndOpeningsAskNoWindow) {
+    // Wine answers no other process's icon question, so these windows are
+    // this process's own, handed to the rules as tracking hands them any.
+    AddRule(L"Painter", ActionOnTop, CriteriaAlways);
+    IconWindow palette(L"Painter's palette");
+    IconWindow canvas(L"Painter's canvas");
+    const auto green = SolidIcon(RGB(0, 255, 0)), red = SolidIcon(RGB(255, 0, 0)), blue = SolidIcon(RGB(0, 0, 255));
+    palette.SetIcon(green.get());
+    canvas.SetIcon(red.get());
+    for (const IconWindow* window : {&palette, &canvas}) {
+        const std::wstring title = WindowText(window->get());
+        app_->Rules().FindMatch(window->get(), title, IconWindow::ClassName);
+        ASSERT_TRUE(Tracked(window->get()));
+    }
+    auto shownColour = [&](HWND window) -> COLORREF {
+        WindowsMenu();
+        for (const auto& tool : WindowsTools(Menus())) {
+            LONG icon = -1;
+            tool->get_Icon(&icon);
+            if (TagOf(tool.Get()) == window && icon >= 1) return ImageColour(form_->imlIcons(), icon - 1);
+        }
+        return CLR_INVALID;
+    };
+    EXPECT_EQ(shownColour(palette.get()), RGB(0, 255, 0));
+    const int askedWhenHeld = g_iconQuestions;
+    EXPECT_GT(askedWhenHeld, 0) << "each window is asked once it is held";
+    EXPECT_EQ(shownColour(canvas.get()), RGB(255, 0, 0));
+    EXPECT_EQ(g_iconQuestions, askedWhenHeld) << "an opening asks no window for its icon";
+
+    // The refresh asks again, and the next menu shows the new icon.
+    canvas.SetIcon(blue.get());
+    app_->RefreshWindows(false);
+    EXPECT_GT(g_iconQuestions, askedWhenHeld);
+    EXPECT_EQ(shownColour(canvas.get()), RGB(0, 0, 255));
+    EXPECT_EQ(shownColour(palette.get()), RGB(0, 255, 0));
+
+    // The palette goes: the canvas is listed first now, in the image that
+    // showed the palette, which must show the canvas's icon.
+    palette.Destroy();
+    EXPECT_EQ(shownColour(canvas.get()), RGB(0, 0, 255));
 }
 
 TEST_F(WindowMenusTest, AWindowMenuCarriesTheProgramsItemsWhileOpenAndIsGivenBackAsItWas) {

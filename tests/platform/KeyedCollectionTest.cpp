@@ -98,3 +98,35 @@ TEST(KeyedCollection, InsertAndRemoveKeepPositionsAndLookupsInStep) {
     items.Add(L"B", 5);
     EXPECT_EQ(KeysFoundInPlace(items), (std::vector<std::wstring>{L"B"}));
 }
+
+TEST(KeyedCollection, MovesByKeyAndCopiesKeepOrderPositionsAndLookupsInStep) {
+    Items items;
+    for (int n = 1; n <= 6; ++n) items.Add(L"k" + std::to_wstring(n), n);
+    // Each placed just after "k1", as a list places every entry under its header.
+    for (const wchar_t* key : {L"k4", L"K6", L"k3"}) EXPECT_TRUE(items.MoveAfter(key, L"k1"));
+    EXPECT_TRUE(items.MoveBefore(L"k1", L"k5"));
+    EXPECT_EQ(KeysFoundInPlace(items), (std::vector<std::wstring>{L"k3", L"k6", L"k4", L"k2", L"k1", L"k5"}));
+    // Absent keys and a key beside itself move nothing.
+    EXPECT_FALSE(items.MoveAfter(L"k9", L"k1"));
+    EXPECT_FALSE(items.MoveBefore(L"k1", L"k9"));
+    EXPECT_FALSE(items.MoveAfter(L"k1", L"K1"));
+    EXPECT_TRUE(items.MoveBefore(L"k2", L"k1"));  // already there
+    // Positions asked for between changes follow each one.
+    items.AddBefore(items.IndexOf(L"k4"), L"new", 7);
+    items.Remove(items.IndexOf(L"k6"));
+    items.MoveAfter(L"k3", L"k5");
+    EXPECT_EQ(KeysFoundInPlace(items), (std::vector<std::wstring>{L"new", L"k4", L"k2", L"k1", L"k5", L"k3"}));
+    EXPECT_EQ(items.Snapshot(), (std::vector<int>{7, 4, 2, 1, 5, 3}));
+
+    // A copy has entries and an index of its own.
+    Items copy = items;
+    copy.MoveBefore(L"k3", L"new");
+    *copy.Find(L"k1") = 100;
+    copy.Remove(L"k4");
+    EXPECT_EQ(KeysFoundInPlace(copy), (std::vector<std::wstring>{L"k3", L"new", L"k2", L"k1", L"k5"}));
+    EXPECT_EQ(KeysFoundInPlace(items), (std::vector<std::wstring>{L"new", L"k4", L"k2", L"k1", L"k5", L"k3"}));
+    EXPECT_EQ(*items.Find(L"k1"), 1);
+    items = copy;
+    EXPECT_EQ(items.Snapshot(), (std::vector<int>{3, 7, 2, 100, 5}));
+    EXPECT_EQ(NumberRaisedBy([&] { items.Add(L"K3", 0); }), platform::errors::DuplicateKey);
+}

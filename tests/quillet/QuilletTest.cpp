@@ -375,4 +375,99 @@ TEST_F(QuilletTest, ItemsAreMeasuredAndDrawnThroughTheHostsHandlers) {
     Send(WM_COMMAND, 31, 0);
 }
 
+// A list placed under its headers tool by tool, as a host lists windows by
+// group, keeps one order in the collection, in the lookups by identifier and
+// in the native menu, however its tools were moved, hidden or renumbered.
+TEST_F(QuilletTest, ToolsPlacedUnderTheirHeadersKeepOneOrderInTheCollectionTheLookupsAndTheMenu) {
+    ASSERT_EQ(S_OK, quillet->Attach(reinterpret_cast<LONG_PTR>(window)));
+    auto list = AddBand(L"List", qlBandPopup);
+    ComPtr<_Tools> tools;
+    list->get_Tools(&tools);
+    auto names = [&] {
+        std::vector<std::wstring> found;
+        LONG count = 0;
+        tools->get_Count(&count);
+        for (LONG position = 1; position <= count; ++position) {
+            ComPtr<_Tool> tool;
+            tools->Item(Variant::FromInt32(position).get(), &tool);
+            Bstr name;
+            if (tool) tool->get_Name(name.put());
+            found.push_back(name.Text());
+        }
+        return found;
+    };
+    auto move = [&](const VARIANT& tool, const VARIANT& before, const VARIANT& after) {
+        EXPECT_EQ(S_OK, tools->Move(tool, before, after));
+    };
+    const Variant none;
+    AddTool(list.Get(), {902, L"A", L"Group A"});
+    AddTool(list.Get(), {903, L"B", L"Group B"});
+    std::vector<std::wstring> underA, underB;
+    for (int n = 1; n <= 30; ++n) {
+        const std::wstring name = std::to_wstring(n) + L"W";
+        AddTool(list.Get(), {1000 + n, name, L"Window " + std::to_wstring(n)});
+        const bool inB = n % 3 == 0;
+        move(Variant::FromText(name).get(), none.get(), Variant::FromText(inB ? L"b" : L"a").get());
+        auto& group = inB ? underB : underA;
+        group.insert(group.begin(), name);
+    }
+    // Nothing goes before the hidden separator tool, which stays first; a
+    // tool named by its position moves as well as one named by its key.
+    move(Variant::FromText(L"3W").get(), Variant::FromText(L"-").get(), none.get());
+    move(Variant::FromText(L"-").get(), none.get(), Variant::FromText(L"B").get());
+    move(Variant::FromInt32(3).get(), Variant::FromText(L"B").get(), none.get());
+    underA.push_back(underA.front());
+    underA.erase(underA.begin());
+    std::vector<std::wstring> expected{L"-", L"A"};
+    expected.insert(expected.end(), underA.begin(), underA.end());
+    expected.push_back(L"B");
+    expected.insert(expected.end(), underB.begin(), underB.end());
+    EXPECT_EQ(names(), expected);
+
+    // Lookups by identifier follow visibility, renumbering and a twin.
+    ComPtr<_Tool> hidden, renumbered;
+    tools->Item(Variant::FromText(L"5W").get(), &hidden);
+    tools->Item(Variant::FromText(L"7W").get(), &renumbered);
+    auto nameOfId = [&](LONG id) {
+        ComPtr<_Tool> tool;
+        tools->GetToolFromID(id, &tool);
+        Bstr name;
+        if (tool) tool->get_Name(name.put());
+        return name.Text();
+    };
+    EXPECT_EQ(nameOfId(1005), L"5W");
+    hidden->put_Visible(VARIANT_FALSE);
+    renumbered->put_ID(2000);
+    AddTool(list.Get(), {1010, L"Twin", L"Twin of 10"});
+    EXPECT_EQ(nameOfId(1005), L"");
+    EXPECT_EQ(nameOfId(1007), L"");
+    EXPECT_EQ(nameOfId(2000), L"7W");
+    EXPECT_EQ(nameOfId(1010), L"10W") << "the first in the collection's order";
+
+    // The menu holds the visible tools in that order; the twin goes just before its namesake.
+    LONG_PTR created = 0;
+    ASSERT_EQ(S_OK, list->Create(&created));
+    const HMENU menu = reinterpret_cast<HMENU>(created);
+    std::vector<UINT> wanted;
+    for (const std::wstring& name : expected) {
+        if (name == L"-" || name == L"5W") continue;
+        if (name == L"10W") wanted.push_back(1010);
+        wanted.push_back(name == L"A" ? 902 : name == L"B" ? 903 : name == L"7W" ? 2000 : 1000 + std::stoi(name));
+    }
+    std::vector<UINT> items;
+    for (int position = 0; position < ::GetMenuItemCount(menu); ++position)
+        items.push_back(::GetMenuItemID(menu, position));
+    EXPECT_EQ(items, wanted);
+    list->Destroy();
+
+    // Removed by key and by position, the rest keep their order.
+    EXPECT_EQ(S_OK, tools->Remove(Variant::FromText(L"twin").get()));
+    EXPECT_EQ(S_OK, tools->Remove(Variant::FromInt32(2).get()));
+    EXPECT_EQ(S_OK, tools->Remove(Variant::FromInt32(1).get()));
+    expected.erase(expected.begin() + 1);
+    EXPECT_EQ(names(), expected);
+    EXPECT_EQ(nameOfId(902), L"");
+    EXPECT_EQ(nameOfId(1010), L"10W");
+}
+
 }  // namespace
