@@ -247,6 +247,8 @@ TEST_F(frmRuleInspectorTest, LabelsAndCheckBoxesStandOnTheirTabPage) {
         const POINT blank{bounds.right - 2, bounds.bottom / 2};
         const COLORREF expected = page(control, blank);
         EXPECT_EQ(PrintedPixel(control, blank), expected) << id << std::hex << ": the page is " << expected;
-        if (expected != face) EXPECT_NE(PrintedPixel(control, blank), face) << id;
+        if (expected != face) {
+            EXPECT_NE(PrintedPixel(control, blank), face) << id;
+        }
     }
 }
