@@ -30,7 +30,7 @@ constexpr std::array<setup_list::Column, 6> WindowColumns{{{L"Title", 200},
                                                             {L"Class", 130},
                                                             {L"Rule", 100},
                                                             {L"Program", 110},
-                                                            {L"Action", 170}}};
+                                                            {L"Action", 60}}};
 enum WindowColumn {
     TitleColumn = 0,
     StatusColumn = 1,
