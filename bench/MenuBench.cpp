@@ -32,6 +32,7 @@
 #include "Guard.h"
 #include "MainModule.h"
 #include "MenuComponent.h"
+#include "InProcessApplication.h"
 #include "ScratchRegistry.h"
 #include "TestWindows.h"
 #include "Variant.h"
@@ -51,9 +52,6 @@ constexpr int StepRounds = 5;
 constexpr int PopupX = 40, PopupY = 40;
 constexpr int TrayManagerX = 40, TrayManagerY = 600;
 constexpr wchar_t MenuWindowClass[] = L"#32768";
-// What the program's start sets before its main window exists.
-constexpr int32_t ProgramMessageTimeout = 500;
-constexpr int32_t ProgramIconCacheRefreshInterval = 100;
 constexpr double MicrosecondsPerMs = 1000.0;
 // The aims, as ratios.
 constexpr double WindowsMenuAim200 = 3.0;
@@ -95,27 +93,9 @@ std::wstring HeldTitle(int index) {
 
 // --- the application in this process ---------------------------------------------
 
-class InProcessApplication {
+class InProcessApplication : public bench_support::InProcessApplication {
 public:
-    InProcessApplication() {
-        MessageTimeout = ProgramMessageTimeout;
-        IconCacheRefreshInterval = ProgramIconCacheRefreshInterval;
-        form_ = std::make_unique<frmMain>();
-        form_->Initialize();
-        app_ = TheApp;
-    }
-    ~InProcessApplication() {
-        if (form_) form_->Close(frmMain::UnloadMode::WindowsShutdown);
-        form_.reset();
-        app_.reset();
-        TheApp.reset();
-    }
-    InProcessApplication(const InProcessApplication&) = delete;
-    InProcessApplication& operator=(const InProcessApplication&) = delete;
-
     CApplication& App() const noexcept { return *app_; }
-    const std::shared_ptr<CApplication>& Shared() const noexcept { return app_; }
-    const frmMain& Form() const noexcept { return *form_; }
 
     bool AddRules() {
         for (const HeldKind& kind : Kinds) {
@@ -131,11 +111,6 @@ public:
         }
         return true;
     }
-
-private:
-    testing_support::ScratchRegistry registry_;
-    std::unique_ptr<frmMain> form_;
-    std::shared_ptr<CApplication> app_;
 };
 
 // Holds windows of testwin until `count` are held; false when one could not be made or held.

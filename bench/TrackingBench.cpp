@@ -31,6 +31,7 @@
 #include "WindowModule.h"
 #include "Process.h"
 #include "ProcessMemory.h"
+#include "InProcessApplication.h"
 #include "ScratchRegistry.h"
 #include "TestWindows.h"
 #include "TextMatch.h"
@@ -80,9 +81,6 @@ const std::wstring ProgramKey = L"Software\\Pelkin!";
 const std::wstring MainCaption = L"Pelkin!Main";
 constexpr wchar_t TrayOwnerClass[] = L"frmSubclass";
 constexpr UINT ProgramIconId = 0;
-// What the program's start sets before its main window exists.
-constexpr int32_t ProgramMessageTimeout = 500;
-constexpr int32_t ProgramIconCacheRefreshInterval = 100;
 
 // Keeps results alive so that no loop is optimised away.
 volatile size_t g_sink = 0;
@@ -222,24 +220,8 @@ RuleDefinition ForeignProgramRule(int index) {
 
 // The application started as the program starts it, with its settings in a
 // scratch registry so that nobody's own settings are read or written.
-class InProcessApplication {
+class InProcessApplication : public bench_support::InProcessApplication {
 public:
-    InProcessApplication() {
-        MessageTimeout = ProgramMessageTimeout;
-        IconCacheRefreshInterval = ProgramIconCacheRefreshInterval;
-        form_ = std::make_unique<frmMain>();
-        form_->Initialize();
-        app_ = TheApp;
-    }
-    ~InProcessApplication() {
-        if (form_) form_->Close(frmMain::UnloadMode::WindowsShutdown);
-        form_.reset();
-        app_.reset();
-        TheApp.reset();
-    }
-    InProcessApplication(const InProcessApplication&) = delete;
-    InProcessApplication& operator=(const InProcessApplication&) = delete;
-
     const std::shared_ptr<CApplication>& App() const noexcept { return app_; }
 
     // Grows the rule list to `count` rules; false when one was refused.
@@ -249,11 +231,6 @@ public:
         }
         return true;
     }
-
-private:
-    testing_support::ScratchRegistry registry_;
-    std::unique_ptr<frmMain> form_;
-    std::shared_ptr<CApplication> app_;
 };
 
 // --- the two loops ------------------------------------------------------------

@@ -137,6 +137,20 @@ protected:
         return dialog;
     }
 
+    // Starts the program with a rule that puts the target window in the tray
+    // (with no rule at all it would open its editor first), once it has;
+    // the target, or nullptr when it was not taken.
+    HWND StartWithTrayedTarget(TestWindowProgram& testwin) {
+        StoredRule rule;
+        rule.name = rule.title = TargetTitle;
+        rule.action = 0;  // hide in tray
+        rule.criteria = 1;
+        StoreRule(rule, 1);
+        HWND target = testwin.Create(TargetTitle);
+        if (!target) return nullptr;
+        Start();
+        return WaitUntil([&] { return !::IsWindowVisible(target); }) ? target : nullptr;
+    }
     // Opens the main menu and waits until it is painted as `wanted` says.
     MenuColours MenuAfterOpening(bool (MenuColours::*wanted)() const) {
         MenuColours seen;
@@ -159,15 +173,9 @@ protected:
 
 TEST_F(TrayFaceProgramTest, TheMenusFollowTheAppModeAndTheThemeOption) {
     ScopedUserNumber appMode(PersonalizeKey, AppsUseLightTheme, 0);
-    // With no rule at all the program opens its editor first.
-    StoredRule rule;
-    rule.name = rule.title = TargetTitle;
-    StoreRule(rule, 1);
     TestWindowProgram testwin;
-    HWND target = testwin.Create(TargetTitle);
+    const HWND target = StartWithTrayedTarget(testwin);
     ASSERT_NE(target, nullptr);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "the rule never took the window";
 
     // Apps set to dark: light text on a dark menu, readable.
     HWND menu = OpenMainMenu();
@@ -208,16 +216,9 @@ TEST_F(TrayFaceProgramTest, TheMenusFollowTheAppModeAndTheThemeOption) {
 }
 
 TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCommandDoesItsJob) {
-    StoredRule rule;
-    rule.name = rule.title = TargetTitle;
-    rule.action = 0;  // hide in tray
-    rule.criteria = 1;
-    StoreRule(rule, 1);
     TestWindowProgram testwin;
-    HWND target = testwin.Create(TargetTitle);
+    const HWND target = StartWithTrayedTarget(testwin);
     ASSERT_NE(target, nullptr);
-    Start();
-    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "the rule never took the window";
 
     // The banner runs down the menu's left edge in its two colours.
     HWND menu = OpenMainMenu();
