@@ -10,9 +10,10 @@ namespace platform {
 namespace {
 
 constexpr UINT StandardDpi = 96;
-// The window property that keeps a window of this layer's object.
-constexpr wchar_t ObjectProperty[] = L"Pelkin.WindowObject";
-constexpr wchar_t DialogProperty[] = L"Pelkin.DialogObject";
+// A window of this layer keeps its object in its user data, a dialog in the
+// slot dialogs keep for their procedure. Both are read without leaving the
+// process; a window property would cost a trip to the window manager on
+// every message.
 
 // The modeless dialogs open now, for the message pump.
 std::vector<HWND>& ModelessDialogs() {
@@ -79,7 +80,7 @@ int ScaleForDpi(int size96, UINT dpi) noexcept {
 Window::~Window() { Destroy(); }
 
 Window* Window::FromHandle(HWND window) noexcept {
-    return window ? static_cast<Window*>(::GetPropW(window, ObjectProperty)) : nullptr;
+    return window ? reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
 }
 
 void Window::Create(const ClassInfo& windowClass, DWORD exStyle, const wchar_t* title, DWORD style,
@@ -115,13 +116,13 @@ LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
 
 void Window::Attach(HWND window) noexcept {
     hwnd_ = window;
-    ::SetPropW(window, ObjectProperty, this);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // Made by make_shared: the window keeps the object until it goes.
     self_ = weak_from_this().lock();
 }
 
 void Window::Detach() noexcept {
-    ::RemovePropW(hwnd_, ObjectProperty);
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
 }
 
@@ -155,7 +156,7 @@ Dialog::~Dialog() {
 }
 
 Dialog* Dialog::FromHandle(HWND window) noexcept {
-    return window ? static_cast<Dialog*>(::GetPropW(window, DialogProperty)) : nullptr;
+    return window ? reinterpret_cast<Dialog*>(::GetWindowLongPtrW(window, DWLP_USER)) : nullptr;
 }
 
 INT_PTR Dialog::ShowModal(HWND owner) {
@@ -197,12 +198,12 @@ bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 void Dialog::Attach(HWND window) noexcept {
     hwnd_ = window;
-    ::SetPropW(window, DialogProperty, this);
+    ::SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     self_ = weak_from_this().lock();
 }
 
 void Dialog::Detach() noexcept {
-    ::RemovePropW(hwnd_, DialogProperty);
+    ::SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
     ForgetModeless(hwnd_);
     hwnd_ = nullptr;
 }

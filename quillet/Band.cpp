@@ -212,9 +212,10 @@ void Band::Measure() {
         looks.push_back(LookOf(tool));
         return true;
     });
-    const ToolDrawing::BandMetrics metrics = ToolDrawing::MeasureBand(looks, style_, Window());
+    ToolDrawing::BandMetrics metrics = ToolDrawing::MeasureBand(looks, style_, Window());
     itemHeight_ = metrics.itemHeight;
     width_ = metrics.width;
+    fonts_ = std::move(metrics.fonts);
 }
 
 // A group's separator goes at the end of what is in the menu so far.
@@ -409,6 +410,8 @@ ToolDrawing::BandLook Band::Look() const {
     look.width = width_;
     look.banner = BannerObject();
     look.picture = PictureBitmap();
+    look.font = fonts_.normal.get();
+    look.boldFont = fonts_.bold.get();
     return look;
 }
 

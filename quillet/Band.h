@@ -170,6 +170,7 @@ private:
     LONG top_ = 0;
     int itemHeight_ = 0;
     int width_ = 0;
+    FontsModule::MenuFonts fonts_;  // those of the last measure, for every item drawn after it
     int heightCache_ = 0;
     std::optional<int> origin_;  // the first item's top in the open menu window, once seen
 };

@@ -52,12 +52,22 @@ int PixelHeight(const CY& size, UINT dpi) noexcept {
 
 }  // namespace
 
-platform::UniqueFont MenuFont(bool bold, UINT dpi) {
-    LOGFONTW font = MenuLogFont(dpi);
+namespace {
+
+platform::UniqueFont FontOf(LOGFONTW font, bool bold) {
     if (bold) font.lfWeight = BolderWeight(font.lfWeight);
     platform::UniqueFont handle(::CreateFontIndirectW(&font));
     if (!handle) platform::Raise(platform::errors::OutOfMemory, L"FontsModule.MenuFont");
     return handle;
+}
+
+}  // namespace
+
+platform::UniqueFont MenuFont(bool bold, UINT dpi) { return FontOf(MenuLogFont(dpi), bold); }
+
+MenuFonts MakeMenuFonts(UINT dpi) {
+    const LOGFONTW font = MenuLogFont(dpi);
+    return MenuFonts{FontOf(font, false), FontOf(font, true)};
 }
 
 std::optional<LOGFONTW> FontFromObject(IUnknown* object, UINT dpi) {

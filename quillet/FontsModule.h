@@ -13,6 +13,14 @@ namespace FontsModule {
 // The system's menu font at `dpi`; the bold one marks a Default tool.
 platform::UniqueFont MenuFont(bool bold, UINT dpi);
 
+// Both menu fonts from one question to the system, for a band's whole
+// measure and draw.
+struct MenuFonts {
+    platform::UniqueFont normal;
+    platform::UniqueFont bold;
+};
+MenuFonts MakeMenuFonts(UINT dpi);
+
 // The font a font object (IFont) describes at `dpi`; nothing when the object
 // is missing, is no font or does not answer.
 std::optional<LOGFONTW> FontFromObject(IUnknown* font, UINT dpi);

@@ -405,7 +405,7 @@ bool Quillet::OnDrawItem(LPARAM lParam) {
     ToolDrawing::BandLook look = band->Look();
     look.itemTop = band->ItemTop(*tool.Get(), item->rcItem.top);
     ToolDrawing::DrawTool(*item, band->LookOf(*tool.Get()), look, Look(), window_,
-                          [&](ToolDrawing::CustomDrawArgs& args) { RaiseCustomDraw(tool.Get(), args); });
+                          [&](ToolDrawing::CustomDrawArgs& args) { RaiseCustomDraw(tool.Get(), args); }, canvas_);
     return true;
 }
 

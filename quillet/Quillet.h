@@ -135,6 +135,7 @@ private:
     LONG optionIcon_ = -1;
     HIMAGELIST imageList_ = nullptr;  // the host's; never destroyed here
     platform::UniqueGdiObject<HBITMAP> dither_;
+    ToolDrawing::Canvas canvas_;  // every item is composed on it before it is shown
     platform::Variant tag_;
     // Hot keys made by SetHotKey, with the window each was registered for.
     // A hot key goes before the atom that names it.

@@ -109,6 +109,19 @@ void TilePicture(HDC dc, const RECT& area, int phase, HBITMAP picture, COLORREF 
     }
 }
 
+// The band's font of the weight asked for, or one made for this item alone.
+class BandFont {
+public:
+    BandFont(const BandLook& band, bool bold, UINT dpi) : kept_(bold ? band.boldFont : band.font) {
+        if (!kept_) made_ = FontsModule::MenuFont(bold, dpi);
+    }
+    HFONT get() const noexcept { return kept_ ? kept_ : made_.get(); }
+
+private:
+    HFONT kept_;
+    platform::UniqueFont made_;
+};
+
 // One item's drawing, on the memory bitmap it is composed in.
 class ItemPainter {
 public:
@@ -257,7 +270,7 @@ COLORREF ItemPainter::TextColor() const noexcept {
 // Caption after the icon square, shortcut right-aligned before the margin;
 // disabled text stands embossed: a light copy one pixel down and right first.
 void ItemPainter::NormalText() {
-    platform::UniqueFont font = FontsModule::MenuFont(tool_.isDefault, dpi_);
+    const BandFont font(band_, tool_.isDefault, dpi_);
     platform::SelectScope selected(dc_, font.get());
     RECT caption = work_;
     caption.left += h_ + Px(CaptionGap);
@@ -351,7 +364,7 @@ void ItemPainter::Separator() {
                     work_.bottom / 2};
     DrawEdge(line, EDGE_ETCHED, BF_TOP);
     if (!withCaption) return;
-    platform::UniqueFont font = FontsModule::MenuFont(false, dpi_);
+    const BandFont font(band_, false, dpi_);
     platform::SelectScope selected(dc_, font.get());
     ::SetBkMode(dc_, OPAQUE);
     ::SetTextColor(dc_, palette_.menuText);
@@ -365,7 +378,7 @@ void ItemPainter::Header() {
     FillSolid(dc_, title, palette_.header);
     ::SetTextColor(dc_, palette_.headerText);
     if (tool_.caption.empty()) return;
-    platform::UniqueFont font = FontsModule::MenuFont(false, dpi_);
+    const BandFont font(band_, false, dpi_);
     platform::SelectScope selected(dc_, font.get());
     DrawLine(dc_, Spaced(tool_.caption), work_, DT_CENTER);
 }
@@ -375,7 +388,7 @@ void ItemPainter::MenuBarTool() {
     const bool withIcon = tool_.icon >= 0;
     const int shift = selected_ ? Px(PressedShift) : 0;
     {
-        platform::UniqueFont font = FontsModule::MenuFont(false, dpi_);
+        const BandFont font(band_, false, dpi_);
         platform::SelectScope selected(dc_, font.get());
         RECT text = Offset(work_, shift, shift - Px(MenuBarTextRise));
         if (withIcon) text.left += h_;
@@ -422,11 +435,10 @@ bool ItemPainter::DrawIcon(LONG icon, POINT at) const {
 }
 
 // The widest "caption   shortcut" among the tools of the given weight.
-int WidestText(HDC dc, std::span<const ToolLook> tools, bool bold, UINT dpi) {
+int WidestText(HDC dc, std::span<const ToolLook> tools, HFONT font, bool bold) {
     const bool any = std::any_of(tools.begin(), tools.end(), [&](const ToolLook& t) { return t.isDefault == bold; });
     if (!any) return 0;
-    platform::UniqueFont font = FontsModule::MenuFont(bold, dpi);
-    platform::SelectScope selected(dc, font.get());
+    platform::SelectScope selected(dc, font);
     int widest = 0;
     for (const ToolLook& tool : tools)
         if (tool.isDefault == bold)
@@ -473,14 +485,14 @@ BandMetrics MeasureBand(std::span<const ToolLook> visibleTools, QLBandStyle styl
     const UINT dpi = DpiOf(window);
     platform::UniqueMemoryDC dc = platform::CompatibleDC(nullptr);
     BandMetrics metrics;
+    metrics.fonts = FontsModule::MakeMenuFonts(dpi);
     {
-        platform::UniqueFont font = FontsModule::MenuFont(false, dpi);
-        platform::SelectScope selected(dc.get(), font.get());
+        platform::SelectScope selected(dc.get(), metrics.fonts.normal.get());
         metrics.itemHeight = TextExtent(dc.get(), HeightSample).cy + Scale(ItemPadding, dpi);
     }
     if (style == qlBandPopup) {
-        const int widest = std::max(WidestText(dc.get(), visibleTools, false, dpi),
-                                    WidestText(dc.get(), visibleTools, true, dpi));
+        const int widest = std::max(WidestText(dc.get(), visibleTools, metrics.fonts.normal.get(), false),
+                                    WidestText(dc.get(), visibleTools, metrics.fonts.bold.get(), true));
         metrics.width = widest + Scale(BandWidthPadding, dpi);
     }
     return metrics;
@@ -494,15 +506,37 @@ SIZE MeasureTool(const ToolLook& tool, const BandLook& band, HWND window, const 
     return size;
 }
 
+HDC Canvas::For(HDC reference, SIZE size) {
+    if (!bitmap_ || bitmap_->Width() < size.cx || bitmap_->Height() < size.cy) {
+        const int width = std::max<int>(size.cx, bitmap_ ? bitmap_->Width() : 0);
+        const int height = std::max<int>(size.cy, bitmap_ ? bitmap_->Height() : 0);
+        bitmap_.reset();
+        bitmap_.emplace(reference, width, height);
+    }
+    return bitmap_->dc();
+}
+
 void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
               HWND window, const CustomDrawHandler& custom) {
+    Canvas canvas;
+    DrawTool(item, tool, band, owner, window, custom, canvas);
+}
+
+void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
+              HWND window, const CustomDrawHandler& custom, Canvas& canvas) {
     const RECT& target = item.rcItem;
     const SIZE size{target.right - target.left, target.bottom - target.top};
     if (size.cx <= 0 || size.cy <= 0) return;
+    if (canvas.InUse()) {
+        Canvas own;
+        DrawTool(item, tool, band, owner, window, custom, own);
+        return;
+    }
+    const Canvas::Use use(canvas);
     // Composed off screen and copied in one piece, so the item never flickers.
-    platform::MemoryBitmap canvas(item.hDC, size.cx, size.cy);
-    ItemPainter(canvas.dc(), size, item.itemState, tool, band, owner, DpiOf(window)).Paint(custom);
-    ::BitBlt(item.hDC, target.left, target.top, size.cx, size.cy, canvas.dc(), 0, 0, SRCCOPY);
+    const HDC composed = canvas.For(item.hDC, size);
+    ItemPainter(composed, size, item.itemState, tool, band, owner, DpiOf(window)).Paint(custom);
+    ::BitBlt(item.hDC, target.left, target.top, size.cx, size.cy, composed, 0, 0, SRCCOPY);
     // The item drew its own arrow: the system's goes nowhere.
     if (tool.opensSubmenu && OwnsArrow(owner.palette))
         ::ExcludeClipRect(item.hDC, target.left, target.top, target.right, target.bottom);

@@ -10,10 +10,13 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "ColorScheme.h"
+#include "FontsModule.h"
+#include "Gdi.h"
 #include "QuilletInterfaces.h"
 
 class Banner;
@@ -42,6 +45,10 @@ struct BandLook {
     Banner* banner = nullptr;    // rendered by the menu build before any item is drawn
     HBITMAP picture = nullptr;   // tiled behind the items; none = the menu colour
     int itemTop = 0;             // the item's top measured from the band's first item
+    // The band's menu fonts, made when it was measured; without them each
+    // item makes its own.
+    HFONT font = nullptr;
+    HFONT boldFont = nullptr;
 };
 
 // What drawing needs of the Quillet object.
@@ -59,6 +66,27 @@ struct OwnerLook {
 struct BandMetrics {
     int itemHeight = 0;
     int width = 0;  // 0 for a menu-bar band
+    FontsModule::MenuFonts fonts;  // what the band was measured in, for its drawing
+};
+
+// The memory bitmap items are composed on, kept from item to item and made
+// again only when an item is larger than it.
+class Canvas {
+public:
+    // A context of at least `size`, compatible with `reference`.
+    HDC For(HDC reference, SIZE size);
+    // An item drawn while another is being composed (a custom-draw handler
+    // that draws a menu of its own) gets a canvas of its own.
+    bool InUse() const noexcept { return inUse_; }
+    struct Use {
+        explicit Use(Canvas& canvas) noexcept : canvas(canvas) { canvas.inUse_ = true; }
+        ~Use() { canvas.inUse_ = false; }
+        Canvas& canvas;
+    };
+
+private:
+    std::optional<platform::MemoryBitmap> bitmap_;
+    bool inUse_ = false;
 };
 
 // What a CustomDraw handler sees and may change. Left/Top are the work
@@ -94,6 +122,9 @@ SIZE MeasureTool(const ToolLook& tool, const BandLook& band, HWND window, const 
 // tool allows custom drawing.
 void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
               HWND window, const CustomDrawHandler& custom);
+// The same, composed on a canvas kept between items.
+void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
+              HWND window, const CustomDrawHandler& custom, Canvas& canvas);
 
 // The height one visible tool adds to its band (Band.Height): its BeginGroup
 // separator is counted by the caller (SeparatorHeight(false)).

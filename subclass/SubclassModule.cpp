@@ -2,10 +2,12 @@
 
 #include "ComPtr.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Guard.h"
@@ -76,6 +78,109 @@ intptr_t FindOwner(HWND hWnd, UINT uMsg, ISubclass* owner, intptr_t n) noexcept 
     return 0;
 }
 
+// --- what a message needs, kept between messages ------------------------------------
+//
+// Reading a property is a trip to the window manager, and every message to a
+// subclassed window needs the previous procedure and the message's owners.
+// So what the properties held is kept here and read again only after a
+// change. Every copy of this module in the process counts its changes in one
+// shared number, in a page named after the process, so that a copy never
+// serves what another copy has since changed. The properties stay the one
+// record: this is only what was last read from them.
+
+constexpr size_t KeptOwners = 8;
+
+struct MessageRecord {
+    WNDPROC previous = nullptr;
+    intptr_t count = 0;  // owners of the message; slots past KeptOwners are read when asked for
+    ISubclass* owners[KeptOwners]{};
+};
+
+MessageRecord ReadRecord(HWND hWnd, UINT uMsg) noexcept {
+    MessageRecord record;
+    record.previous = PreviousProc(hWnd);
+    record.count = ReadNumber(hWnd, MessageKey(hWnd, uMsg));
+    const intptr_t kept = std::min<intptr_t>(record.count, KeptOwners);
+    for (intptr_t i = 1; i <= kept; ++i) record.owners[i - 1] = OwnerAt(hWnd, uMsg, i);
+    return record;
+}
+
+ISubclass* OwnerOf(const MessageRecord& record, HWND hWnd, UINT uMsg, intptr_t index) noexcept {
+    return index <= static_cast<intptr_t>(KeptOwners) ? record.owners[index - 1] : OwnerAt(hWnd, uMsg, index);
+}
+
+// The process's count of record changes; null when the page cannot be had,
+// and then nothing is kept.
+volatile LONG64* SharedChanges() noexcept {
+    static volatile LONG64* const changes = []() -> volatile LONG64* {
+        wchar_t name[64];
+        std::swprintf(name, std::size(name), L"Local\\PK.SubclassRecords.%lu", ::GetCurrentProcessId());
+        // Never closed: the other copies find the page by its name for as
+        // long as the process runs.
+        HANDLE page = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG64), name);
+        if (!page) return nullptr;
+        return static_cast<volatile LONG64*>(::MapViewOfFile(page, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG64)));
+    }();
+    return changes;
+}
+
+void NoteChange() noexcept {
+    if (volatile LONG64* changes = SharedChanges()) ::InterlockedIncrement64(changes);
+}
+
+class KeptRecords {
+public:
+    MessageRecord Get(HWND hWnd, UINT uMsg) noexcept {
+        volatile LONG64* changes = SharedChanges();
+        if (!changes) return ReadRecord(hWnd, uMsg);
+        // Read before the properties: a change made while they are read
+        // leaves a number that no longer matches, and nothing is kept.
+        const LONG64 now = ::InterlockedCompareExchange64(changes, 0, 0);
+        const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(Decimal(hWnd))) << 32) | uMsg;
+        {
+            SharedLock shared(lock_);
+            if (seen_ == now)
+                if (const auto found = records_.find(key); found != records_.end()) return found->second;
+        }
+        const MessageRecord fresh = ReadRecord(hWnd, uMsg);
+        if (fresh.count > static_cast<intptr_t>(KeptOwners)) return fresh;
+        ExclusiveLock exclusive(lock_);
+        if (::InterlockedCompareExchange64(changes, 0, 0) != now) return fresh;
+        if (seen_ != now) {
+            records_.clear();
+            seen_ = now;
+        }
+        try {
+            records_[key] = fresh;
+        } catch (...) {
+            // Out of memory: the record is simply read again next time.
+        }
+        return fresh;
+    }
+
+private:
+    struct SharedLock {
+        explicit SharedLock(SRWLOCK& lock) noexcept : lock(lock) { ::AcquireSRWLockShared(&lock); }
+        ~SharedLock() { ::ReleaseSRWLockShared(&lock); }
+        SRWLOCK& lock;
+    };
+    struct ExclusiveLock {
+        explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock(lock) { ::AcquireSRWLockExclusive(&lock); }
+        ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock); }
+        SRWLOCK& lock;
+    };
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    LONG64 seen_ = -1;
+    std::unordered_map<uint64_t, MessageRecord> records_;
+};
+
+// Never destroyed: windows still get messages while the process ends.
+KeptRecords& Kept() noexcept {
+    static KeptRecords* const kept = new KeptRecords;
+    return *kept;
+}
+
 LRESULT CallPrevious(WNDPROC previous, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
     // Without a record of the previous procedure there is nothing to chain
     // to; the default handling at least keeps the window alive.
@@ -112,6 +217,7 @@ void DropRecords(HWND hWnd) noexcept {
         ::EnumPropsExW(hWnd, CollectRecord, reinterpret_cast<LPARAM>(&found));
         for (const auto& name : found.names) ::RemovePropW(hWnd, name.c_str());
     });
+    NoteChange();
 }
 
 LRESULT AskOwner(ISubclass* owner, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -130,16 +236,16 @@ LRESULT AskOwner(ISubclass* owner, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
 }
 
 LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
-    WNDPROC previous = PreviousProc(hWnd);
-    const Key messageKey = MessageKey(hWnd, uMsg);
+    MessageRecord record = Kept().Get(hWnd, uMsg);
+    const WNDPROC previous = record.previous;
     LRESULT result = 0;
-    if (ReadNumber(hWnd, messageKey) <= 0) {
+    if (record.count <= 0) {
         result = CallPrevious(previous, hWnd, uMsg, wParam, lParam);
     } else {
         // Owners may detach (themselves or others) while handling the
-        // message, so the count and each slot are read afresh every time.
-        for (intptr_t i = 1; i <= ReadNumber(hWnd, messageKey); ++i) {
-            if (ISubclass* owner = OwnerAt(hWnd, uMsg, i))
+        // message, so the count and each slot are taken afresh every time.
+        for (intptr_t i = 1; i <= (record = Kept().Get(hWnd, uMsg)).count; ++i) {
+            if (ISubclass* owner = OwnerOf(record, hWnd, uMsg, i))
                 result = AskOwner(owner, hWnd, uMsg, wParam, lParam);
             else
                 result = CallPrevious(previous, hWnd, uMsg, wParam, lParam);
@@ -170,6 +276,7 @@ int32_t Attach(ISubclass* owner, HWND hWnd, UINT uMsg) noexcept {
     StoreNumber(hWnd, countKey, count + 1);
     StoreNumber(hWnd, messageKey, n + 1);
     ::SetPropW(hWnd, OwnerKey(hWnd, uMsg, n + 1), owner);
+    NoteChange();
     return 0;
 }
 
@@ -222,10 +329,11 @@ void DetachMessage(ISubclass* owner, HWND hWnd, UINT uMsg) noexcept {
         StoreNumber(hWnd, messageKey, n);
     else
         ::RemovePropW(hWnd, messageKey);
+    NoteChange();
 }
 
 LRESULT CallOldWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) noexcept {
-    return CallPrevious(PreviousProc(hWnd), hWnd, uMsg, wParam, lParam);
+    return CallPrevious(Kept().Get(hWnd, uMsg).previous, hWnd, uMsg, wParam, lParam);
 }
 
 bool IsLocalWindow(HWND hWnd) noexcept { return platform::IsOwnWindow(hWnd); }
