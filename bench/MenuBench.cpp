@@ -109,7 +109,9 @@ public:
             rule.enabled = true;
             if (!app_->Rules().Add(rule, true)) return false;
         }
-        return true;
+        // In force, following the windows' events, as it runs for a user.
+        if (!app_->Enabled()) app_->SetEnabled(true);
+        return app_->Tracker().Tracking();
     }
 };
 
@@ -475,12 +477,12 @@ CallFigures TimeComponentCalls(_Quillet* quillet, const std::vector<HWND>& held)
 // The icon question, the icon as an opening takes it now (kept since the
 // window was held or last refreshed) and the image-list write, per window.
 struct IconFigures {
-    double askUs = 0, keptUs = 0, writeUs = 0;
+    double askUs = 0, keptUs = 0, writeUs = 0, titleUs = 0;
 };
 
 IconFigures TimeIcons(CApplication& app, const frmMain& form) {
     std::vector<std::shared_ptr<CWindow>> windows = app.Windows().Snapshot();
-    std::vector<double> asks, kept, writes;
+    std::vector<double> asks, kept, writes, titles;
     std::vector<HICON> icons(windows.size());
     HIMAGELIST images = form.imlIcons();
     const int base = app.WindowIconBase();
@@ -495,9 +497,12 @@ IconFigures TimeIcons(CApplication& app, const frmMain& form) {
             for (size_t i = 0; i < windows.size(); ++i)
                 if (icons[i]) ::ImageList_ReplaceIcon(images, base + static_cast<int>(i), icons[i]);
         }));
+        titles.push_back(Milliseconds([&] {
+            for (const auto& window : windows) (void)window->Title();
+        }));
     }
     const double perWindow = MicrosecondsPerMs / static_cast<double>(windows.size());
-    return {Median(asks) * perWindow, Median(kept) * perWindow, Median(writes) * perWindow};
+    return {Median(asks) * perWindow, Median(kept) * perWindow, Median(writes) * perWindow, Median(titles) * perWindow};
 }
 
 void PrintSteps(InProcessApplication& program, const std::vector<HWND>& held) {
@@ -511,6 +516,9 @@ void PrintSteps(InProcessApplication& program, const std::vector<HWND>& held) {
     std::printf("  %-58s %9.1f\n", "the window asked for its small icon (IconHandle, no cache)", icons.askUs);
     std::printf("  %-58s %9.1f\n", "the small icon as the lists take it (SmallIcon, kept)", icons.keptUs);
     std::printf("  %-58s %9.1f\n", "an image written into the image list (ReplaceIcon)", icons.writeUs);
+    std::printf("  %-58s %9.1f\n", "the window's title (Title)", icons.titleUs);
+    std::printf("  %-58s %9s\n", "(the lists keep titles while window events are followed)",
+                app.Tracker().Tracking() ? "followed" : "not followed");
     std::printf("  %-58s %9.1f\n", "component: Tools.Add", calls.addUs);
     std::printf("  %-58s %9.1f\n", "component: Tool.Tag", calls.tagUs);
     std::printf("  %-58s %9.1f\n", "component: Tools.Move under its header", calls.moveUs);

@@ -245,7 +245,7 @@ void frmSwitcher::RebuildToolTips() {
         platform::SkipFailure(ClassName, L"OnSelectionChange", [&] {
             const RECT cell = layout_.Cell(position);
             toolTips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), cell.left, cell.top, cell.right,
-                               cell.bottom, window->Title(false));
+                               cell.bottom, window->ListedTitle());
         });
     }
 }

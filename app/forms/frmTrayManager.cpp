@@ -139,7 +139,7 @@ void frmTrayManager::RebuildTips() {
         const RECT slot = layout_.Slot(++position);
         if (!window) continue;
         tips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), slot.left, slot.top, slot.right,
-                       slot.bottom, window->Title(false));
+                       slot.bottom, window->ListedTitle());
     }
 }
 
@@ -427,7 +427,7 @@ void frmTrayManager::AnnounceSelection() {
     const auto app = face_.lock();
     const auto window = app && selection_ >= 1 ? app->TrackedWindowAt(selection_) : nullptr;
     const std::wstring name =
-        window ? std::wstring(Caption) + SelectionSeparator + window->Title(false) : std::wstring(Caption);
+        window ? std::wstring(Caption) + SelectionSeparator + window->ListedTitle() : std::wstring(Caption);
     if (name == announced_) return;
     announced_ = name;
     ::SetWindowTextW(hWnd(), name.c_str());

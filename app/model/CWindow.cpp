@@ -247,6 +247,12 @@ std::wstring CWindow::Title(bool fromPopup) const {
     return WindowText(target);
 }
 
+std::wstring CWindow::ListedTitle() {
+    if (!host_ || !host_->FollowsWindowEvents()) return Title(false);
+    if (!keptTitle_) keptTitle_ = Title(false);
+    return *keptTitle_;
+}
+
 std::wstring CWindow::Class() const { return WindowClassName(hwnd_); }
 
 std::wstring CWindow::ProgramPath(HWND hWnd) {
@@ -600,7 +606,7 @@ void CWindow::Refresh(bool reset, bool skipMatch) {
             if (host_ && host_->CurrentOptions().ruleOptions[SearchTopLevelWindowsOnly] && ::GetParent(hwnd_)) {
                 Delete();
                 deleted = true;
-            } else if (rule && rule->IsMatch(hwnd_, Title(false), Class(), false)) {
+            } else if (rule && rule->IsMatch(hwnd_, *(keptTitle_ = Title(false)), Class(), false)) {
                 RefreshIcons();
                 if (reset) suspended_ = false;
                 ExecuteAction(false, AutomaticShowCommand, !reset);

@@ -97,6 +97,11 @@ public:
 
     // The window's text, or that of its last active pop-up.
     std::wstring Title(bool fromPopup = false) const;
+    // The title the lists show: reading another program's title is a trip
+    // to the system, and the lists show many, so while its host follows the
+    // window's events (it forgets the title at each) the one last read serves.
+    std::wstring ListedTitle();
+    void ForgetTitle() noexcept { keptTitle_.reset(); }
     std::wstring Class() const;
     // The full path of the program the window belongs to; empty when its
     // process cannot be opened. Kept per process, so asking again is cheap.
@@ -182,6 +187,7 @@ private:
     int32_t cacheHits_ = 0;
     std::optional<HICON> keptSmallIcon_;
     std::optional<HICON> keptLargeIcon_;
+    std::optional<std::wstring> keptTitle_;
     std::unique_ptr<ICountdown> moTimer_;
     ActionOutcome outcome_ = ActionOutcome::Taken;
     // The opacity still to be given once the window answers.

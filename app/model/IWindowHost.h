@@ -27,6 +27,10 @@ public:
     virtual void OnWindowAdd(HWND hWnd) = 0;
     virtual void OnWindowChange(HWND hWnd, HICON icon, const std::wstring& title) = 0;
     virtual void OnWindowRemove(HWND hWnd, bool silent) = 0;
+    // Whether every change of a tracked window reaches it as an event (a
+    // window's kept title is forgotten at each); without them, titles are
+    // read afresh wherever they are shown.
+    virtual bool FollowsWindowEvents() const noexcept { return false; }
 
 protected:
     ~IWindowHost() = default;

@@ -84,7 +84,11 @@ void CTracker::Stop() {
 
 void CTracker::WinEventProc(DWORD eventId, HWND hWnd) {
     BusyScope busy;
-    platform::Guard(ClassName, L"IWinEvent_WinEventProc", [&] { Offer(hWnd, eventId == EVENT_OBJECT_DESTROY); });
+    platform::Guard(ClassName, L"IWinEvent_WinEventProc", [&] {
+        // Whatever the event, the window may have a new title.
+        if (auto tracked = Find(WindowKey(hWnd))) tracked->ForgetTitle();
+        Offer(hWnd, eventId == EVENT_OBJECT_DESTROY);
+    });
 }
 
 void CTracker::OfferAll() {

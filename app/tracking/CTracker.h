@@ -78,6 +78,7 @@ public:
     // IRuleHost
     WindowRegistry& TrackedWindows() noexcept override { return windows_; }
     const Options& CurrentOptions() const noexcept override { return options_; }
+    bool FollowsWindowEvents() const noexcept override { return Tracking(); }
     std::unique_ptr<ICountdown> CreateCountdown(int32_t milliseconds, std::function<void()> elapsed) override;
     void OnWindowAdd(HWND hWnd) override { events_.WindowAdded(hWnd); }
     void OnWindowChange(HWND hWnd, HICON icon, const std::wstring& title) override {

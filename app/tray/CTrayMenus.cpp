@@ -625,7 +625,7 @@ void CTrayMenus::AddWindowTool(_Tools& tools, CWindow& window, LONG listed) {
     const LONG icon = WindowToolIcon(window.SmallIcon(), static_cast<size_t>(listed - 1));
     const std::wstring name = std::to_wstring(listed) + windows_list::WindowToolSuffix;
     auto tool = AddTool(tools, windows_list::FirstWindowToolId + listed - 1, name,
-                        MenuText(ClipWindowTitle(window.Title())), icon, qlToolStyleNormal);
+                        MenuText(ClipWindowTitle(window.ListedTitle())), icon, qlToolStyleNormal);
     platform::ThrowIfFailed(tool->put_Tag(HandleTag(window.hWnd()).get()), L"Tool.Tag");
     const int32_t action = window.Action();
     if (action >= 0 && action < windows_list::GroupCount)
