@@ -8,7 +8,7 @@ namespace {
 
 constexpr WORD TrueColorBits = 32;
 
-HBITMAP MakeBitmap(HDC reference, int width, int height, PixelFormat format, const DWORD** pixels) {
+HBITMAP MakeBitmap(HDC reference, int width, int height, PixelFormat format, DWORD** pixels) {
     if (format == PixelFormat::TopDown32) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -19,7 +19,7 @@ HBITMAP MakeBitmap(HDC reference, int width, int height, PixelFormat format, con
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
         HBITMAP bitmap = ::CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        *pixels = static_cast<const DWORD*>(bits);
+        *pixels = static_cast<DWORD*>(bits);
         return bitmap;
     }
     // A new memory context holds a 1 x 1 monochrome bitmap: the bitmap must

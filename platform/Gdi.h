@@ -74,12 +74,15 @@ public:
     // One pixel of a TopDown32 bitmap as an RGB value; CLR_INVALID outside
     // the bitmap or for another format.
     COLORREF PixelAt(int x, int y) const noexcept;
+    // The pixels of a TopDown32 bitmap, row after row (null for another
+    // format); flush GDI before reading what was drawn, and after writing.
+    DWORD* Pixels() const noexcept { return pixels_; }
 
 private:
     UniqueMemoryDC dc_;
     UniqueBitmap bitmap_;
     HGDIOBJ original_ = nullptr;
-    const DWORD* pixels_ = nullptr;
+    DWORD* pixels_ = nullptr;
     int width_;
     int height_;
 };

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "Banner.h"
+#include "Error.h"
 #include "FontsModule.h"
 #include "Gdi.h"
 #include "GradientModule.h"
@@ -122,12 +123,52 @@ private:
     platform::UniqueFont made_;
 };
 
+// An image of the list drawn as the list draws an image with an alpha
+// channel (its pixels weighted by their alpha, then blended), straight from
+// the list's own 32-bit bitmap: the list's drawing may cost a trip to the
+// window server every time, and a menu draws an image per item. False, and
+// nothing drawn, when the list keeps its pixels otherwise or the image has
+// no alpha (its mask decides then): the list draws it.
+bool BlendImage(HIMAGELIST list, int index, HDC dc, POINT at, platform::MemoryBitmap* cell) {
+    IMAGEINFO info{};
+    DIBSECTION section{};
+    if (!cell || !cell->Pixels() || !::ImageList_GetImageInfo(list, index, &info) ||
+        ::GetObjectW(info.hbmImage, sizeof section, &section) != static_cast<int>(sizeof section) ||
+        !section.dsBm.bmBits || section.dsBm.bmBitsPixel != 32)
+        return false;
+    const RECT& image = info.rcImage;
+    const int side = cell->Width();
+    if (image.right - image.left != side || image.bottom - image.top != side || image.left < 0 || image.top < 0 ||
+        image.right > section.dsBm.bmWidth || image.bottom > section.dsBm.bmHeight)
+        return false;
+    ::GdiFlush();
+    const auto* bits = static_cast<const BYTE*>(section.dsBm.bmBits);
+    const bool bottomUp = section.dsBmih.biHeight > 0;
+    DWORD* out = cell->Pixels();
+    bool anyAlpha = false;
+    for (int y = 0; y < side; ++y) {
+        const int row = image.top + y;
+        const auto* line = reinterpret_cast<const DWORD*>(
+            bits + static_cast<ptrdiff_t>(bottomUp ? section.dsBm.bmHeight - 1 - row : row) * section.dsBm.bmWidthBytes);
+        for (int x = 0; x < side; ++x) {
+            const DWORD pixel = line[image.left + x];
+            const DWORD alpha = pixel >> 24;
+            anyAlpha = anyAlpha || alpha != 0;
+            out[y * side + x] = (pixel & 0xff000000) | (((pixel & 0x00ff0000) * alpha / 0xff) & 0x00ff0000) |
+                                (((pixel & 0x0000ff00) * alpha / 0xff) & 0x0000ff00) | ((pixel & 0x000000ff) * alpha / 0xff);
+        }
+    }
+    if (!anyAlpha) return false;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return ::GdiAlphaBlend(dc, at.x, at.y, side, side, cell->dc(), 0, 0, side, side, blend) != FALSE;
+}
+
 // One item's drawing, on the memory bitmap it is composed in.
 class ItemPainter {
 public:
     ItemPainter(HDC dc, SIZE size, UINT state, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
-                UINT dpi) noexcept
-        : dc_(dc), size_(size), tool_(tool), band_(band), owner_(owner), dpi_(dpi), palette_(owner.palette), h_(band.itemHeight),
+                UINT dpi, Canvas& canvas) noexcept
+        : dc_(dc), size_(size), tool_(tool), band_(band), owner_(owner), dpi_(dpi), canvas_(canvas), palette_(owner.palette), h_(band.itemHeight),
           work_{0, 0, size.cx, size.cy}, selected_((state & ODS_SELECTED) != 0),
           enabled_((state & (ODS_GRAYED | ODS_DISABLED)) == 0 && tool.enabled) {}
 
@@ -170,6 +211,7 @@ private:
     const BandLook& band_;
     const OwnerLook& owner_;
     UINT dpi_;
+    Canvas& canvas_;
     const platform::Palette& palette_;
     int h_;       // the side of the icon square
     RECT work_;   // what is left for the item's content
@@ -423,7 +465,10 @@ void ItemPainter::MenuBarSeparator() noexcept {
 bool ItemPainter::DrawIcon(LONG icon, POINT at) const {
     HIMAGELIST list = owner_.imageList;
     if (!list || icon < 1 || icon > ::ImageList_GetImageCount(list)) return false;
-    if (enabled_) return ::ImageList_Draw(list, icon - 1, dc_, at.x, at.y, ILD_TRANSPARENT) != FALSE;
+    if (enabled_) {
+        if (BlendImage(list, icon - 1, dc_, at, canvas_.ImageCell(IconSize))) return true;
+        return ::ImageList_Draw(list, icon - 1, dc_, at.x, at.y, ILD_TRANSPARENT) != FALSE;
+    }
     platform::MemoryBitmap cell(dc_, IconSize, IconSize);
     // The system embosses what differs from white: the icon's transparent
     // part must be white, not the new bitmap's black.
@@ -516,6 +561,18 @@ HDC Canvas::For(HDC reference, SIZE size) {
     return bitmap_->dc();
 }
 
+platform::MemoryBitmap* Canvas::ImageCell(int side) {
+    if (!imageCell_ || imageCell_->Width() != side) {
+        imageCell_.reset();
+        try {
+            imageCell_.emplace(nullptr, side, side, platform::PixelFormat::TopDown32);
+        } catch (const platform::Error&) {
+            return nullptr;
+        }
+    }
+    return &*imageCell_;
+}
+
 void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
               HWND window, const CustomDrawHandler& custom) {
     Canvas canvas;
@@ -535,7 +592,7 @@ void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& 
     const Canvas::Use use(canvas);
     // Composed off screen and copied in one piece, so the item never flickers.
     const HDC composed = canvas.For(item.hDC, size);
-    ItemPainter(composed, size, item.itemState, tool, band, owner, DpiOf(window)).Paint(custom);
+    ItemPainter(composed, size, item.itemState, tool, band, owner, DpiOf(window), canvas).Paint(custom);
     ::BitBlt(item.hDC, target.left, target.top, size.cx, size.cy, composed, 0, 0, SRCCOPY);
     // The item drew its own arrow: the system's goes nowhere.
     if (tool.opensSubmenu && OwnsArrow(owner.palette))

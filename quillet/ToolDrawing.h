@@ -75,6 +75,9 @@ class Canvas {
 public:
     // A context of at least `size`, compatible with `reference`.
     HDC For(HDC reference, SIZE size);
+    // A 32-bit cell of `side` x `side` pixels that an image is blended from;
+    // null when the system cannot make one.
+    platform::MemoryBitmap* ImageCell(int side);
     // An item drawn while another is being composed (a custom-draw handler
     // that draws a menu of its own) gets a canvas of its own.
     bool InUse() const noexcept { return inUse_; }
@@ -86,6 +89,7 @@ public:
 
 private:
     std::optional<platform::MemoryBitmap> bitmap_;
+    std::optional<platform::MemoryBitmap> imageCell_;
     bool inUse_ = false;
 };
 
