@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -129,9 +130,11 @@ bool GrowHeld(testing_support::TestWindowProgram& testwin, CApplication& app, st
 
 // --- timing a menu from inside its thread ------------------------------------------
 
-// The menu window is this thread's: a hook on the thread's window procedures
-// sees it placed on the screen at its size (shown) and its first paint end
-// (drawn), then closes it with Escape as a user would.
+// The menu window is this thread's: its procedure, wrapped as the window is
+// made, sees it placed on the screen at its size (shown) and its first paint
+// end (drawn), then closes it with Escape as a user would. A hook on every
+// procedure call of the thread would cost the menu's own messages a trip to
+// the window server each under Wine, and an owner-drawn menu sends two per item.
 struct MenuTiming {
     Clock::time_point opened;
     Clock::time_point shown;
@@ -148,27 +151,48 @@ bool IsMenuWindow(HWND window) {
            std::wstring(name) == MenuWindowClass;
 }
 
-LRESULT CALLBACK WatchMenu(int code, WPARAM wParam, LPARAM lParam) {
-    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && g_timing && IsMenuWindow(message->hwnd)) {
-        MenuTiming& timing = *g_timing;
-        if (!timing.isShown && message->message == WM_WINDOWPOSCHANGED && ::IsWindowVisible(message->hwnd)) {
-            timing.shown = Clock::now();
-            timing.isShown = true;
-            timing.menu = message->hwnd;
-        } else if (timing.isShown && !timing.isDrawn && message->message == WM_PAINT && message->hwnd == timing.menu) {
-            timing.drawn = Clock::now();
-            timing.isDrawn = true;
-            ::PostMessageW(timing.menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        }
+void Observe(HWND window, UINT message) {
+    MenuTiming& timing = *g_timing;
+    if (!timing.isShown && message == WM_WINDOWPOSCHANGED && ::IsWindowVisible(window)) {
+        timing.shown = Clock::now();
+        timing.isShown = true;
+        timing.menu = window;
+    } else if (timing.isShown && !timing.isDrawn && message == WM_PAINT && window == timing.menu) {
+        timing.drawn = Clock::now();
+        timing.isDrawn = true;
+        ::PostMessageW(timing.menu, WM_KEYDOWN, VK_ESCAPE, 0);
     }
+}
+
+// The menu windows wrapped so far, with the procedure each had.
+std::map<HWND, WNDPROC> g_wrapped;
+
+LRESULT CALLBACK WatchedMenuProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const WNDPROC original = g_wrapped.at(window);
+    const LRESULT result = ::CallWindowProcW(original, window, message, wParam, lParam);
+    if (g_timing) Observe(window, message);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        g_wrapped.erase(window);
+    }
+    return result;
+}
+
+LRESULT CALLBACK WrapMenuWindows(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && IsMenuWindow(window) && !g_wrapped.contains(window))
+        g_wrapped[window] = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchedMenuProc)));
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // Should a menu never report its paint, it is closed all the same.
 constexpr UINT StuckMenuMs = 5000;
 void CALLBACK CloseStuckMenu(HWND, UINT, UINT_PTR, DWORD) noexcept {
-    if (g_timing && g_timing->menu) ::PostMessageW(g_timing->menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!g_timing) return;
+    // A menu window the wrapper never saw made is found by its class.
+    const HWND menu = g_timing->menu ? g_timing->menu : ::FindWindowW(MenuWindowClass, nullptr);
+    if (menu) ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
 struct Opening {
@@ -180,7 +204,7 @@ struct Opening {
 Opening TimeMenu(const std::function<void()>& open) {
     MenuTiming timing;
     g_timing = &timing;
-    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, WatchMenu, nullptr, ::GetCurrentThreadId());
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, WrapMenuWindows, nullptr, ::GetCurrentThreadId());
     const UINT_PTR stuck = ::SetTimer(nullptr, 0, StuckMenuMs, CloseStuckMenu);
     timing.opened = Clock::now();
     open();
