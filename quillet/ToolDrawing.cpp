@@ -123,46 +123,6 @@ private:
     platform::UniqueFont made_;
 };
 
-// An image of the list drawn as the list draws an image with an alpha
-// channel (its pixels weighted by their alpha, then blended), straight from
-// the list's own 32-bit bitmap: the list's drawing may cost a trip to the
-// window server every time, and a menu draws an image per item. False, and
-// nothing drawn, when the list keeps its pixels otherwise or the image has
-// no alpha (its mask decides then): the list draws it.
-bool BlendImage(HIMAGELIST list, int index, HDC dc, POINT at, platform::MemoryBitmap* cell) {
-    IMAGEINFO info{};
-    DIBSECTION section{};
-    if (!cell || !cell->Pixels() || !::ImageList_GetImageInfo(list, index, &info) ||
-        ::GetObjectW(info.hbmImage, sizeof section, &section) != static_cast<int>(sizeof section) ||
-        !section.dsBm.bmBits || section.dsBm.bmBitsPixel != 32)
-        return false;
-    const RECT& image = info.rcImage;
-    const int side = cell->Width();
-    if (image.right - image.left != side || image.bottom - image.top != side || image.left < 0 || image.top < 0 ||
-        image.right > section.dsBm.bmWidth || image.bottom > section.dsBm.bmHeight)
-        return false;
-    ::GdiFlush();
-    const auto* bits = static_cast<const BYTE*>(section.dsBm.bmBits);
-    const bool bottomUp = section.dsBmih.biHeight > 0;
-    DWORD* out = cell->Pixels();
-    bool anyAlpha = false;
-    for (int y = 0; y < side; ++y) {
-        const int row = image.top + y;
-        const auto* line = reinterpret_cast<const DWORD*>(
-            bits + static_cast<ptrdiff_t>(bottomUp ? section.dsBm.bmHeight - 1 - row : row) * section.dsBm.bmWidthBytes);
-        for (int x = 0; x < side; ++x) {
-            const DWORD pixel = line[image.left + x];
-            const DWORD alpha = pixel >> 24;
-            anyAlpha = anyAlpha || alpha != 0;
-            out[y * side + x] = (pixel & 0xff000000) | (((pixel & 0x00ff0000) * alpha / 0xff) & 0x00ff0000) |
-                                (((pixel & 0x0000ff00) * alpha / 0xff) & 0x0000ff00) | ((pixel & 0x000000ff) * alpha / 0xff);
-        }
-    }
-    if (!anyAlpha) return false;
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return ::GdiAlphaBlend(dc, at.x, at.y, side, side, cell->dc(), 0, 0, side, side, blend) != FALSE;
-}
-
 // One item's drawing, on the memory bitmap it is composed in.
 class ItemPainter {
 public:
@@ -559,6 +519,44 @@ HDC Canvas::For(HDC reference, SIZE size) {
         bitmap_.emplace(reference, width, height);
     }
     return bitmap_->dc();
+}
+
+// The image list's own drawing may cost a trip to the window server every
+// time under Wine, and a menu draws an image per item: blended here from the
+// list's bitmap (each pixel weighted by its alpha first, as the list does it)
+// it costs a copy.
+bool BlendImage(HIMAGELIST list, int index, HDC dc, POINT at, platform::MemoryBitmap* cell) {
+    IMAGEINFO info{};
+    DIBSECTION section{};
+    if (!cell || !cell->Pixels() || !::ImageList_GetImageInfo(list, index, &info) ||
+        ::GetObjectW(info.hbmImage, sizeof section, &section) != static_cast<int>(sizeof section) ||
+        !section.dsBm.bmBits || section.dsBm.bmBitsPixel != 32)
+        return false;
+    const RECT& image = info.rcImage;
+    const int side = cell->Width();
+    if (image.right - image.left != side || image.bottom - image.top != side || image.left < 0 || image.top < 0 ||
+        image.right > section.dsBm.bmWidth || image.bottom > section.dsBm.bmHeight)
+        return false;
+    ::GdiFlush();
+    const auto* bits = static_cast<const BYTE*>(section.dsBm.bmBits);
+    const bool bottomUp = section.dsBmih.biHeight > 0;
+    DWORD* out = cell->Pixels();
+    bool anyAlpha = false;
+    for (int y = 0; y < side; ++y) {
+        const int row = image.top + y;
+        const auto* line = reinterpret_cast<const DWORD*>(
+            bits + static_cast<ptrdiff_t>(bottomUp ? section.dsBm.bmHeight - 1 - row : row) * section.dsBm.bmWidthBytes);
+        for (int x = 0; x < side; ++x) {
+            const DWORD pixel = line[image.left + x];
+            const DWORD alpha = pixel >> 24;
+            anyAlpha = anyAlpha || alpha != 0;
+            out[y * side + x] = (pixel & 0xff000000) | (((pixel & 0x00ff0000) * alpha / 0xff) & 0x00ff0000) |
+                                (((pixel & 0x0000ff00) * alpha / 0xff) & 0x0000ff00) | ((pixel & 0x000000ff) * alpha / 0xff);
+        }
+    }
+    if (!anyAlpha) return false;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return ::GdiAlphaBlend(dc, at.x, at.y, side, side, cell->dc(), 0, 0, side, side, blend) != FALSE;
 }
 
 platform::MemoryBitmap* Canvas::ImageCell(int side) {

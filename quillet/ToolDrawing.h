@@ -130,6 +130,12 @@ void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& 
 void DrawTool(const DRAWITEMSTRUCT& item, const ToolLook& tool, const BandLook& band, const OwnerLook& owner,
               HWND window, const CustomDrawHandler& custom, Canvas& canvas);
 
+// Draws image `index` (0-based) of `list` at `at` as the list draws an image
+// with an alpha channel, straight from the list's own 32-bit pixels, through
+// `cell` (a TopDown32 bitmap of the image's size). False, with nothing drawn,
+// when the list keeps its pixels otherwise or the image has no alpha.
+bool BlendImage(HIMAGELIST list, int index, HDC dc, POINT at, platform::MemoryBitmap* cell);
+
 // The height one visible tool adds to its band (Band.Height): its BeginGroup
 // separator is counted by the caller (SeparatorHeight(false)).
 int ItemHeight(const ToolLook& tool, int bandItemHeight, UINT dpi) noexcept;

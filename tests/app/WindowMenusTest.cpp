@@ -410,6 +410,40 @@ TEST_F(WindowMenusTest, AnIconAWindowChangesWhileHeldShowsInTheNextMenuAndOpenin
     EXPECT_EQ(shownColour(canvas.get()), RGB(0, 0, 255));
 }
 
+TEST_F(WindowMenusTest, ARetitledWindowShowsItsNewTitleInTheNextMenuWithEventsFollowedOrNot) {
+    AddRule(L"Retitled", ActionOnTop, CriteriaAlways);
+    app_->SetEnabled(true);
+    ASSERT_TRUE(app_->Tracker().Tracking());
+    HWND window = testwin_.Create(L"Retitled once");
+    ASSERT_TRUE(Offer(window));
+    auto listedTitle = [&] {
+        WindowsMenu();
+        for (const auto& tool : WindowsTools(Menus())) {
+            platform::Bstr caption;
+            tool->get_Caption(caption.put());
+            if (TagOf(tool.Get()) == window) return caption.Text();
+        }
+        return std::wstring(L"<not listed>");
+    };
+    EXPECT_EQ(listedTitle(), L"Retitled once");
+    // The lists keep the title between the window's events: the next one
+    // tells of the change, even where the event refreshes nothing else.
+    ASSERT_TRUE(testwin_.Retitle(window, L"Retitled twice"));
+    EXPECT_TRUE(WaitUntil([&] { return listedTitle() == L"Retitled twice"; }));
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, true);
+    ASSERT_TRUE(testwin_.Retitle(window, L"Retitled again"));
+    EXPECT_TRUE(WaitUntil([&] { return listedTitle() == L"Retitled again"; }));
+    app_->SetRuleOptions(SearchUnwatchedWindowsOnly, false);
+
+    // Switched off, no event comes: every opening reads the title afresh.
+    app_->SetEnabled(false);
+    ASSERT_FALSE(app_->Tracker().Tracking());
+    ASSERT_TRUE(Tracked(window));
+    ASSERT_TRUE(testwin_.Retitle(window, L"Retitled thrice"));
+    ASSERT_TRUE(testwin_.CatchUp());
+    EXPECT_EQ(listedTitle(), L"Retitled thrice");
+}
+
 TEST_F(WindowMenusTest, AWindowMenuCarriesTheProgramsItemsWhileOpenAndIsGivenBackAsItWas) {
     OwnWindow own(L"Own & window");
     g_watchedMenu = ::GetSystemMenu(own.get(), FALSE);

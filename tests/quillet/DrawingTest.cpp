@@ -510,6 +510,56 @@ TEST_F(DrawingTest, CustomDrawDecidesWhetherTheContentIsDrawn) {
     EXPECT_GT(drawn->Count(Sys(COLOR_MENUTEXT), RECT{26, 0, size.cx, h}), 0);
 }
 
+// The items blend an image with an alpha channel themselves, from the image
+// list's pixels: what they show must be what the list's own drawing shows,
+// row for row, whatever the alpha. An image without alpha is left to the list.
+TEST_F(DrawingTest, AnImageWithAlphaShowsAsTheImageListDrawsIt) {
+    constexpr int Side = 16;
+    platform::UniqueHImageList alphaImages(::ImageList_Create(Side, Side, ILC_COLOR32 | ILC_MASK, 1, 0));
+    {
+        // Red fading in from the left, green from the top, alpha rising by column.
+        MemoryBitmap colour(nullptr, Side, Side, platform::PixelFormat::TopDown32);
+        DWORD* pixels = colour.Pixels();
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                pixels[y * Side + x] = (static_cast<DWORD>(x * 17) << 24) | (static_cast<DWORD>(x * 16) << 16) |
+                                       (static_cast<DWORD>(y * 16) << 8) | 0x20;
+        const std::vector<BYTE> maskBits(Side * Side / 8, 0);
+        platform::UniqueBitmap mask(::CreateBitmap(Side, Side, 1, 1, maskBits.data()));
+        ICONINFO info{TRUE, 0, 0, mask.get(), colour.Unselect()};
+        platform::UniqueHIcon icon(::CreateIconIndirect(&info));
+        ASSERT_TRUE(icon);
+        ASSERT_EQ(0, ::ImageList_ReplaceIcon(alphaImages.get(), -1, icon.get()));
+    }
+    MemoryBitmap reference(nullptr, Side, Side, platform::PixelFormat::TopDown32);
+    MemoryBitmap blended(nullptr, Side, Side, platform::PixelFormat::TopDown32);
+    MemoryBitmap cell(nullptr, Side, Side, platform::PixelFormat::TopDown32);
+    Fill(reference, Slate);
+    Fill(blended, Slate);
+    ASSERT_TRUE(::ImageList_Draw(alphaImages.get(), 0, reference.dc(), 0, 0, ILD_TRANSPARENT));
+    ASSERT_TRUE(BlendImage(alphaImages.get(), 0, blended.dc(), POINT{0, 0}, &cell));
+    int differing = 0;
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x) {
+            EXPECT_TRUE(Near(blended.PixelAt(x, y), reference.PixelAt(x, y), 2)) << "pixel " << x << ", " << y;
+            differing += !Near(reference.PixelAt(x, y), Slate, 8);
+        }
+    EXPECT_GT(differing, Side * Side / 2) << "the image drew next to nothing";
+
+    // Drawn as an item: the icon square shows the same pixels on the menu colour.
+    owner.imageList = alphaImages.get();
+    Fill(reference, owner.palette.menu);
+    ASSERT_TRUE(::ImageList_Draw(alphaImages.get(), 0, reference.dc(), 0, 0, ILD_TRANSPARENT));
+    const auto drawn = Draw(Tool(qlToolStyleNormal, L"Blended", 1));
+    const POINT at{(h - Scale(18, 96)) / 2 + 1, 1};
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x)
+            EXPECT_TRUE(Near(drawn->At(at.x + x, at.y + y), reference.PixelAt(x, y), 2)) << "item pixel " << x << ", " << y;
+
+    // The fixture's list holds 24-bit images without alpha: the list draws those.
+    EXPECT_FALSE(BlendImage(images.get(), 0, blended.dc(), POINT{0, 0}, &cell));
+}
+
 TEST_F(DrawingTest, DrawingLeavesNoGdiObjectsBehind) {
     MemoryBitmap picture(nullptr, 8, 8);
     Banner* strip = AddBanner(L"Side", L"Pelkin", 1, Blue, Red);
