@@ -7,6 +7,7 @@ PACKAGES=(
     libwine-dev wine wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick
     googletest
+    nlohmann-json3-dev
     nsis
 )
 WINE64=/usr/lib/wine/wine64
