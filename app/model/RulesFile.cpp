@@ -117,10 +117,23 @@ private:
         bool inRules = false;
         std::string topKey;
 
-        int32_t Line() const { return LineAt(positions.text_, static_cast<size_t>(*furthest - positions.text_.data())); }
+        // The line of the last character read: a number is known to end only
+        // once the character after it is read, which may be a line break.
+        int32_t Line() const {
+            const auto read = static_cast<size_t>(*furthest - positions.text_.data());
+            return LineAt(positions.text_, read > 0 ? read - 1 : 0);
+        }
+        // The parser may have read past a plain value's end to the next
+        // token: its line is that of its last character.
+        int32_t ValueLine() const {
+            auto read = static_cast<size_t>(*furthest - positions.text_.data());
+            while (read > 0 && std::string_view(" \t\r\n,]}").find(positions.text_[read - 1]) != std::string_view::npos)
+                --read;
+            return LineAt(positions.text_, read > 0 ? read - 1 : 0);
+        }
         // Any value met directly in the list is one rule, whatever it holds.
-        bool Element() {
-            if (inRules && depth == 2) positions.rules_.push_back({Line(), {}});
+        bool Element(bool plain = true) {
+            if (inRules && depth == 2) positions.rules_.push_back({plain ? ValueLine() : Line(), {}});
             return true;
         }
         bool null() { return Element(); }
@@ -131,7 +144,7 @@ private:
         bool string(std::string&) { return Element(); }
         bool binary(Json::binary_t&) { return Element(); }
         bool start_object(std::size_t) {
-            Element();
+            Element(false);
             ++depth;
             return true;
         }
@@ -140,7 +153,7 @@ private:
             return true;
         }
         bool start_array(std::size_t) {
-            Element();
+            Element(false);
             ++depth;
             if (depth == 2) inRules = topKey == keys::Rules;
             return true;
