@@ -9,6 +9,7 @@ PACKAGES=(
     googletest
     nlohmann-json3-dev
     nsis
+    python3 python3-yaml
 )
 WINE64=/usr/lib/wine/wine64
 # The build folder; PELKIN_BUILD_DIR gives a second working copy of the build
