@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <map>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "Dialogs.h"
 #include "ProgramFixture.h"
 #include "RulesFile.h"
 #include "Strings.h"
@@ -79,6 +81,45 @@ void WriteFile(const std::wstring& path, const std::string& text) {
 std::string ReadText(const std::wstring& path) {
     auto text = rules_file::LoadFile(path);
     return std::holds_alternative<std::string>(text) ? std::get<std::string>(text) : std::string();
+}
+
+// The editor's File menu commands, as its menu bar sends them.
+constexpr WPARAM ExportCommand = 104;
+constexpr WPARAM ImportCommand = 105;
+constexpr WPARAM ExitCommand = 103;
+// The file name box of the system's file dialogs: a combo box in the
+// explorer style, an edit box in the old one.
+constexpr int FileNameCombo = 0x47c;
+constexpr int FileNameEdit = 0x480;
+
+// Types the path into the file dialog of that caption and presses its OK button.
+bool ChooseFile(const std::wstring& caption, DWORD processId, const std::wstring& path) {
+    HWND dialog = nullptr;
+    if (!WaitUntil([&] { return (dialog = FindDialog(caption, processId)) != nullptr; })) return false;
+    HWND name = ::GetDlgItem(dialog, FileNameCombo);
+    if (!name) name = ::GetDlgItem(dialog, FileNameEdit);
+    if (!name) return false;
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
+                          DefaultTimeoutMs, &ignored);
+    return PressButton(dialog, IDOK) && WaitUntil([&] { return !::IsWindow(dialog); });
+}
+
+// The editor's caption is the program's title too: the box is the other
+// window of that caption. Answered on another thread, as a user would.
+std::future<std::wstring> AnswerBoxOver(HWND editor, DWORD processId, int button) {
+    return std::async(std::launch::async, [=] {
+        HWND box = nullptr;
+        const bool shown = WaitUntil([&] {
+            for (HWND window : TopLevelWindows(Title, processId, L"#32770"))
+                if (window != editor && ::IsWindowVisible(window)) box = window;
+            return box != nullptr;
+        });
+        if (!shown) return std::wstring(L"<no box>");
+        std::wstring text = DialogText(box);
+        PressButton(box, button);
+        return text;
+    });
 }
 
 class RulesFileProgramTest : public ProgramFixture {
@@ -210,4 +251,53 @@ TEST_F(RulesFileProgramTest, TheRunningProgramImportsAndExportsAndABadFileChange
     for (const auto& rule : std::get<0>(exported)) names.push_back(rule.name);
     EXPECT_EQ(names, StoredNames());
     EXPECT_EQ(std::get<0>(exported)[0].title, L"replaced");
+}
+
+// The editor's File menu: the list written into a file, a bad file refused
+// with its line, and a file's rules added with one question for the clash.
+TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
+    StoreRule({L"Notepad", L"old", 1, 1, 128, L"", 0}, 1);
+    for (const wchar_t* confirmation : {L"Delete", L"Exit", L"Save on Exit"})
+        StoreOption(L"Options\\Confirmation", confirmation, L"False");
+    Start();
+    ASSERT_EQ(Run(L"/setup"), 0u);
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        editor = FindProcessWindow(Title, program_->Id());
+        return editor && ::IsWindowVisible(editor);
+    }));
+
+    const std::wstring exported = File(L"from the editor.json");
+    ::PostMessageW(editor, WM_COMMAND, ExportCommand, 0);
+    ASSERT_TRUE(ChooseFile(L"Export Rules", program_->Id(), exported));
+    auto written = rules_file::Load(exported);
+    ASSERT_TRUE(std::holds_alternative<std::vector<RuleDefinition>>(written)) << platform::Narrow(std::get<1>(written));
+    ASSERT_EQ(std::get<0>(written).size(), 1u);
+    EXPECT_EQ(std::get<0>(written)[0].title, L"old");
+
+    const std::wstring bad = File(L"bad for the editor.json");
+    WriteFile(bad, "{\n  \"format\": \"Pelkin rules\",\n  \"version\": 7\n}\n");
+    ::PostMessageW(editor, WM_COMMAND, ImportCommand, 0);
+    auto refusal = AnswerBoxOver(editor, program_->Id(), IDOK);
+    ASSERT_TRUE(ChooseFile(L"Import Rules", program_->Id(), bad));
+    const std::wstring said = refusal.get();
+    EXPECT_NE(said.find(L"line 3: Its version (7) is not one this Pelkin reads"), std::wstring::npos)
+        << platform::Narrow(said);
+
+    const std::wstring two = File(L"two for the editor.json");
+    WriteFile(two, rules_file::Write({Definition(L"Notepad", L"new"), Definition(L"Other", L"other")}));
+    ::PostMessageW(editor, WM_COMMAND, ImportCommand, 0);
+    auto question = AnswerBoxOver(editor, program_->Id(), IDNO);
+    ASSERT_TRUE(ChooseFile(L"Import Rules", program_->Id(), two));
+    const std::wstring asked = question.get();
+    EXPECT_NE(asked.find(L"Replace your rules of these names"), std::wstring::npos) << platform::Narrow(asked);
+    EXPECT_NE(asked.find(L"\"Notepad (2)\""), std::wstring::npos) << platform::Narrow(asked);
+
+    // Exit stores the edits on its way out, as Apply would.
+    ::PostMessageW(editor, WM_COMMAND, ExitCommand, 0);
+    ASSERT_TRUE(program_->WaitForExit(ExitTimeoutMs));
+    program_.reset();
+    EXPECT_EQ(StoredNames(), (std::vector<std::wstring>{L"Notepad", L"Notepad (2)", L"Other"}));
+    EXPECT_EQ(StoredTitle(L"Notepad"), L"old");
+    EXPECT_EQ(StoredTitle(L"Notepad (2)"), L"new");
 }
