@@ -122,6 +122,18 @@ std::future<std::wstring> AnswerBoxOver(HWND editor, DWORD processId, int button
     });
 }
 
+// Once true, the box is gone and the command that showed it has returned: a
+// message sent now is handled only after it, outside any box's own loop.
+bool Settled(HWND editor, DWORD processId) {
+    const bool gone = WaitUntil([&] {
+        for (HWND window : TopLevelWindows(Title, processId, L"#32770"))
+            if (window != editor && ::IsWindowVisible(window)) return false;
+        return true;
+    });
+    DWORD_PTR ignored = 0;
+    return gone && ::SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, DefaultTimeoutMs, &ignored);
+}
+
 class RulesFileProgramTest : public ProgramFixture {
 protected:
     void TearDown() override {
@@ -270,6 +282,8 @@ TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
     const std::wstring exported = File(L"from the editor.json");
     ::PostMessageW(editor, WM_COMMAND, ExportCommand, 0);
     ASSERT_TRUE(ChooseFile(L"Export Rules", program_->Id(), exported));
+    // Written once the dialog has gone, all at once: it is whole once it is there.
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesW(exported.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     auto written = rules_file::Load(exported);
     ASSERT_TRUE(std::holds_alternative<std::vector<RuleDefinition>>(written)) << platform::Narrow(std::get<1>(written));
     ASSERT_EQ(std::get<0>(written).size(), 1u);
@@ -281,6 +295,7 @@ TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
     auto refusal = AnswerBoxOver(editor, program_->Id(), IDOK);
     ASSERT_TRUE(ChooseFile(L"Import Rules", program_->Id(), bad));
     const std::wstring said = refusal.get();
+    ASSERT_TRUE(Settled(editor, program_->Id()));
     EXPECT_NE(said.find(L"line 3: Its version (7) is not one this Pelkin reads"), std::wstring::npos)
         << platform::Narrow(said);
 
@@ -290,6 +305,7 @@ TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
     auto question = AnswerBoxOver(editor, program_->Id(), IDNO);
     ASSERT_TRUE(ChooseFile(L"Import Rules", program_->Id(), two));
     const std::wstring asked = question.get();
+    ASSERT_TRUE(Settled(editor, program_->Id()));
     EXPECT_NE(asked.find(L"Replace your rules of these names"), std::wstring::npos) << platform::Narrow(asked);
     EXPECT_NE(asked.find(L"\"Notepad (2)\""), std::wstring::npos) << platform::Narrow(asked);
 
