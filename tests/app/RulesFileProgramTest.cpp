@@ -309,6 +309,11 @@ TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
     EXPECT_NE(asked.find(L"Replace your rules of these names"), std::wstring::npos) << platform::Narrow(asked);
     EXPECT_NE(asked.find(L"\"Notepad (2)\""), std::wstring::npos) << platform::Narrow(asked);
 
+    // While the editor holds edits not applied, a command-line import would
+    // store them with it: it is refused.
+    EXPECT_EQ(Run(L"/import " + Quoted(two) + L" /quiet"), 1u);
+    EXPECT_EQ(StoredNames(), std::vector<std::wstring>{L"Notepad"});
+
     // Exit stores the edits on its way out, as Apply would.
     ::PostMessageW(editor, WM_COMMAND, ExitCommand, 0);
     ASSERT_TRUE(program_->WaitForExit(ExitTimeoutMs));
