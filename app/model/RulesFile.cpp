@@ -276,7 +276,6 @@ const char* FieldOfProblem(const RuleDefinition& rule) {
     };
     for (const auto& [text, key] : texts)
         if (text->find(L'\0') != std::wstring::npos) return key;
-    if (!rule_ranges::IconPosition.Holds(rule.iconPosition)) return keys::IconIndex;
     if (!rule_ranges::Alpha.Holds(rule.alpha)) return keys::Opacity;
     if (!rule_ranges::AutoHideDelay.Holds(rule.autoHideDelay)) return keys::AutoHideDelay;
     return keys::Name;
