@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <variant>
+
 #include "AutoStartModule.h"
 #include "ComError.h"
 #include "CClipboard.h"
@@ -16,6 +18,7 @@
 #include "MainModule.h"
 #include "Options.h"
 #include "RecoveryModule.h"
+#include "RulesFile.h"
 #include "Strings.h"
 #include "Variant.h"
 #include "Version.h"
@@ -473,6 +476,36 @@ void CApplication::RestoreAllWindows() {
             // A window shown already (restored under an "Always" rule) is back.
             if (window->Hides() && !window->Suspended()) GiveBack(*window);
         }
+    });
+}
+
+LRESULT CApplication::RunFileCommand(const program_commands::RulesFileCommand& command) {
+    return platform::Guard(ClassName, L"RunFileCommand", [&]() -> LRESULT {
+        using namespace program_commands;
+        if (!command.import)
+            return rules_file::Save(command.path, rules_file::Definitions(Rules())).empty() ? FileCommandDone
+                                                                                             : FileCommandFailed;
+        // Saving the import would save the editor's pending changes with it.
+        if (EditMode()) return FileCommandEditorBusy;
+        auto loaded = rules_file::Load(command.path);
+        if (!std::holds_alternative<std::vector<RuleDefinition>>(loaded)) return FileCommandFailed;
+        const auto clashes = command.replace ? rules_file::Clashes::Replace : rules_file::Clashes::KeepBoth;
+        if (rules_file::Import(Rules(), std::get<0>(loaded), clashes)) {
+            // The list is as it was, and as it is stored.
+            SetEditMode(false);
+            return FileCommandFailed;
+        }
+        if (!Rules().Save()) {
+            // The list goes back to what is stored.
+            Rules().Reset();
+            SetEditMode(false);
+            RefreshWindows(true);
+            return FileCommandFailed;
+        }
+        SetEditMode(false);
+        EnableForFirstRules();
+        RefreshWindows(true);
+        return FileCommandDone;
     });
 }
 

@@ -27,6 +27,9 @@
 #include "QuilletInterfaces.h"
 #include "Variant.h"
 
+namespace program_commands {
+struct RulesFileCommand;
+}
 class frmMain;
 class frmAbout;
 class frmOptions;
@@ -200,6 +203,10 @@ public:
     // ...; empty: a plain start), with the window that was in front when it
     // came; false when it is unknown or was not carried out.
     bool RunCommand(const std::wstring& command, HWND front);
+    // "/export" or "/import" handed over by a later start; one of
+    // program_commands' answers. An import is saved at once, as Apply saves,
+    // and is refused while the rules editor holds changes not applied.
+    LRESULT RunFileCommand(const program_commands::RulesFileCommand& command);
 
     int32_t WindowTitleLength() const noexcept { return options_.windowTitleLength; }
     void SetWindowTitleLength(int32_t value) noexcept;

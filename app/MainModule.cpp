@@ -16,6 +16,7 @@
 #include "ErrorModule.h"
 #include "Guard.h"
 #include "Handles.h"
+#include "RulesFile.h"
 #include "Strings.h"
 #include "Version.h"
 #include "Window.h"
@@ -83,7 +84,9 @@ int ReportNotRunning(const std::wstring& command, bool quiet) {
                   std::wstring(AppInfo::Title) + L" is not running: \"" + command + L"\" was not carried out.", quiet);
 }
 
-const std::wstring CommandList = L"/restoreall, /hide-active, /enable, /disable, /setup, /exit (with /quiet: no messages)";
+const std::wstring CommandList =
+    L"/restoreall, /hide-active, /enable, /disable, /setup, /exit, /export FILE, /import FILE [/replace] "
+    L"(with /quiet: no messages)";
 
 // A second start: the running instance carries the command out.
 int HandOver(const std::wstring& command, bool quiet) {
@@ -95,6 +98,80 @@ int HandOver(const std::wstring& command, bool quiet) {
     const int result = SendCommand(running, command);
     if (result == program_commands::Done) return result;
     return Report(result, std::wstring(AppInfo::Title) + L" did not carry out \"" + command + L"\".", quiet);
+}
+
+// The path as the running instance, whose current folder may be another, must read it.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+std::wstring Shown(const program_commands::RulesFileCommand& command) {
+    return std::wstring(command.import ? program_commands::ImportRules : program_commands::ExportRules) + L" \"" +
+           command.path + L"\"";
+}
+
+// A file command with no instance running: the stored rules are read, and
+// for an import written back, here.
+int RunOnStoredRules(const program_commands::RulesFileCommand& command, bool quiet) {
+    using namespace program_commands;
+    CRegistry registry;
+    CRules rules;
+    rules.Initialize(registry, RulesSection);
+    if (!command.import) {
+        const std::wstring failure = rules_file::Save(command.path, rules_file::Definitions(rules));
+        if (failure.empty()) return Done;
+        return Report(NotCarriedOut, L"The rules were not exported: " + failure, quiet);
+    }
+    auto loaded = rules_file::Load(command.path);
+    if (auto* problem = std::get_if<std::wstring>(&loaded))
+        return Report(NotCarriedOut, L"The rules were not imported: " + *problem, quiet);
+    const auto clashes = command.replace ? rules_file::Clashes::Replace : rules_file::Clashes::KeepBoth;
+    if (auto problem = rules_file::Import(rules, std::get<0>(loaded), clashes))
+        return Report(NotCarriedOut, L"The rules were not imported: " + *problem, quiet);
+    if (!rules.Save(registry))
+        return Report(NotCarriedOut,
+                      L"The rules were not imported: the registry would not take them (" +
+                          platform::SystemMessage(registry.LastError()) + L"). The rules stored before are kept.",
+                      quiet);
+    return Done;
+}
+
+int RunFileCommand(program_commands::RulesFileCommand command, bool quiet) {
+    using namespace program_commands;
+    if (command.path.empty())
+        return Report(UnknownCommand,
+                      L"Unknown command line: the rules file commands are \"/export FILE\" and \"/import FILE\" "
+                      L"(with /replace: rules of a name taken are replaced; with /quiet: no messages).",
+                      quiet);
+    command.path = FullPath(command.path);
+    // A file that cannot be imported is said here, with its line, whoever would import it.
+    if (command.import) {
+        if (auto loaded = rules_file::Load(command.path); auto* problem = std::get_if<std::wstring>(&loaded))
+            return Report(NotCarriedOut, L"The rules were not imported: " + *problem, quiet);
+    }
+    if (!PreviousInstanceRunning()) return RunOnStoredRules(command, quiet);
+    HWND running = ::FindWindowW(nullptr, AppInfo::MainWindowCaption);
+    if (!running) return ReportNotRunning(Shown(command), quiet);
+    switch (SendFileCommand(running, command)) {
+        case FileCommandDone:
+            return Done;
+        case FileCommandEditorBusy:
+            return Report(NotCarriedOut,
+                          std::wstring(AppInfo::Title) + L" did not carry out " + Shown(command) +
+                              L": its rules editor holds changes not applied yet. Apply or cancel them, then try again.",
+                          quiet);
+        default:
+            return Report(NotCarriedOut,
+                          std::wstring(AppInfo::Title) + L" did not carry out " + Shown(command) +
+                              L": the file could not be " + (command.import ? L"imported." : L"written."),
+                          quiet);
+    }
 }
 
 }  // namespace
@@ -122,17 +199,106 @@ std::optional<std::wstring> Parse(std::wstring_view arguments) {
 std::optional<std::wstring> FromCopyData(const COPYDATASTRUCT* data) {
     if (!data || data->dwData != CopyDataTag || !data->lpData) return std::nullopt;
     constexpr size_t Unit = sizeof(wchar_t);
-    if (data->cbData < Unit || data->cbData > LongestCommand * Unit || data->cbData % Unit != 0) return std::nullopt;
+    if (data->cbData < Unit || data->cbData > LongestFileCommand * Unit || data->cbData % Unit != 0)
+        return std::nullopt;
     const auto* text = static_cast<const wchar_t*>(data->lpData);
     const size_t length = data->cbData / Unit - 1;
     if (text[length] != L'\0') return std::nullopt;
     std::wstring command(text, length);
     // A terminator inside would hide the rest from the check.
-    if (command.find(L'\0') != std::wstring::npos || !IsKnown(command)) return std::nullopt;
+    if (command.find(L'\0') != std::wstring::npos) return std::nullopt;
+    // A path keeps its letters as they were written.
+    if (RulesFileCommand::FromText(command)) return command;
+    if (length >= LongestCommand || !IsKnown(command)) return std::nullopt;
     return platform::ToLower(command);
 }
 
+namespace {
+constexpr wchar_t FieldSeparator = L'\t';
+
+// The words of a command line, where a quoted stretch is one word without
+// its quotes (so that a path may hold blanks).
+std::vector<std::wstring> QuotedWords(std::wstring_view arguments) {
+    std::vector<std::wstring> words;
+    std::wstring word;
+    bool quoted = false;
+    bool inWord = false;
+    for (const wchar_t c : arguments) {
+        if (c == L'"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (!quoted && (c == L' ' || c == L'\t')) {
+            if (inWord) words.push_back(std::exchange(word, {}));
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(std::move(word));
+    return words;
+}
+}  // namespace
+
+std::wstring RulesFileCommand::Text() const {
+    std::wstring text = import ? ImportRules : ExportRules;
+    text += FieldSeparator;
+    if (replace) text += std::wstring(ReplaceSwitch) + FieldSeparator;
+    return text + path;
+}
+
+std::optional<RulesFileCommand> RulesFileCommand::FromText(std::wstring_view text) {
+    RulesFileCommand command;
+    const size_t first = text.find(FieldSeparator);
+    if (first == std::wstring_view::npos) return std::nullopt;
+    const std::wstring_view name = text.substr(0, first);
+    if (name != ExportRules && name != ImportRules) return std::nullopt;
+    command.import = name == ImportRules;
+    std::wstring_view rest = text.substr(first + 1);
+    const std::wstring replace = std::wstring(ReplaceSwitch) + FieldSeparator;
+    if (command.import && rest.starts_with(replace)) {
+        command.replace = true;
+        rest.remove_prefix(replace.size());
+    }
+    if (rest.empty() || rest.find(FieldSeparator) != std::wstring_view::npos) return std::nullopt;
+    command.path = rest;
+    return command;
+}
+
+std::optional<RulesFileCommand> ParseFileCommand(std::wstring_view arguments) {
+    std::optional<RulesFileCommand> command;
+    bool understood = true;
+    for (const auto& word : QuotedWords(arguments)) {
+        if (platform::EqualsNoCase(word, QuietSwitch)) continue;
+        if (!command) {
+            if (!platform::EqualsNoCase(word, ExportRules) && !platform::EqualsNoCase(word, ImportRules))
+                return std::nullopt;
+            command.emplace();
+            command->import = platform::EqualsNoCase(word, ImportRules);
+        } else if (command->import && !command->replace && platform::EqualsNoCase(word, ReplaceSwitch)) {
+            command->replace = true;
+        } else if (command->path.empty() && !word.empty()) {
+            command->path = word;
+        } else {
+            understood = false;
+        }
+    }
+    if (command && !understood) command->path.clear();
+    return command;
+}
+
 }  // namespace program_commands
+
+LRESULT SendFileCommand(HWND mainWindow, const program_commands::RulesFileCommand& command) {
+    const std::wstring text = command.Text();
+    COPYDATASTRUCT data{program_commands::CopyDataTag, static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(text.c_str())};
+    DWORD_PTR answer = program_commands::FileCommandFailed;
+    if (!::SendMessageTimeoutW(mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                               CommandAnswerTimeoutMs, &answer))
+        return program_commands::FileCommandFailed;
+    return static_cast<LRESULT>(answer);
+}
 
 int SendCommand(HWND mainWindow, const std::wstring& command) {
     using namespace program_commands;
@@ -196,6 +362,14 @@ std::optional<int> Main(HINSTANCE instance, std::wstring_view arguments) {
     g_instance = instance;
     arguments = AwaitPredecessor(arguments);
     const bool quiet = HasQuietSwitch(arguments);
+    // Checked before the uninstall switch: a path written with forward
+    // slashes ("C:/users/...") holds its text, and must never take the
+    // program's settings away.
+    if (auto fileCommand = program_commands::ParseFileCommand(arguments)) {
+        platform::SetErrorTrapping(true);
+        InstallErrorLog();
+        return RunFileCommand(std::move(*fileCommand), quiet);
+    }
     if (HasUninstallSwitch(arguments)) {
         platform::Guard(MainModuleName, L"Main", platform::Trap::Silently,
                         quiet ? DeleteAllRegistryEntries : AskAndUninstall);

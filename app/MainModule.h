@@ -50,6 +50,32 @@ bool IsKnown(std::wstring_view command);
 // The command a WM_COPYDATA carries, once it is checked: from any process,
 // so anything malformed is nothing.
 std::optional<std::wstring> FromCopyData(const COPYDATASTRUCT* data);
+
+// The commands on a rules file, each with the file's path after it:
+// "/export FILE" writes every rule into it, "/import FILE" adds its rules
+// after the list's own, with "/replace" in place of those of a name taken.
+inline constexpr wchar_t ExportRules[] = L"/export";
+inline constexpr wchar_t ImportRules[] = L"/import";
+inline constexpr wchar_t ReplaceSwitch[] = L"/replace";
+// The longest file command handed over, terminator included, in characters.
+inline constexpr size_t LongestFileCommand = 32 * 1024 + 32;
+
+struct RulesFileCommand {
+    bool import = false;
+    bool replace = false;
+    std::wstring path;
+
+    // As it is handed over: the command, "/replace" for an import that has
+    // it, and the full path, separated by tabs (no path holds one).
+    std::wstring Text() const;
+    static std::optional<RulesFileCommand> FromText(std::wstring_view text);
+};
+// What the arguments make of a file command: nothing when they name none;
+// a command without its path when the path is missing or a word is not
+// understood. Quotes keep a path with blanks together.
+std::optional<RulesFileCommand> ParseFileCommand(std::wstring_view arguments);
+// What the running instance answers to a file command it did not carry out.
+enum FileCommandAnswer : LRESULT { FileCommandFailed = 0, FileCommandDone = 1, FileCommandEditorBusy = 2 };
 }  // namespace program_commands
 
 // "/after PID" before the rest of a command line: the start takes over from
@@ -78,6 +104,8 @@ bool ShowPrevInstance(std::wstring_view caption);
 // answer (and, for "/exit", for the instance to end); an exit code of
 // program_commands.
 int SendCommand(HWND mainWindow, const std::wstring& command);
+// The same for a file command; the running instance's answer.
+LRESULT SendFileCommand(HWND mainWindow, const program_commands::RulesFileCommand& command);
 
 // Asks the main window to close; the one way the program ends itself.
 void Quit();

@@ -96,7 +96,7 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Close((::InSendMessageEx(nullptr) & ISMEX_SEND) ? UnloadMode::TaskManager : UnloadMode::ControlMenu);
             return 0;
         case WM_COPYDATA:
-            return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
+            return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case ExitCommandMessage:
             Close(UnloadMode::TaskManager);
             return 0;
@@ -124,12 +124,19 @@ void frmMain::FollowColorScheme() {
     });
 }
 
-// A later start of the program hands over its command line; true when it was carried out.
-bool frmMain::OnCopyData(const COPYDATASTRUCT* data) {
-    return platform::Guard(ClassName, L"OnCopyData", [&] {
+// A later start of the program hands over its command line; TRUE when it
+// was carried out (a file command answers why it was not).
+LRESULT frmMain::OnCopyData(const COPYDATASTRUCT* data) {
+    return platform::Guard(ClassName, L"OnCopyData", [&]() -> LRESULT {
         const auto command = program_commands::FromCopyData(data);
         auto app = TheApp;
-        if (!command || !app) return false;
+        if (!command || !app) return FALSE;
+        if (auto fileCommand = program_commands::RulesFileCommand::FromText(*command)) {
+            // The asking process waits for the answer, so the work cannot be
+            // put off; a list in use by work under way is not changed under it.
+            if (BusyScope::Active()) return program_commands::FileCommandFailed;
+            return app->RunFileCommand(*fileCommand);
+        }
         if (*command == program_commands::Exit) {
             // Closed once the asking process has its answer, and as the task
             // manager closes it: a script waits for no question.

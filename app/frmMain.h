@@ -33,7 +33,7 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() override;
 
-    bool OnCopyData(const COPYDATASTRUCT* data);
+    LRESULT OnCopyData(const COPYDATASTRUCT* data);
     void Load();
     void FollowColorScheme();
     void LoadImages();

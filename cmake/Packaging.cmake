@@ -43,4 +43,8 @@ if(PELKIN_MAKENSIS)
 else()
   message(STATUS "makensis not found: the packages leave out the installer")
 endif()
+# The package managers' manifests, written beside the packages with their hashes.
+set(PELKIN_DOWNLOAD_URL "" CACHE STRING "Address of the folder the packages are published in, for the manifests")
+set(CPACK_PELKIN_DOWNLOAD_URL ${PELKIN_DOWNLOAD_URL})
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/WriteManifests.cmake)
 include(CPack)

@@ -49,7 +49,18 @@ void CFileDialog::SetFilter(const std::wstring& filter) {
 bool CFileDialog::ShowOpen(const std::wstring& title, const std::wstring& initialFile,
                            const std::wstring& initialFolder, int32_t filterIndex,
                            const std::wstring& defaultExtension) {
-    return platform::Guard(ClassName, L"ShowOpen", [&] {
+    return Show(false, title, initialFile, initialFolder, filterIndex, defaultExtension);
+}
+
+bool CFileDialog::ShowSave(const std::wstring& title, const std::wstring& initialFile,
+                           const std::wstring& initialFolder, int32_t filterIndex,
+                           const std::wstring& defaultExtension) {
+    return Show(true, title, initialFile, initialFolder, filterIndex, defaultExtension);
+}
+
+bool CFileDialog::Show(bool save, const std::wstring& title, const std::wstring& initialFile,
+                       const std::wstring& initialFolder, int32_t filterIndex, const std::wstring& defaultExtension) {
+    return platform::Guard(ClassName, save ? L"ShowSave" : L"ShowOpen", [&] {
         std::vector<wchar_t> file(initialFile.size() + FileNameRoom + 1, L'\0');
         std::copy(initialFile.begin(), initialFile.end(), file.begin());
         std::vector<wchar_t> fileTitle(FileTitleRoom, L'\0');
@@ -68,7 +79,7 @@ bool CFileDialog::ShowOpen(const std::wstring& title, const std::wstring& initia
         dialog.lpstrTitle = NullWhenEmpty(title);
         dialog.Flags = flags_;
         dialog.lpstrDefExt = NullWhenEmpty(defaultExtension);
-        if (!::GetOpenFileNameW(&dialog)) return false;
+        if (!(save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog))) return false;
 
         fileName_ = TextBeforeNul(file);
         fileTitle_ = TextBeforeNul(fileTitle);

@@ -16,6 +16,9 @@ public:
     // in the current directory.
     bool ShowOpen(const std::wstring& title, const std::wstring& initialFile, const std::wstring& initialFolder,
                   int32_t filterIndex, const std::wstring& defaultExtension);
+    // The same for a file to write.
+    bool ShowSave(const std::wstring& title, const std::wstring& initialFile, const std::wstring& initialFolder,
+                  int32_t filterIndex, const std::wstring& defaultExtension);
 
     // The folder part of a path with its trailing backslash; empty when the
     // path names no folder.
@@ -36,6 +39,8 @@ public:
     bool ReadOnly() const noexcept { return readOnly_; }
 
 private:
+    bool Show(bool save, const std::wstring& title, const std::wstring& initialFile, const std::wstring& initialFolder,
+              int32_t filterIndex, const std::wstring& defaultExtension);
     void TakeResults(const OPENFILENAMEW& dialog);
 
     HWND owner_ = nullptr;

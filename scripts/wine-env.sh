@@ -7,7 +7,9 @@ PACKAGES=(
     libwine-dev wine wine64 fonts-wine
     xvfb xdotool x11-utils imagemagick
     googletest
+    nlohmann-json3-dev
     nsis
+    python3 python3-yaml
 )
 WINE64=/usr/lib/wine/wine64
 # The build folder; PELKIN_BUILD_DIR gives a second working copy of the build

@@ -51,6 +51,8 @@ constexpr MenuTool MenuTools[] = {
     {bands::MenuBar, 600, L"Help", L"&Help", L"", false, false, L"", bands::Help},
     {bands::File, 101, L"New", L"&New Rule", L"Ctrl+N", false, false, L"", L""},
     {bands::File, 102, L"Open", L"&Open Rule...", L"Ctrl+O", false, false, L"", L""},
+    {bands::File, 104, L"Export", L"&Export Rules...", L"", true, false, L"", L""},
+    {bands::File, 105, L"Import", L"&Import Rules...", L"", false, false, L"", L""},
     {bands::File, 103, L"Exit", L"E&xit", L"Alt+Q", true, false, L"", L""},
     {bands::Edit, 201, L"New", L"&New", L"Ctrl+N", false, true, L"", L""},
     {bands::Edit, 202, L"Open", L"&Open", L"Ctrl+O", false, true, L"", L""},

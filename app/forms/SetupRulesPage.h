@@ -77,6 +77,8 @@ public:
     // A refused rule deleted: what is stored for it goes with the next Apply.
     void DeleteRefused();
     void cmdMove(int32_t direction);
+    // The rule selected in the list; empty when none is (or a refused one is).
+    std::wstring SelectedRule() const { return SelectedRuleName(); }
 
 private:
     // IRulesEvents

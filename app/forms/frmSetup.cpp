@@ -170,6 +170,8 @@ void frmSetup::RunCommand(const std::wstring& band, const std::wstring& name) {
         return rules_.cmdNew();
     }
     if (name == L"Open") return rules_.cmdOpen();
+    if (name == L"Export") return ExportRulesFile();
+    if (name == L"Import") return ImportRulesFile();
     if (name == L"Exit") return Quit();
     if (name == L"Undo" || name == L"Cut" || name == L"Copy" || name == L"Paste" || name == L"Delete")
         return rules_.cmdClipboard(name);

@@ -80,6 +80,9 @@ private:
     // Saving and discarding.
     bool Apply();
     void Discard();
+    // The rules into a file of their own, and a file's rules added to the list.
+    void ExportRulesFile();
+    void ImportRulesFile();
     void cmdOK_Click();
     void cmdCancel_Click();
     void Unload();

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "CClipboard.h"
 #include "CRegistry.h"
@@ -44,9 +46,6 @@ std::wstring RenameError(const std::wstring& oldName, const std::wstring& reason
 // Stored keys are the same when the registry takes them for one.
 bool SameKey(std::wstring_view a, std::wstring_view b) { return platform::EqualsNoCase(a, b); }
 
-// The highest value of each stored field; the lowest is 0 but where noted.
-constexpr int32_t AllSearchOptions = TextMatch::WholeWord | TextMatch::MatchCase | TextMatch::Pattern;
-constexpr int32_t MaxAlpha = 255;
 constexpr wchar_t LoadSource[] = L"CRules.Initialize";
 constexpr wchar_t RefusedOutcome[] = L"What is stored for it is kept as it is.";
 constexpr wchar_t UnplacedOutcome[] = L"The rule follows those in their stored order.";
@@ -89,6 +88,11 @@ std::wstring QuotedKey(const CRegistry& registry, const std::wstring& key) {
                     LoadSource);
 }
 
+std::wstring OutOfRange(int32_t number, FieldRange range) {
+    return L"the number " + std::to_wstring(number) + L", outside " + std::to_wstring(range.lowest) + L" to " +
+           std::to_wstring(range.highest);
+}
+
 // One stored record's values, judged as they are read. A missing or empty
 // value is the field's default; one the program would not have written, and
 // that no hand edit makes plain, raises a failure naming the key, the value
@@ -108,15 +112,12 @@ public:
         return TextOf(value, *data);
     }
 
-    int32_t Number(const wchar_t* value, int32_t fallback, int32_t lowest = INT32_MIN,
-                   int32_t highest = INT32_MAX) const {
+    int32_t Number(const wchar_t* value, int32_t fallback, FieldRange range = rule_ranges::IconPosition) const {
         const auto data = Read(value);
         if (!data) return fallback;
         const int32_t number = NumberOf(value, *data);
-        if (number < lowest || number > highest)
-            Refuse(platform::errors::InvalidPropertyValue, value,
-                   L"the number " + std::to_wstring(number) + L", outside " + std::to_wstring(lowest) + L" to " +
-                       std::to_wstring(highest));
+        if (!range.Holds(number))
+            Refuse(platform::errors::InvalidPropertyValue, value, OutOfRange(number, range));
         return number;
     }
 
@@ -197,23 +198,22 @@ RuleDefinition ReadStoredRule(const CRegistry& registry, const std::wstring& key
     const auto text = [&](const wchar_t* value) {
         return Field(reading, std::wstring(), [&] { return stored.Text(value); });
     };
-    const auto number = [&](const wchar_t* value, int32_t fallback, int32_t lowest = INT32_MIN,
-                            int32_t highest = INT32_MAX) {
-        return Field(reading, fallback, [&] { return stored.Number(value, fallback, lowest, highest); });
+    const auto number = [&](const wchar_t* value, int32_t fallback, FieldRange range = rule_ranges::IconPosition) {
+        return Field(reading, fallback, [&] { return stored.Number(value, fallback, range); });
     };
     RuleDefinition definition;
     definition.name = name;
     definition.title = text(L"Title");
     definition.windowClass = text(L"Class");
     definition.program = text(L"Program");
-    definition.searchMask = number(L"Search Options", 0, 0, AllSearchOptions);
-    definition.action = number(L"Action", ActionHideInTray, ActionHideInTray, ActionBringToFront);
-    definition.criteria = number(L"Criteria", CriteriaOnMinimize, CriteriaOnMinimize, CriteriaAlways);
-    definition.iconLocation = number(L"Icon Location", IconFromWindow, IconFromWindow, IconFromFile);
+    definition.searchMask = number(L"Search Options", 0, rule_ranges::SearchOptions);
+    definition.action = number(L"Action", ActionHideInTray, rule_ranges::Action);
+    definition.criteria = number(L"Criteria", CriteriaOnMinimize, rule_ranges::Criteria);
+    definition.iconLocation = number(L"Icon Location", IconFromWindow, rule_ranges::IconLocation);
     definition.iconFilename = text(L"Icon Filename");
-    definition.iconPosition = number(L"Icon Position", NoIconPosition);
-    definition.alpha = number(L"Alpha", DefaultAlpha, 0, MaxAlpha);
-    definition.autoHideDelay = number(L"AutoHide Delay", 0, 0);
+    definition.iconPosition = number(L"Icon Position", NoIconPosition, rule_ranges::IconPosition);
+    definition.alpha = number(L"Alpha", DefaultAlpha, rule_ranges::Alpha);
+    definition.autoHideDelay = number(L"AutoHide Delay", 0, rule_ranges::AutoHideDelay);
     definition.enabled = Field(reading, true, [&] { return stored.Flag(L"Enabled", true); });
     return definition;
 }
@@ -247,6 +247,30 @@ std::wstring CRules::NameProblem(std::wstring_view name) {
     if (name.empty()) return L"A rule must have a name.";
     if (name.find(L'\\') != std::wstring_view::npos) return L"A rule's name cannot contain a backslash (\\).";
     if (name.size() > MaxNameLength) return L"A rule's name cannot be longer than 255 characters.";
+    return {};
+}
+
+std::wstring CRules::DefinitionProblem(const RuleDefinition& definition) {
+    if (auto problem = NameProblem(definition.name); !problem.empty()) return problem;
+    const std::pair<const wchar_t*, const std::wstring*> texts[] = {
+        {L"title", &definition.title},       {L"class", &definition.windowClass},
+        {L"program", &definition.program},   {L"icon file", &definition.iconFilename},
+    };
+    for (const auto& [field, text] : texts) {
+        if (text->find(L'\0') != std::wstring::npos) return std::wstring(L"Its ") + field + L" holds a zero character.";
+    }
+    const std::tuple<const wchar_t*, int32_t, FieldRange> numbers[] = {
+        {L"search options", definition.searchMask, rule_ranges::SearchOptions},
+        {L"action", definition.action, rule_ranges::Action},
+        {L"criteria", definition.criteria, rule_ranges::Criteria},
+        {L"icon source", definition.iconLocation, rule_ranges::IconLocation},
+        {L"icon index", definition.iconPosition, rule_ranges::IconPosition},
+        {L"opacity", definition.alpha, rule_ranges::Alpha},
+        {L"auto-hide delay", definition.autoHideDelay, rule_ranges::AutoHideDelay},
+    };
+    for (const auto& [field, value, range] : numbers) {
+        if (!range.Holds(value)) return std::wstring(L"Its ") + field + L" is " + OutOfRange(value, range) + L".";
+    }
     return {};
 }
 

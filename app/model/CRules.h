@@ -3,6 +3,7 @@
 // first enabled rule that matches it. Every change is announced to the
 // receivers (the rules editor) and puts the program into edit mode.
 #include <windows.h>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,6 +39,23 @@ using RuleKey = std::variant<std::wstring, int32_t>;
 
 // Directions of Move.
 enum MoveDirection : int32_t { MoveUp = 0, MoveDown = 1 };
+
+// The values the loader takes for each stored number; one table for every
+// reader of rules.
+struct FieldRange {
+    int32_t lowest;
+    int32_t highest;
+    bool Holds(int32_t value) const noexcept { return value >= lowest && value <= highest; }
+};
+namespace rule_ranges {
+inline constexpr FieldRange SearchOptions{0, TextMatch::WholeWord | TextMatch::MatchCase | TextMatch::Pattern};
+inline constexpr FieldRange Action{ActionHideInTray, ActionBringToFront};
+inline constexpr FieldRange Criteria{CriteriaOnMinimize, CriteriaAlways};
+inline constexpr FieldRange IconLocation{IconFromWindow, IconFromFile};
+inline constexpr FieldRange IconPosition{INT32_MIN, INT32_MAX};
+inline constexpr FieldRange Alpha{0, 255};
+inline constexpr FieldRange AutoHideDelay{0, INT32_MAX};
+}  // namespace rule_ranges
 
 // The key under which the rules are stored.
 inline constexpr wchar_t RulesSection[] = L"Rules";
@@ -116,6 +134,10 @@ public:
 
     // Why a name cannot be a rule's, or empty when it can.
     static std::wstring NameProblem(std::wstring_view name);
+    // Why the loader would refuse a rule of these values (its name, a number
+    // outside its field's range, a text with a zero character), or empty when
+    // it would take it. Rules read from elsewhere than the registry pass this.
+    static std::wstring DefinitionProblem(const RuleDefinition& definition);
 
 private:
     const std::shared_ptr<CRule>* Find(const RuleKey& key) const;
