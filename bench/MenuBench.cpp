@@ -384,17 +384,17 @@ std::vector<MenuItem> ItemsOf(HMENU menu) {
 // every item measured and drawn as the menu window asks; per item, in
 // microseconds. The menu is given back afterwards.
 struct FillFigures {
-    double openUs = 0, measureUs = 0, drawUs = 0;
+    double createUs = 0, openUs = 0, measureUs = 0, drawUs = 0;
     int items = 0;
 };
 
 FillFigures TimeFill(_Quillet* quillet) {
     FillFigures figures;
     auto band = BandNamed(quillet, L"Windows");
-    std::vector<double> opens, measures, draws;
+    std::vector<double> creates, opens, measures, draws;
     for (int round = 0; round < StepRounds; ++round) {
         LONG_PTR created = 0;
-        band->Create(&created);
+        creates.push_back(Milliseconds([&] { band->Create(&created); }));
         HMENU menu = reinterpret_cast<HMENU>(created);
         opens.push_back(Milliseconds([&] {
             ::SendMessageW(MainWindowHandle, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
@@ -437,6 +437,7 @@ FillFigures TimeFill(_Quillet* quillet) {
         band->Destroy();
     }
     const double perItem = MicrosecondsPerMs / std::max(figures.items, 1);
+    figures.createUs = Median(creates) * perItem;
     figures.openUs = Median(opens) * perItem;
     figures.measureUs = Median(measures) * perItem;
     figures.drawUs = Median(draws) * perItem;
@@ -547,6 +548,8 @@ void PrintSteps(InProcessApplication& program, const std::vector<HWND>& held) {
     std::printf("  %-58s %9.1f\n", "component: Tool.Tag", calls.tagUs);
     std::printf("  %-58s %9.1f\n", "component: Tools.Move under its header", calls.moveUs);
     std::printf("  %-58s %9.1f\n", "component: Tool.Checked", calls.checkUs);
+    std::printf("  %-58s %9.1f\n", "the band's menu made from its last list (Band.Create), per item",
+                fill.createUs);
     std::printf("  %-58s %9.1f  (%d items)\n", "the opening's list and menu fill (BandOpen + build), per item",
                 fill.openUs, fill.items);
     std::printf("  %-58s %9.1f\n", "WM_MEASUREITEM, per item", fill.measureUs);

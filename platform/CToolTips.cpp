@@ -1,8 +1,10 @@
 #include "CToolTips.h"
 
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "ColorScheme.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr wchar_t ClassName[] = L"CToolTips";
 constexpr UINT AreaFlags = TTF_SUBCLASS;
+constexpr UINT RelayedAreaFlags = 0;
 constexpr UINT WindowFlags = TTF_IDISHWND | TTF_SUBCLASS;
 constexpr int MarginSides = 4;
 // Some versions of the control copy up to this many characters of a tip into
@@ -146,6 +149,41 @@ bool CToolTips::Remove(UINT_PTR id) {
         Send(TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&*info));
         return true;
     });
+}
+
+void CToolTips::SetAreas(HWND window, const std::vector<Area>& areas) {
+    platform::Guard(ClassName, L"SetAreas", [&] {
+        if (!control_) return;
+        std::unordered_map<UINT_PTR, TOOLINFOW> kept;
+        for (int32_t index = 0; index < Count(); ++index) {
+            TOOLINFOW info = EmptyToolInfo();
+            if (Send(TTM_ENUMTOOLSW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&info)) &&
+                info.hwnd == window && !(info.uFlags & TTF_IDISHWND))
+                kept.emplace(info.uId, info);
+        }
+        for (const Area& area : areas) {
+            RememberLength(area.text);
+            TOOLINFOW info = NewTool(RelayedAreaFlags, window, area.id, area.text);
+            info.rect = area.rect;
+            const auto found = kept.find(area.id);
+            if (found == kept.end()) {
+                Send(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+                continue;
+            }
+            kept.erase(found);
+            Send(TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+            Send(TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+        }
+        for (auto& [id, info] : kept) Send(TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    });
+}
+
+void CToolTips::RelayMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
+    if (!control_ || message < WM_MOUSEFIRST || message > WM_MOUSELAST) return;
+    MSG relayed{window, message, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
+    const DWORD at = ::GetMessagePos();
+    relayed.pt = POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    Send(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 bool CToolTips::RemoveAll() {

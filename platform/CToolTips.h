@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Handles.h"
 
@@ -32,6 +33,22 @@ public:
     void SetText(UINT_PTR id, const std::wstring& text);
     bool Remove(UINT_PTR id);
     bool RemoveAll();
+
+    // One area's tip, for SetAreas.
+    struct Area {
+        UINT_PTR id;
+        RECT rect;
+        std::wstring text;
+    };
+    // Makes the area tips of `window` exactly these: tools kept are moved and
+    // retitled in place, so a form that lists many areas at every showing
+    // adds and removes only those that came or went. Tips of child windows
+    // are left alone. The control does not hook the window for these (its
+    // hook costs every message of the window a look-up in the window's
+    // properties): the window hands its mouse messages to RelayMouse.
+    void SetAreas(HWND window, const std::vector<Area>& areas);
+    // Passes a mouse message of a window with SetAreas tips on to the control.
+    void RelayMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const noexcept;
 
     COLORREF BackColor() const;
     void SetBackColor(COLORREF color);

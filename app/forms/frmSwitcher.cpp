@@ -238,16 +238,15 @@ void frmSwitcher::OnSelectionChange(bool cellsMoved) {
 
 void frmSwitcher::RebuildToolTips() {
     if (!toolTips_) return;
-    toolTips_->RemoveAll();
+    std::vector<CToolTips::Area> areas;
     for (int32_t position = layout_.FirstShown(); position <= layout_.LastShown(); ++position) {
         const auto window = WindowAt(position);
         if (!window) continue;
         platform::SkipFailure(ClassName, L"OnSelectionChange", [&] {
-            const RECT cell = layout_.Cell(position);
-            toolTips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), cell.left, cell.top, cell.right,
-                               cell.bottom, window->ListedTitle());
+            areas.push_back({reinterpret_cast<UINT_PTR>(window->hWnd()), layout_.Cell(position), window->ListedTitle()});
         });
     }
+    toolTips_->SetAreas(hWnd(), areas);
 }
 
 // The whole picture is composed off screen and copied in one go, so that
@@ -349,6 +348,7 @@ void frmSwitcher::tmrClose_Timer() {
 }
 
 LRESULT frmSwitcher::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (toolTips_) toolTips_->RelayMouse(hWnd(), message, wParam, lParam);
     return platform::Guard(ClassName, L"ISubclass_WindowProc", platform::Trap::Always, [&]() -> LRESULT {
         switch (message) {
             case WM_ACTIVATE:

@@ -128,19 +128,16 @@ void frmTrayManager::Display(int32_t x, int32_t y, bool activate) {
 
 void frmTrayManager::RebuildTips() {
     if (!tips_) return;
-    tips_->RemoveAll();
-    const RECT& pin = layout_.Pin();
-    tips_->AddArea(hWnd(), PinToolId, pin.left, pin.top, pin.right, pin.bottom, pinned_ ? CloseTip : PinTip);
-    auto app = face_.lock();
-    if (!app) return;
-    int position = 0;
-    for (auto& entry : app->Windows()) {
-        const auto& window = entry.value;
-        const RECT slot = layout_.Slot(++position);
-        if (!window) continue;
-        tips_->AddArea(hWnd(), reinterpret_cast<UINT_PTR>(window->hWnd()), slot.left, slot.top, slot.right,
-                       slot.bottom, window->ListedTitle());
+    std::vector<CToolTips::Area> areas{{PinToolId, layout_.Pin(), pinned_ ? CloseTip : PinTip}};
+    if (auto app = face_.lock()) {
+        int position = 0;
+        for (auto& entry : app->Windows()) {
+            const auto& window = entry.value;
+            const RECT slot = layout_.Slot(++position);
+            if (window) areas.push_back({reinterpret_cast<UINT_PTR>(window->hWnd()), slot, window->ListedTitle()});
+        }
     }
+    tips_->SetAreas(hWnd(), areas);
 }
 
 std::shared_ptr<CWindow> frmTrayManager::GetWindowFromPos(int x, int y) const {
@@ -250,6 +247,7 @@ void frmTrayManager::PaintIcons(HDC dc) const {
 // --- messages ---------------------------------------------------------------------
 
 LRESULT frmTrayManager::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (tips_) tips_->RelayMouse(hWnd(), message, wParam, lParam);
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
     switch (message) {

@@ -594,8 +594,12 @@ void CTrayMenus::BuildWindowList() {
         std::array<bool, windows_list::GroupCount> used{};
         bool ignoredLeftOut = false;
         LONG listed = 0;
+        // Asking whether another program's window still exists is a trip to
+        // the system. While window events are followed, a window that goes
+        // leaves the list at its event; without them, each is asked here.
+        const bool eventsFollowed = tracker_.Tracking();
         for (const auto& window : tracker_.Windows().Snapshot()) {
-            if (!::IsWindow(window->hWnd())) {
+            if (!eventsFollowed && !::IsWindow(window->hWnd())) {
                 window->Delete();
                 continue;
             }

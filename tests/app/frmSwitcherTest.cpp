@@ -28,7 +28,8 @@ constexpr int Windows = 25, Columns = 7, Rows = 3;
 const std::wstring DesktopKey = L"Control Panel\\Desktop";
 
 // The windows the switcher's tooltips name, in the order of their cells.
-std::vector<HWND> TippedWindows(HWND form) {
+// The switcher's tooltip control; null when it has none.
+HWND TipsOf(HWND form) {
     HWND tips = nullptr;
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
@@ -39,15 +40,25 @@ std::vector<HWND> TippedWindows(HWND form) {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&tips));
+    return tips && ::GetWindow(tips, GW_OWNER) == form ? tips : nullptr;
+}
+
+std::vector<HWND> TippedWindows(HWND form) {
+    const HWND tips = TipsOf(form);
     std::vector<HWND> windows;
-    if (!tips || ::GetWindow(tips, GW_OWNER) != form) return windows;
+    if (!tips) return windows;
+    // In the order of the areas on the grid, row by row: a tip kept as the
+    // grid scrolls must have moved with its cell.
+    std::vector<std::pair<std::pair<LONG, LONG>, HWND>> placed;
     const auto count = ::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         if (::SendMessageW(tips, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool)))
-            windows.push_back(reinterpret_cast<HWND>(tool.uId));
+            placed.push_back({{tool.rect.top, tool.rect.left}, reinterpret_cast<HWND>(tool.uId)});
     }
+    std::sort(placed.begin(), placed.end());
+    for (const auto& [at, window] : placed) windows.push_back(window);
     return windows;
 }
 
