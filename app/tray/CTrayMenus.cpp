@@ -597,7 +597,7 @@ void CTrayMenus::BuildWindowList() {
         // Asking whether another program's window still exists is a trip to
         // the system. While window events are followed, a window that goes
         // leaves the list at its event; without them, each is asked here.
-        const bool eventsFollowed = tracker_.Tracking();
+        const bool eventsFollowed = tracker_.FollowsWindowEvents();
         for (const auto& window : tracker_.Windows().Snapshot()) {
             if (!eventsFollowed && !::IsWindow(window->hWnd())) {
                 window->Delete();

@@ -27,6 +27,18 @@ namespace {
 
 const std::wstring RulesKey = L"Software\\Pelkin!\\Rules";
 constexpr wchar_t MatchWindowClass[] = L"PelkinRuleMatchWindow";
+
+// A window of this process, of the class the matching tests name.
+platform::UniqueWindow MatchWindow(const wchar_t* title) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = MatchWindowClass;
+    ::RegisterClassExW(&windowClass);
+    return platform::UniqueWindow(::CreateWindowExW(0, MatchWindowClass, title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                                    nullptr, nullptr, windowClass.hInstance, nullptr));
+}
 // Asks ExtractIconExW for the number of icons instead of an icon.
 constexpr int CountIcons = -1;
 constexpr int32_t NoIcon = -1;
@@ -208,14 +220,7 @@ TEST_F(CRuleTest, CustomIconIsExtractedOnceAndDroppedWhenItsSettingChanges) {
 }
 
 TEST_F(CRuleTest, MatchingTestsEnabledMinimizedClassAndTitle) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ::DefWindowProcW;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = MatchWindowClass;
-    ::RegisterClassExW(&windowClass);
-    platform::UniqueWindow window(::CreateWindowExW(0, MatchWindowClass, L"Untitled - Notepad", WS_OVERLAPPEDWINDOW,
-                                                    0, 0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr));
+    platform::UniqueWindow window = MatchWindow(L"Untitled - Notepad");
     ASSERT_TRUE(window);
     const HWND hWnd = window.get();
     const std::wstring title = L"Untitled - Notepad";
@@ -257,14 +262,7 @@ TEST_F(CRuleTest, MatchingTestsEnabledMinimizedClassAndTitle) {
 }
 
 TEST_F(CRuleTest, AProgramWrittenWithForwardSlashesDotsOrQuotesMatchesItsWindowsAndStaysAsWritten) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ::DefWindowProcW;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = MatchWindowClass;
-    ::RegisterClassExW(&windowClass);
-    platform::UniqueWindow window(::CreateWindowExW(0, MatchWindowClass, L"Mine", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                                    nullptr, nullptr, windowClass.hInstance, nullptr));
+    platform::UniqueWindow window = MatchWindow(L"Mine");
     ASSERT_TRUE(window);
     const std::wstring path = CWindow::ProgramPath(window.get());
     const size_t nameStart = path.find_last_of(L'\\');

@@ -45,15 +45,7 @@ protected:
     HWND OpenEditor() {
         ChildProcess second(ProgramPath(), L"");
         if (!second.Started() || !second.WaitForExit(ExitTimeoutMs)) return nullptr;
-        return Shown(Title);
-    }
-    HWND Shown(const std::wstring& caption) const {
-        HWND window = nullptr;
-        WaitUntil([&] {
-            window = FindProcessWindow(caption, program_->Id());
-            return window && ::IsWindowVisible(window);
-        });
-        return window;
+        return ShownWindow(Title);
     }
     // Typed into the window once it has the X focus, as keys or as text.
     static bool Keys(HWND window, const std::wstring& keys) { return PressKeys(window, keys); }
@@ -102,7 +94,7 @@ TEST_F(KeyboardEditorProgramTest, EveryEditorStepWorksFromTheKeyboardAlone) {
 
     // Ctrl+N, the name and the title typed, Enter for Next and for Finish.
     ASSERT_TRUE(Keys(editor, L"ctrl+n"));
-    HWND wizard = Shown(WizardCaption);
+    HWND wizard = ShownWindow(WizardCaption);
     ASSERT_NE(wizard, nullptr) << "Ctrl+N opened no wizard";
     HWND name = ::GetDlgItem(wizard, IDC_RI_txtName);
     ASSERT_TRUE(Keys(wizard, L"Tab"));
@@ -130,7 +122,7 @@ TEST_F(KeyboardEditorProgramTest, EveryEditorStepWorksFromTheKeyboardAlone) {
 
     // Delete asks first; Enter says yes. Ctrl+Z brings the rule back.
     ASSERT_TRUE(Keys(editor, L"Delete"));
-    HWND confirm = Shown(ConfirmDeleteCaption);
+    HWND confirm = ShownWindow(ConfirmDeleteCaption);
     ASSERT_NE(confirm, nullptr) << "Delete asked nothing";
     ASSERT_TRUE(Keys(confirm, L"Return"));
     ASSERT_TRUE(WaitUntil([&] { return RuleCount() == 1; })) << "the rule was not deleted";
@@ -155,7 +147,7 @@ TEST_F(KeyboardEditorProgramTest, EveryEditorStepWorksFromTheKeyboardAlone) {
     ASSERT_TRUE(Keys(editor, L"t"));
     ASSERT_TRUE(WaitUntil([&] { return ShownMenu(thread) != nullptr; }));
     ASSERT_TRUE(Keys(editor, L"c"));
-    HWND customize = Shown(CustomizeCaption);
+    HWND customize = ShownWindow(CustomizeCaption);
     ASSERT_NE(customize, nullptr) << "Customize opened nothing";
     ASSERT_TRUE(Keys(customize, L"alt+a"));
     ASSERT_TRUE(WaitUntil([&] { return ButtonCount(editor) == buttons + 1; })) << "Alt+A added no button";

@@ -165,6 +165,17 @@ protected:
         return main;
     }
 
+    // The program's window with this caption, once it is visible (what was
+    // found, if anything, when the wait runs out).
+    HWND ShownWindow(const std::wstring& caption) const {
+        HWND window = nullptr;
+        testing_support::WaitUntil([&] {
+            window = testing_support::FindProcessWindow(caption, program_->Id());
+            return window && ::IsWindowVisible(window);
+        });
+        return window;
+    }
+
     // Closes the program the way the task manager does (no question) and
     // waits for it to end.
     static bool CloseProgram(HWND main, const testing_support::ChildProcess& program) {

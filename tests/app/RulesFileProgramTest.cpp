@@ -273,11 +273,8 @@ TEST_F(RulesFileProgramTest, TheEditorExportsAndImportsThroughItsFileMenu) {
         StoreOption(L"Options\\Confirmation", confirmation, L"False");
     Start();
     ASSERT_EQ(Run(L"/setup"), 0u);
-    HWND editor = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        editor = FindProcessWindow(Title, program_->Id());
-        return editor && ::IsWindowVisible(editor);
-    }));
+    HWND editor = ShownWindow(Title);
+    ASSERT_TRUE(editor);
 
     const std::wstring exported = File(L"from the editor.json");
     ::PostMessageW(editor, WM_COMMAND, ExportCommand, 0);

@@ -59,14 +59,6 @@ protected:
         RunXdotool(L"mouseup 1");
         ProgramFixture::TearDown();
     }
-    HWND Shown(const std::wstring& caption) const {
-        HWND window = nullptr;
-        WaitUntil([&] {
-            window = FindProcessWindow(caption, program_->Id());
-            return window && ::IsWindowVisible(window);
-        });
-        return window;
-    }
     // Pressed down on the finder, dragged onto the point and let go.
     static void DragFinder(HWND wizard, int finder, POINT onto) {
         RunXdotool(L"mousemove " + At(CenterOf(::GetDlgItem(wizard, IDC_RI_cmdFind + finder))) +
@@ -98,10 +90,10 @@ TEST_F(frmRuleInspectorProgramTest, TheWizardMakesARuleForTheWindowTheFinderIsDr
     // A second start of the program brings up its rules editor.
     ChildProcess second(ProgramPath(), L"");
     ASSERT_TRUE(second.Started() && second.WaitForExit(ExitTimeoutMs));
-    HWND editor = Shown(Title);
+    HWND editor = ShownWindow(Title);
     ASSERT_NE(editor, nullptr);
     ::PostMessageW(editor, WM_COMMAND, NewRuleCommand, 0);
-    HWND wizard = Shown(WizardCaption);
+    HWND wizard = ShownWindow(WizardCaption);
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindowEnabled(editor); })) << "the editor waits while its wizard is open";
 

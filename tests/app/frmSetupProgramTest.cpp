@@ -16,14 +16,7 @@ constexpr WPARAM DeleteCommand = 207;
 
 class frmSetupProgramTest : public ProgramFixture {
 protected:
-    HWND Editor(const std::wstring& caption) const {
-        HWND editor = nullptr;
-        WaitUntil([&] {
-            editor = FindProcessWindow(caption, program_->Id());
-            return editor && ::IsWindowVisible(editor);
-        });
-        return editor;
-    }
+    HWND Editor(const std::wstring& caption) const { return ShownWindow(caption); }
     // A second start of the program: it hands over to the running one and ends.
     bool StartAgain() const {
         ChildProcess second(ProgramPath(), L"");
