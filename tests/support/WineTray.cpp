@@ -209,14 +209,42 @@ HWND FindTrayIcon(const std::wstring& tip) {
 // is given them unchanged. The hit test asks the same window tree the click
 // will be delivered through: the icon's child window, not a window of another
 // test above the tray.
+//
+// A press on an inactive tray makes it the foreground window, and the tray
+// asks X for the focus. It handles the X focus event that answers in its own
+// time, and Wine then makes the window with the X focus the foreground
+// window again: handled after the release, that event would take the
+// foreground back from what the click opened (a menu, the Tray Manager, a
+// window given back), which then closes or loses it. So the button is
+// released only once the tray has read the press, X has answered its
+// request, and the tray has read the answer.
 bool ClickTrayIcon(HWND iconWindow, int button) {
     HWND tray = ::GetAncestor(iconWindow, GA_ROOT);
     if (!::IsWindow(iconWindow) || !tray) return false;
     ::SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     const POINT centre = Centre(iconWindow);
     if (!WaitUntil([&] { return ::WindowFromPoint(centre) == iconWindow; }, RaiseTimeoutMs)) return false;
-    return RunXdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) +
-                      L" click " + std::to_wstring(button) + L" mousemove restore");
+    POINT before{};
+    ::GetCursorPos(&before);
+    const std::wstring buttonNumber = std::to_wstring(button);
+    if (!RunXdotool(L"mousemove " + std::to_wstring(centre.x) + L" " + std::to_wstring(centre.y) + L" mousedown " +
+                    buttonNumber))
+        return false;
+    // The tray reads the X events waiting for it, and sends X what it asked
+    // for, each time it waits for a message: once it has answered twice, it
+    // has done both.
+    auto trayCatchesUp = [&] {
+        for (int round = 0; round < 2; ++round) {
+            DWORD_PTR ignored = 0;
+            ::SendMessageTimeoutW(tray, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, TooltipTimeoutMs, &ignored);
+        }
+    };
+    trayCatchesUp();
+    // Asked after the tray's request, X answers after handling it.
+    (void)FocusedXWindow();
+    trayCatchesUp();
+    return RunXdotool(L"mouseup " + buttonNumber + L" mousemove " + std::to_wstring(before.x) + L" " +
+                      std::to_wstring(before.y));
 }
 
 }  // namespace testing_support

@@ -53,9 +53,11 @@ HWND FindTrayIcon(const std::wstring& tip);
 void SweepAbandonedTrayIcons();
 
 // Clicks the icon with a button of the real pointer (xdotool numbers them:
-// 1 left, 3 right), then puts the pointer back where it was. The tray window is raised first, and the click is
-// only made when the icon is what the pointer will hit. True when the click
-// was sent; it arrives a little later, so wait for its effect.
+// 1 left, 3 right), then puts the pointer back where it was. The tray window
+// is raised first, and the click is only made when the icon is what the
+// pointer will hit; the button is released once the tray has done all the
+// press makes it do. True when the click was sent; it arrives
+// a little later, so wait for its effect.
 bool ClickTrayIcon(HWND iconWindow, int button = 1);
 
 }  // namespace testing_support
