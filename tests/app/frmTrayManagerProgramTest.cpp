@@ -235,6 +235,8 @@ TEST_F(frmTrayManagerProgramTest, AtHighDensityTheRowIsLaidOutInLargerSlots) {
     EXPECT_TRUE(WaitUntil([&] { return ClientSize(form).cx == Scaled(RowWidth(1), HighDpi); }))
         << "width " << ClientSize(form).cx;
     EXPECT_EQ(ClientSize(form).cy, Scaled(ClientHeight, HighDpi));
+    // An unpinned form that lost the front would have closed, and the click would find nothing.
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == form; })) << "the form is not in front";
     // The slot, half as large again, still brings its window back.
     ASSERT_TRUE(ClickAt(OnScreen(form, POINT{Scaled(FirstSlot.x, HighDpi), Scaled(FirstSlot.y, HighDpi)})));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(target) != FALSE; })) << "the slot did not restore";
