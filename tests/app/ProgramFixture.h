@@ -120,6 +120,12 @@ protected:
         ASSERT_EQ(::WaitForInputIdle(process.get(), testing_support::DefaultTimeoutMs), 0u);
     }
 
+    // A click on one of the program's tray icons; the pointer goes back once
+    // the program has had word of it.
+    bool ClickProgramTrayIcon(HWND icon, int button = 1) const {
+        return testing_support::ClickTrayIcon(icon, button, main_);
+    }
+
     static void ClearSettings() {
         using namespace testing_support;
         DeleteTree(HKEY_CURRENT_USER, ProgramKey);

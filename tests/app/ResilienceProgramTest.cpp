@@ -179,7 +179,7 @@ TEST_F(ResilienceProgramTest, WhenTheTrayComesBackEveryIconIsBackAndEachWindowCo
         HWND window = i == 0 ? first : i == 1 ? second : later;
         HWND icon = FindTrayIcon(titles[i]);
         ASSERT_NE(icon, nullptr);
-        ASSERT_TRUE(ClickTrayIcon(icon, LeftButton));
+        ASSERT_TRUE(ClickProgramTrayIcon(icon, LeftButton));
         EXPECT_TRUE(WaitUntil([&] { return Visible(window); })) << "no way back for the window " << i;
     }
 }

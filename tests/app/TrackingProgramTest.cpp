@@ -151,7 +151,7 @@ TEST_F(TrackingProgramTest, AnOnMinimizeRuleTraysAMinimizedWindowAndAClickOnItsI
     ASSERT_TRUE(WaitTrayed(window));
     HWND icon = ShownIcon(title);
     ASSERT_NE(icon, nullptr);
-    ASSERT_TRUE(ClickTrayIcon(icon));
+    ASSERT_TRUE(ClickProgramTrayIcon(icon));
     EXPECT_TRUE(WaitUntil([&] { return Visible(window) && !::IsIconic(window) && !HasIcon(window); }));
 
     // Given back, it is no longer tracked: minimized again, it is taken anew
@@ -229,7 +229,7 @@ TEST_F(TrackingProgramTest, HideIconWhileTrayedShowsTheProgramsIconOnlyWhileNoWi
     // Restored by a click while another window stays in the tray.
     HWND icon = ShownIcon(firstTitle);
     ASSERT_NE(icon, nullptr);
-    ASSERT_TRUE(ClickTrayIcon(icon));
+    ASSERT_TRUE(ClickProgramTrayIcon(icon));
     EXPECT_TRUE(WaitUntil([&] { return Visible(first) && !HasIcon(first); }));
     ASSERT_TRUE(EventsHandled(first));
     EXPECT_FALSE(HasProgramIcon()) << "a window is still in the tray";

@@ -118,7 +118,7 @@ protected:
     // Right-clicks the program's icon and waits for the menu it opens.
     HWND OpenMainMenu(const std::wstring& tip = Title) {
         HWND icon = ShownIcon(tip);
-        if (!icon || !ClickTrayIcon(icon, RightButton)) return nullptr;
+        if (!icon || !ClickProgramTrayIcon(icon, RightButton)) return nullptr;
         HWND menu = nullptr;
         WaitUntil([&] { return (menu = ShownMenu(menuThread_)) != nullptr; });
         return menu;
@@ -245,7 +245,7 @@ TEST_F(TrayFaceProgramTest, TheMainMenuOpensOnARightClickWithItsBannerAndEachCom
     }
 
     // Refresh takes the window again after the user brought it back.
-    ASSERT_TRUE(ClickTrayIcon(ShownIcon(TargetTitle)));
+    ASSERT_TRUE(ClickProgramTrayIcon(ShownIcon(TargetTitle)));
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(target) != FALSE; }));
     ASSERT_TRUE(Choose(L'r'));
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(target); })) << "Refresh did not match the window again";

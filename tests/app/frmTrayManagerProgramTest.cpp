@@ -77,7 +77,7 @@ protected:
         WaitUntil([&] { return (tray = FindTrayIcon(Title)) != nullptr; });
         if (!tray) return nullptr;
         icon = Bounds(tray);
-        if (!ClickTrayIcon(tray, 1)) return nullptr;
+        if (!ClickProgramTrayIcon(tray, 1)) return nullptr;
         HWND form = nullptr;
         WaitUntil([&] { return (form = FindProcessWindow(TrayManagerCaption, program_->Id())) != nullptr; });
         return form;

@@ -218,7 +218,7 @@ HWND FindTrayIcon(const std::wstring& tip) {
 // window given back), which then closes or loses it. So the button is
 // released only once the tray has read the press, X has answered its
 // request, and the tray has read the answer.
-bool ClickTrayIcon(HWND iconWindow, int button) {
+bool ClickTrayIcon(HWND iconWindow, int button, HWND owner) {
     HWND tray = ::GetAncestor(iconWindow, GA_ROOT);
     if (!::IsWindow(iconWindow) || !tray) return false;
     ::SetWindowPos(tray, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -233,18 +233,22 @@ bool ClickTrayIcon(HWND iconWindow, int button) {
     // The tray reads the X events waiting for it, and sends X what it asked
     // for, each time it waits for a message: once it has answered twice, it
     // has done both.
-    auto trayCatchesUp = [&] {
-        for (int round = 0; round < 2; ++round) {
+    auto catchesUp = [](HWND window) {
+        for (int round = 0; window && round < 2; ++round) {
             DWORD_PTR ignored = 0;
-            ::SendMessageTimeoutW(tray, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, TooltipTimeoutMs, &ignored);
+            ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, TooltipTimeoutMs, &ignored);
         }
     };
-    trayCatchesUp();
+    catchesUp(tray);
     // Asked after the tray's request, X answers after handling it.
     (void)FocusedXWindow();
-    trayCatchesUp();
-    return RunXdotool(L"mouseup " + buttonNumber + L" mousemove " + std::to_wstring(before.x) + L" " +
-                      std::to_wstring(before.y));
+    catchesUp(tray);
+    if (!RunXdotool(L"mouseup " + buttonNumber)) return false;
+    // The owner reads the pointer's place when the tray's word of the release
+    // reaches it, and that word goes before anything sent to it later.
+    catchesUp(tray);
+    catchesUp(owner);
+    return RunXdotool(L"mousemove " + std::to_wstring(before.x) + L" " + std::to_wstring(before.y));
 }
 
 }  // namespace testing_support

@@ -56,8 +56,10 @@ void SweepAbandonedTrayIcons();
 // 1 left, 3 right), then puts the pointer back where it was. The tray window
 // is raised first, and the click is only made when the icon is what the
 // pointer will hit; the button is released once the tray has done all the
-// press makes it do. True when the click was sent; it arrives
-// a little later, so wait for its effect.
-bool ClickTrayIcon(HWND iconWindow, int button = 1);
+// press makes it do. With `owner`, a window of the thread that put the icon
+// there, the pointer goes back only once that thread has had word of the
+// click, so that it finds the pointer on the icon. True when the click was
+// sent; its effect comes a little later, so wait for it.
+bool ClickTrayIcon(HWND iconWindow, int button = 1, HWND owner = nullptr);
 
 }  // namespace testing_support
