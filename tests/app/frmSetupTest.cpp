@@ -327,17 +327,25 @@ public:
     RecordingBrowser& operator=(const RecordingBrowser&) = delete;
 
     // The file the browser was last asked to open; empty when it was not.
+    // The recorder renames its finished record into place and closes it a
+    // moment later: until then the record can be seen but not read, nor
+    // deleted, so both are waited for (a record left behind would answer
+    // the next question).
     std::wstring Opened(DWORD timeoutMs = DefaultTimeoutMs) const {
-        if (!WaitUntil([&] { return ::GetFileAttributesW(record_.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs))
-            return L"";
-        std::ifstream file(std::filesystem::path(record_), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        file.close();
-        ::DeleteFileW(record_.c_str());
+        std::string text;
+        if (!WaitUntil([&] { return Read(text); }, timeoutMs)) return L"";
+        WaitUntil([&] { return ::DeleteFileW(record_.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; });
         return platform::Widen(text);
     }
 
 private:
+    bool Read(std::string& text) const {
+        std::ifstream file(std::filesystem::path(record_), std::ios::binary);
+        if (!file) return false;
+        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        return true;
+    }
+
     static inline const std::wstring ClassesKey = L"Software\\Classes\\";
     static constexpr wchar_t ProgId[] = L"PelkinTest.HelpPage";
     std::wstring record_;
@@ -430,10 +438,12 @@ TEST_F(frmSetupTest, HelpOpensThePageBesideTheProgramAndSaysSoWhenThereIsNone) {
     RecordingBrowser browser(TempFolder(L"pelkin-help-test") + L"\\opened.txt");
 
     Run(HelpTopicsCommand);
-    EXPECT_TRUE(platform::EqualsNoCase(browser.Opened(), page));
+    std::wstring opened = browser.Opened();
+    EXPECT_TRUE(platform::EqualsNoCase(opened, page)) << "opened \"" << opened << "\"";
     ::SetFocus(Rules());
     ::SendMessageW(Rules(), WM_KEYDOWN, VK_F1, 0);
-    EXPECT_TRUE(platform::EqualsNoCase(browser.Opened(), page)) << "F1 is Help Topics";
+    opened = browser.Opened();
+    EXPECT_TRUE(platform::EqualsNoCase(opened, page)) << "F1 is Help Topics; opened \"" << opened << "\"";
 
     // The message box has the editor's caption: close the editor first so
     // that the box is the one window answered.
